@@ -1,0 +1,28 @@
+# Source discovery. Every subsystem folder under src/ contributes all its .cpp
+# files; files ending in _win.cpp use Windows and are left out of the native
+# build. Entry points (main_win.cpp) are not part of the core library.
+set(KS_SUBSYSTEMS base app setup net package system ui crash)
+
+set(KS_PORTABLE_SOURCES "")
+set(KS_WINDOWS_SOURCES "")
+foreach(sub ${KS_SUBSYSTEMS})
+  file(GLOB _all CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${sub}/*.cpp)
+  foreach(f ${_all})
+    get_filename_component(_name ${f} NAME)
+    if(_name STREQUAL "main_win.cpp")
+      continue()
+    elseif(_name MATCHES "_win\\.cpp$")
+      list(APPEND KS_WINDOWS_SOURCES ${f})
+    else()
+      list(APPEND KS_PORTABLE_SOURCES ${f})
+    endif()
+  endforeach()
+endforeach()
+
+function(ks_warnings target)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4)
+  else()
+    target_compile_options(${target} PRIVATE -Wall -Wextra)
+  endif()
+endfunction()

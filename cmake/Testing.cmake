@@ -1,0 +1,46 @@
+# One test program per subsystem folder under tests/. Files ending in _test.cpp
+# are portable and built in both configurations; files ending in _wintest.cpp
+# need Windows. tests/support holds shared fixtures (same _win rule).
+enable_testing()
+
+set(KS_GTEST_DIR /usr/src/googletest CACHE PATH "GoogleTest sources")
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+
+set(KS_TEST_OUTPUT_DIR ${CMAKE_BINARY_DIR}/tests)
+
+function(ks_support_sources out_var)
+  file(GLOB _support CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
+  set(_keep "")
+  foreach(f ${_support})
+    if(f MATCHES "_win\\.cpp$" AND NOT KS_WINDOWS)
+      continue()
+    endif()
+    list(APPEND _keep ${f})
+  endforeach()
+  set(${out_var} ${_keep} PARENT_SCOPE)
+endfunction()
+
+# ks_add_test_suite(<subsystem> [EXTRA_SOURCES files...] [LIBS libs...])
+# Builds tests_<subsystem> from tests/<subsystem> and registers it with CTest.
+function(ks_add_test_suite sub)
+  cmake_parse_arguments(ARG "" "" "EXTRA_SOURCES;LIBS" ${ARGN})
+  file(GLOB _portable CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${sub}/*_test.cpp)
+  set(_sources ${_portable})
+  if(KS_WINDOWS)
+    file(GLOB _win CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${sub}/*_wintest.cpp)
+    list(APPEND _sources ${_win})
+  endif()
+  if(NOT _sources)
+    return()
+  endif()
+  ks_support_sources(_support)
+  set(_target tests_${sub})
+  add_executable(${_target} ${_sources} ${_support} ${ARG_EXTRA_SOURCES})
+  target_link_libraries(${_target} PRIVATE kscore gtest gtest_main ${ARG_LIBS})
+  target_include_directories(${_target} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  set_target_properties(${_target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KS_TEST_OUTPUT_DIR})
+  ks_warnings(${_target})
+  ks_register_test(${_target} ${_target})
+endfunction()

@@ -1,0 +1,15 @@
+# Cross toolchain: 64-bit Windows, GCC with the posix thread model
+# (std::thread and std::mutex need it).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(KS_MINGW_PREFIX x86_64-w64-mingw32)
+
+set(CMAKE_C_COMPILER   ${KS_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${KS_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER  ${KS_MINGW_PREFIX}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${KS_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+

@@ -1,0 +1,174 @@
+#include "app/bootwick_app_win.h"
+
+#include <commctrl.h>
+#include <winsock2.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/embedded_settings_win.h"
+#include "app/pc_utility_win.h"
+#include "app/starter_name.h"
+#include "base/log_api.h"
+#include "base/my_log_win.h"
+#include "base/tag_field.h"
+#include "base/wide_text.h"
+#include "crash/crash_handler.h"
+#include "net/my_configure_win.h"
+#include "system/split_path.h"
+#include "ui/bootwick_dialog_win.h"
+#include "ui/resources/resource.h"
+
+namespace {
+const char kOperation[] = "BootwickApp::InitInstance()";
+
+bool IsTextNotification(int code) {
+  return code >= NOTIFY_SHOW_MESSAGE && code <= NOTIFY_CLOSE && code != NOTIFY_INIT_FAILED;
+}
+
+int EditionIcon(const char* settings) {
+  char oem_id[512];
+  Utility::GetTagValue(settings, "<__OEMId__>", "</__OEMId__>", oem_id, sizeof oem_id);
+  if (strcmp(oem_id, "Fennimo") == 0) return IDI_EDITION_FENNIMO;
+  if (strcmp(oem_id, "Quorrel") == 0) return IDI_EDITION_QUORREL;
+  return IDI_EDITION_DEFAULT;
+}
+
+// The starter's own path (UTF-8) or an empty text.
+void GetOwnPath(char* path, size_t capacity) {
+  wchar_t wide[512];
+  DWORD length = GetModuleFileNameW(nullptr, wide, 512);
+  if (length == 0 || length >= 512) wide[0] = L'\0';
+  if (!UTF16ToUTF8(wide, path, static_cast<int>(capacity))) path[0] = '\0';
+}
+}  // namespace
+
+BootwickApp::BootwickApp()
+    : m_pSetupHandler(nullptr),
+      m_pBootwickDialog(nullptr),
+      m_pMyLog(nullptr),
+      m_pMyConfigure(nullptr),
+      m_bWindowGone(false) {
+  m_sSetting[0] = '\0';
+  InitializeCriticalSection(&m_oWindowLock);
+}
+
+BootwickApp::~BootwickApp() { DeleteCriticalSection(&m_oWindowLock); }
+
+bool BootwickApp::InitInstance(HINSTANCE instance, const wchar_t* command_line) {
+  InstallCrashHandler("Default");
+
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&controls);
+
+  if (!MyLog::Initialize("KSSetup")) {
+    printf("1...\n");
+    fflush(stdout);
+    return false;
+  }
+  m_pMyLog = MyLog::GetInstance();
+  if (m_pMyLog == nullptr) {
+    printf("2...\n");
+    fflush(stdout);
+    return false;
+  }
+  m_pMyLog->SetFileName("KSSetup.txt");
+  if (!m_pMyLog->GetWorkingDirectory()) {
+    printf("3...\n");
+    fflush(stdout);
+    return false;
+  }
+
+  MyConfigure::Initialize(0);
+  m_pMyConfigure = MyConfigure::GetInstance();
+  if (m_pMyConfigure != nullptr) {
+    char own_path[512];
+    char folder[512];
+    char name[512];
+    char cache_path[512];
+    GetOwnPath(own_path, sizeof own_path);
+    if (SplitPath(own_path, folder, sizeof folder, name, sizeof name, "\\") &&
+        ks::FormatText(cache_path, sizeof cache_path, "%s\\Cache.xml", folder))
+      m_pMyConfigure->UseCacheFile(cache_path);
+  }
+
+  if (!BootwickDialog::RegisterWindowClass(instance))
+    KS_LOG(0, kOperation, "AfxRegisterClass failed for %s", "KSSetupWindow");
+  m_pBootwickDialog = new BootwickDialog();
+
+  WSADATA wsa_data;
+  WSAStartup(MAKEWORD(1, 1), &wsa_data);
+
+  m_sSetting[0] = '\0';
+  m_pSetupHandler = new SetupHandler();
+  m_pSetupHandler->SetSetupInterface(this);
+
+  if (!UTF16ToUTF8(command_line, m_pSetupHandler->m_sCommandLine, SetupHandler::kCommandLineSize))
+    m_pSetupHandler->m_sCommandLine[0] = '\0';
+  KS_LOG(0, kOperation, "m_lpCmdLine = %s", m_pSetupHandler->m_sCommandLine);
+
+  if (m_pSetupHandler->m_sCommandLine[0] != '\0') {
+    m_pSetupHandler->DecodeMeetingQuery(m_sSetting);
+  } else {
+    FindEmbeddedSettings(m_sSetting);
+  }
+  if (m_sSetting[0] == '\0' && !m_pSetupHandler->LoadSetupConfigure(m_sSetting)) {
+    RegisterProtocolFromFileName();
+    return false;
+  }
+  RunSetup(instance);
+  return false;
+}
+
+void BootwickApp::RegisterProtocolFromFileName() {
+  char path[512];
+  char folder[512];
+  char file_name[512];
+  GetOwnPath(path, sizeof path);
+  SplitPath(path, folder, sizeof folder, file_name, sizeof file_name, "\\");
+  KS_LOG(0, kOperation, "sCurrentFilePath = %s, sCurrentFileName = %s", path, file_name);
+
+  char client_name[512];
+  if (!ClientNameFromFileName(file_name, client_name, sizeof client_name)) {
+    KS_LOG(0, kOperation, "invalid sCurrentFileName = %s", file_name);
+    return;
+  }
+  PCUtility::RegisterStarter(path, client_name);
+  KS_LOG(0, kOperation, "No Meeting Parameter, sClientName = %s", client_name);
+}
+
+void BootwickApp::RunSetup(HINSTANCE instance) {
+  HICON edition_icon = static_cast<HICON>(
+      LoadImageW(instance, MAKEINTRESOURCEW(EditionIcon(m_sSetting)), IMAGE_ICON, 16, 16, LR_SHARED));
+  m_pBootwickDialog->SetEditionIcon(edition_icon);
+
+  m_pSetupHandler->ParseSetting(m_sSetting);
+
+  m_pSetupHandler->SetRaisePriority(false);
+  m_pSetupHandler->Start();
+
+  m_pBootwickDialog->DoModal();
+  DiscardUndeliveredNotifications();
+}
+
+void BootwickApp::Notify(int code, uintptr_t first, intptr_t second) {
+  bool posted = false;
+  EnterCriticalSection(&m_oWindowLock);
+  HWND window = (m_pBootwickDialog != nullptr && !m_bWindowGone) ? m_pBootwickDialog->GetSafeHwnd() : nullptr;
+  if (window != nullptr) posted = PostMessageW(window, static_cast<UINT>(code), first, second) != FALSE;
+  LeaveCriticalSection(&m_oWindowLock);
+  if (!posted && IsTextNotification(code)) FreeNotificationText(reinterpret_cast<char*>(first));
+}
+
+// Once the window has ended nothing more is posted; texts that were posted but
+// never handled are still in this thread's queue and are freed here.
+void BootwickApp::DiscardUndeliveredNotifications() {
+  EnterCriticalSection(&m_oWindowLock);
+  m_bWindowGone = true;
+  LeaveCriticalSection(&m_oWindowLock);
+  MSG message;
+  while (PeekMessageW(&message, nullptr, NOTIFY_SHOW_MESSAGE, NOTIFY_CLOSE, PM_REMOVE)) {
+    if (IsTextNotification(static_cast<int>(message.message)))
+      FreeNotificationText(reinterpret_cast<char*>(message.wParam));
+  }
+}

@@ -1,0 +1,39 @@
+#pragma once
+// The application object: runs the whole life of the starter on the
+// user-interface thread and relays the setup worker's notifications to the
+// progress window.
+#include <windows.h>
+
+#include "setup/setup_handler_win.h"
+#include "setup/setup_interface.h"
+
+class BootwickDialog;
+class MyConfigure;
+class MyLog;
+
+class BootwickApp : public SetupInterface {
+ public:
+  BootwickApp();
+  ~BootwickApp() override;
+
+  // Does the run; always false (there is no message loop of the
+  // application's own: the process ends when this returns).
+  bool InitInstance(HINSTANCE instance, const wchar_t* command_line);
+
+  // Posts to the progress window, never waits. A text that cannot be
+  // delivered (no window, or the window has ended) is freed here.
+  void Notify(int code, uintptr_t first, intptr_t second) override;
+
+ private:
+  void RegisterProtocolFromFileName();
+  void RunSetup(HINSTANCE instance);
+  void DiscardUndeliveredNotifications();
+
+  SetupHandler* m_pSetupHandler;
+  BootwickDialog* m_pBootwickDialog;
+  MyLog* m_pMyLog;
+  MyConfigure* m_pMyConfigure;
+  CRITICAL_SECTION m_oWindowLock;  // guards m_bWindowGone against posts in flight
+  bool m_bWindowGone;
+  char m_sSetting[SetupHandler::kSettingsTextSize];
+};

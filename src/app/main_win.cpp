@@ -1,0 +1,11 @@
+#include <windows.h>
+
+#include "app/bootwick_app_win.h"
+
+// The one application object of the process.
+static BootwickApp theApp;
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR command_line, int /*show*/) {
+  theApp.InitInstance(instance, command_line);
+  return 0;
+}

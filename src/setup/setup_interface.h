@@ -1,0 +1,29 @@
+#pragma once
+// How the setup worker reports to the user interface: a notification code and
+// two pointer-sized parameters, posted (never sent) to the progress window.
+#include <cstdint>
+
+enum SetupNotification {
+  NOTIFY_SHOW_MESSAGE = 6039,        // text "Connecting ..."
+  NOTIFY_SHOW_PROGRESS = 6040,       // text "Downloading %s ..."
+  NOTIFY_PROGRESS_VALUES = 6041,     // text "%d,%d,%d": percent, kbps, seconds remaining
+  NOTIFY_SHOW_FINAL_MESSAGE = 6042,  // summary or "Download is incomplete. Please try it again"
+  NOTIFY_INIT_FAILED = 6043,         // no text: initialisation failed
+  NOTIFY_CLOSE = 6044                // text "Launching %s ... ": the flow is over, the window closes
+};
+
+// Texts travel as 512-byte buffers allocated by the sender; ownership passes
+// with the notification and the receiver frees them.
+const int kNotificationTextSize = 512;
+char* AllocNotificationText();
+void FreeNotificationText(char* text);
+
+class SetupInterface {
+ public:
+  virtual ~SetupInterface() {}
+  virtual void Notify(int code, uintptr_t first, intptr_t second) {
+    (void)code;
+    (void)first;
+    (void)second;
+  }
+};

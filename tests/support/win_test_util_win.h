@@ -1,0 +1,56 @@
+#pragma once
+// Helpers for the Windows tests: paths of the built programs, scratch folders
+// and running a program to completion.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace kstest {
+
+// "Z:\..." form of a Unix path, as Wine's programs see it.
+std::string WinPathOfUnix(const std::string& unix_path);
+
+// The Windows build folder (build/win) and the source folder, in Windows form.
+std::string BuildDir();
+std::string SourceDir();
+
+// A fresh, empty folder under the user's temporary folder, removed (with
+// everything in it) on destruction unless kept.
+class TempDir {
+ public:
+  explicit TempDir(const char* prefix = "kstest");
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "\\" + name; }
+  void Keep() { keep_ = true; }
+
+ private:
+  std::string path_;
+  bool keep_;
+};
+
+bool RemoveTree(const std::string& path);
+bool FileExists(const std::string& path);
+bool ReadFile(const std::string& path, std::string* content);
+std::string ReadFileOrEmpty(const std::string& path);
+bool WriteFile(const std::string& path, const std::string& content);
+bool CopyFileTo(const std::string& from, const std::string& to);
+
+struct ProcessResult {
+  bool started = false;
+  bool timed_out = false;
+  DWORD exit_code = 0;
+  std::string output;  // stdout and stderr together
+};
+
+// Runs `command_line` in `working_directory` (empty: the current one) and
+// waits up to timeout_ms; extra_env entries are "NAME=value" added to (or
+// replacing in) the current environment. A program that outlives the timeout
+// is terminated.
+ProcessResult RunProcess(const std::string& command_line, const std::string& working_directory,
+                         DWORD timeout_ms, const std::vector<std::string>& extra_env = {});
+
+}  // namespace kstest
