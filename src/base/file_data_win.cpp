@@ -1,0 +1,34 @@
+#include <cstdio>
+
+#include "base/file_data.h"
+#include "base/handles_win.h"
+#include "base/log_api.h"
+#include "base/wide_text.h"
+
+namespace Utility {
+namespace {
+
+bool ReadAll(const char* file_name, const wchar_t* mode, std::string& content) {
+  content.clear();
+  if (file_name == nullptr || *file_name == '\0') return false;
+  std::wstring path = Widen(file_name);
+  if (path.empty()) return false;
+  ks::UniqueFile file(_wfopen(path.c_str(), mode));
+  if (!file) return false;
+  char buffer[16384];
+  size_t got;
+  while ((got = fread(buffer, 1, sizeof buffer, file.get())) > 0) content.append(buffer, got);
+  return true;
+}
+
+}  // namespace
+
+bool GetFileData(const char* file_name, std::string& content) {
+  if (ReadAll(file_name, L"r", content)) return true;
+  KS_LOG(0, "Utility::GetFileData()", "Failed to open sFileName %s", file_name ? file_name : "");
+  return false;
+}
+
+bool ReadWholeFile(const char* file_name, std::string& content) { return ReadAll(file_name, L"rb", content); }
+
+}  // namespace Utility
