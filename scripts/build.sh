@@ -5,9 +5,12 @@
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
+# Configuring every time is cheap and picks up new source and test files.
 configure() {  # dir, extra args...
   local dir=$1; shift
-  if [ ! -f "$dir/CMakeCache.txt" ]; then
+  if [ -f "$dir/CMakeCache.txt" ]; then
+    cmake "$dir" >/dev/null
+  else
     cmake -S "$KS_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
   fi
 }
