@@ -1,0 +1,86 @@
+#include "system/status_file_handler_win.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "base/handles_win.h"
+#include "base/log_api.h"
+#include "base/tag_field.h"
+#include "base/wide_text.h"
+
+namespace {
+
+const char kDefaultContent[] = "<__ClientCalledToLaunch__>Y</__ClientCalledToLaunch__>";
+const int kValueSize = 512;
+
+bool WriteContent(const char* operation, const std::string& path, const std::string& content) {
+  ks::UniqueFile file(_wfopen(Widen(path.c_str()).c_str(), L"w"));
+  if (!file) {
+    KS_LOG(3, operation, "failed to open %s for writing", path.c_str());
+    return false;
+  }
+  fputs(content.c_str(), file.get());
+  fflush(file.get());
+  return true;
+}
+
+}  // namespace
+
+bool StatusFileHandler::ReadCurrentContent(const char* operation, int type, const char* directory,
+                                           std::string& path, std::string& content, bool& existed) {
+  if (type != kSetupStatus) {
+    KS_LOG(3, operation, "Invalid iStatusFileType = %d", type);
+    return false;
+  }
+  char joined[512];
+  if (!ks::FormatText(joined, sizeof joined, "%s\\%s", directory ? directory : "", "setup_status.txt")) {
+    KS_LOG(3, operation, "failed to open %s for writing", "setup_status.txt");
+    return false;
+  }
+  path = joined;
+  content.clear();
+  ks::UniqueFile file(_wfopen(Widen(joined).c_str(), L"r"));
+  existed = file.valid();
+  if (!existed) {
+    content = kDefaultContent;
+    return true;
+  }
+  char buffer[4096];
+  size_t got;
+  while ((got = fread(buffer, 1, sizeof buffer, file.get())) > 0) content.append(buffer, got);
+  content.resize(strlen(content.c_str()));  // the text ends at its first zero byte
+  return true;
+}
+
+bool StatusFileHandler::ReadStatus(int type, const char* directory, const char* opening_tag,
+                                   const char* closing_tag, char* value) {
+  const char* operation = "StatusFileHandler::ReadStatus";
+  std::string path;
+  std::string content;
+  bool existed = false;
+  if (!ReadCurrentContent(operation, type, directory, path, content, existed)) return false;
+  if (!existed && !WriteContent(operation, path, content)) return false;
+  if (!Utility::GetTagValue(content.c_str(), opening_tag, closing_tag, value, kValueSize)) {
+    KS_LOG(3, operation, "failed to find %s in %s", opening_tag ? opening_tag : "", content.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool StatusFileHandler::WriteStatus(int type, const char* directory, const char* opening_tag,
+                                    const char* closing_tag, const char* value) {
+  const char* operation = "StatusFileHandler::WriteStatus";
+  std::string path;
+  std::string content;
+  bool existed = false;
+  if (!ReadCurrentContent(operation, type, directory, path, content, existed)) return false;
+  std::string updated;
+  if (!Utility::ReplaceTagValue(content, value, opening_tag, closing_tag, updated)) {
+    KS_LOG(3, operation, "failed to replace %s for %s in %s", value ? value : "", opening_tag ? opening_tag : "",
+           content.c_str());
+    return false;
+  }
+  return WriteContent(operation, path, updated);
+}
