@@ -18,6 +18,11 @@ const int kNotificationTextSize = 512;
 char* AllocNotificationText();
 void FreeNotificationText(char* text);
 
+// Whether the first parameter of `code` is such a text (6043 carries none).
+inline bool NotificationCarriesText(int code) {
+  return code >= NOTIFY_SHOW_MESSAGE && code <= NOTIFY_CLOSE && code != NOTIFY_INIT_FAILED;
+}
+
 class SetupInterface {
  public:
   virtual ~SetupInterface() {}
