@@ -23,6 +23,10 @@ class ModalScript {
 
   void Then(Step step) { steps_.push_back(std::move(step)); }
 
+  // Once the steps are used up, leave the window to someone else (a worker
+  // thread) to end; it is still ended with kLeftOpen should that never come.
+  void LeaveEndingToOthers() { others_end_ = true; }
+
   // Runs the dialog modally with the steps; returns DoModal's result. When
   // the steps are used up and the window is still there, it is ended with
   // kLeftOpen, so a window that should have closed shows up as that result.
@@ -30,6 +34,7 @@ class ModalScript {
   INT_PTR Run() {
     current_ = this;
     next_ = 0;
+    idle_ticks_ = 0;
     UINT_PTR timer = SetTimer(nullptr, 0, USER_TIMER_MINIMUM, &ModalScript::OnTick);
     INT_PTR result = dialog_->DoModal();
     KillTimer(nullptr, timer);
@@ -46,7 +51,7 @@ class ModalScript {
     if (window == nullptr) return;
     if (self->next_ < self->steps_.size()) {
       self->steps_[self->next_++](window);
-    } else {
+    } else if (!self->others_end_ || ++self->idle_ticks_ > kPatienceTicks) {
       EndDialog(window, kLeftOpen);
     }
   }
@@ -54,6 +59,9 @@ class ModalScript {
   BootwickDialog* dialog_;
   std::vector<Step> steps_;
   size_t next_ = 0;
+  bool others_end_ = false;
+  int idle_ticks_ = 0;
+  static const int kPatienceTicks = 6000;  // a safety net, not a wait
   static inline ModalScript* current_ = nullptr;
 };
 
