@@ -322,3 +322,77 @@ TEST_F(BootwickDialogTest, StandardKeysAndCloseEndTheWindow) {
 }
 
 }  // namespace
+
+namespace {
+
+// Records the system commands the window asks for.
+std::vector<std::pair<WPARAM, LPARAM>> g_system_commands;
+LRESULT CALLBACK RecordSystemCommands(int code, WPARAM wparam, LPARAM lparam) {
+  const CWPSTRUCT* call = reinterpret_cast<const CWPSTRUCT*>(lparam);
+  if (code == HC_ACTION && call->message == WM_SYSCOMMAND) g_system_commands.emplace_back(call->wParam, call->lParam);
+  return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+class SystemCommandRecorder {
+ public:
+  SystemCommandRecorder()
+      : hook_(SetWindowsHookExW(WH_CALLWNDPROC, &RecordSystemCommands, nullptr, GetCurrentThreadId())) {
+    g_system_commands.clear();
+  }
+  ~SystemCommandRecorder() { UnhookWindowsHookEx(hook_); }
+  size_t MovesByMouse() const {
+    size_t count = 0;
+    for (const auto& command : g_system_commands)
+      if (command.first == 0xF011) ++count;
+    return count;
+  }
+
+ private:
+  HHOOK hook_;
+};
+
+TEST_F(BootwickDialogTest, APressOnTheWindowMovesItAndAClickOnCloseEndsIt) {
+  BootwickDialog dialog;
+  SystemCommandRecorder recorder;
+  ModalScript script(&dialog);
+  script.Then([&](HWND window) {
+    // A press on the panel itself starts a move with the mouse; the release
+    // ends it.
+    PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(40, 70));
+    PostMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(40, 70));
+  });
+  script.Then([&](HWND window) {
+    EXPECT_EQ(1u, recorder.MovesByMouse());
+    // A plain click on the close button is a click, not a move.
+    HWND button = GetDlgItem(window, IDC_CLOSE_BUTTON);
+    PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    PostMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+  });
+  EXPECT_EQ(IDCANCEL, script.Run());
+  EXPECT_EQ(2u, script.StepsRun());
+  EXPECT_EQ(1u, recorder.MovesByMouse());
+}
+
+TEST_F(BootwickDialogTest, DraggingTheCloseButtonMovesTheWindowInstead) {
+  BootwickDialog dialog;
+  SystemCommandRecorder recorder;
+  ModalScript script(&dialog);
+  script.Then([&](HWND window) {
+    HWND button = GetDlgItem(window, IDC_CLOSE_BUTTON);
+    PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    PostMessageW(button, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(3 + 20, 3 + 20));
+  });
+  script.Then([&](HWND window) {
+    // The move runs its own loop (which still delivers these ticks) until
+    // the button is released.
+    EXPECT_EQ(1u, recorder.MovesByMouse());
+    PostMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(60, 60));
+  });
+  script.Then([&](HWND window) {
+    EXPECT_TRUE(IsWindowVisible(window));
+    EndDialog(window, IDOK);
+  });
+  EXPECT_EQ(IDOK, script.Run());
+}
+
+}  // namespace
