@@ -152,10 +152,13 @@ void BootwickApp::RunSetup(HINSTANCE instance) {
 }
 
 void BootwickApp::Notify(int code, uintptr_t first, intptr_t second) {
+  // The window posts with PostMessageW; it also keeps what comes before it
+  // exists (a quick failure would otherwise be lost) and frees what it has
+  // not handled when it ends.
   bool posted = false;
   EnterCriticalSection(&m_oWindowLock);
-  HWND window = (m_pBootwickDialog != nullptr && !m_bWindowGone) ? m_pBootwickDialog->GetSafeHwnd() : nullptr;
-  if (window != nullptr) posted = PostMessageW(window, static_cast<UINT>(code), first, second) != FALSE;
+  if (m_pBootwickDialog != nullptr && !m_bWindowGone)
+    posted = m_pBootwickDialog->PostNotification(static_cast<UINT>(code), first, second);
   LeaveCriticalSection(&m_oWindowLock);
   if (!posted && IsTextNotification(code)) FreeNotificationText(reinterpret_cast<char*>(first));
 }

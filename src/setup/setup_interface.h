@@ -16,7 +16,14 @@ enum SetupNotification {
 // with the notification and the receiver frees them.
 const int kNotificationTextSize = 512;
 char* AllocNotificationText();
-void FreeNotificationText(char* text);
+void FreeNotificationText(char* text);  // null is allowed
+// Texts allocated and not yet freed, so checks can see that none is lost.
+int LiveNotificationTexts();
+
+// Whether the first parameter of `code` is such a text (6043 carries none).
+inline bool NotificationCarriesText(int code) {
+  return code >= NOTIFY_SHOW_MESSAGE && code <= NOTIFY_CLOSE && code != NOTIFY_INIT_FAILED;
+}
 
 class SetupInterface {
  public:

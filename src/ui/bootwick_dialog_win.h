@@ -3,8 +3,21 @@
 // main thread; the setup worker reaches it only through posted messages.
 #include <windows.h>
 
+#include <vector>
+
+#include "ui/progress_ctrl_win.h"
+#include "ui/style_button_win.h"
+
 class BootwickDialog {
  public:
+  static const COLORREF kBackgroundColour = RGB(48, 54, 64);
+  static const COLORREF kTextColour = RGB(255, 255, 255);
+  static const COLORREF kOuterFrameColour = RGB(172, 168, 163);
+  static const COLORREF kInnerFrameColour = RGB(48, 54, 64);
+
+  // Shown when the worker reports that setup could not be initialised.
+  static const wchar_t kInitFailedText[];
+
   BootwickDialog();
   ~BootwickDialog();
   BootwickDialog(const BootwickDialog&) = delete;
@@ -22,7 +35,50 @@ class BootwickDialog {
   // The window while it runs, else null.
   HWND GetSafeHwnd() const;
 
+  // Hands a worker notification to the window from any thread, never waiting.
+  // Notifications that arrive before the window exists are kept and posted,
+  // in order, as soon as it does. False once the window has ended (or the
+  // post failed): the notification's text then still belongs to the caller.
+  // Otherwise the window frees it, also when it ends before handling it.
+  bool PostNotification(UINT code, WPARAM first, LPARAM second);
+
  private:
+  enum class WindowState { kNotCreated, kLive, kEnded };
+  struct Notification {
+    UINT code;
+    WPARAM first;
+    LPARAM second;
+  };
+
+  static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  INT_PTR HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  void OnInitDialog();
+  void PlaceOnTopAndCentre();
+  void PaintFrame(HDC dc);
+  HBRUSH OnControlColour(HDC dc, HWND control);
+  void OnNotification(UINT code, WPARAM first);
+  void ShowMessageLayout(const wchar_t* text);
+  void ShowProgressLayout(const wchar_t* text);
+  void UpdateValues(const char* text);
+  void ShowProgressGroup(bool show);
+  void SetControlText(int id, const wchar_t* text);
+  void Close(INT_PTR result);
+  void OnDestroy();
+  static void FreeText(UINT code, WPARAM first);
+
+  HINSTANCE m_hInstance;
   HWND m_hWnd;
+  StyleButton m_oCloseButton;
+  ProgressCtrl m_oProgressCtrl;
+  HBRUSH m_hBackgroundBrush;
+  HICON m_hIcon;
+  HICON m_hSmallIcon;
   HICON m_hEditionIcon;
+  float m_fScale;
+  RECT m_oStatusLineRect;
+
+  // Guards the window's life as the posting threads see it.
+  mutable CRITICAL_SECTION m_oPostLock;
+  WindowState m_eState;
+  std::vector<Notification> m_oPending;
 };

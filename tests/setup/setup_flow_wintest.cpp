@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "setup/setup_handler_win.h"
+#include "setup/setup_interface.h"
+#include "support/log_capture.h"
+
+namespace {
+
+struct Received {
+  int code;
+  bool has_text;
+  std::string text;
+  intptr_t second;
+  bool operator==(const Received& other) const {
+    return code == other.code && has_text == other.has_text && text == other.text && second == other.second;
+  }
+};
+
+void PrintTo(const Received& r, std::ostream* out) {
+  *out << r.code << (r.has_text ? " \"" + r.text + "\"" : std::string(" (no text)")) << " second=" << r.second;
+}
+
+Received Text(int code, const std::string& text) { return Received{code, true, text, 0}; }
+Received NoText(int code) { return Received{code, false, std::string(), 0}; }
+
+// Takes over every text as the window would and remembers what came.
+class RecordingInterface : public SetupInterface {
+ public:
+  void Notify(int code, uintptr_t first, intptr_t second) override {
+    const char* text = reinterpret_cast<const char*>(first);
+    std::lock_guard<std::mutex> lock(mutex_);
+    received_.push_back(Received{code, text != nullptr, text != nullptr ? text : "", second});
+    if (NotificationCarriesText(code)) FreeNotificationText(reinterpret_cast<char*>(first));
+  }
+  std::vector<Received> received() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return received_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<Received> received_;
+};
+
+// Steps that report what the real ones report on each of their outcomes.
+class StandInSetup : public SetupHandler {
+ public:
+  bool initialises = true;
+  bool installed_is_current = false;
+  bool launch_succeeds = true;
+  bool download_succeeds = true;
+  std::vector<std::string> calls;
+  int run_priority = THREAD_PRIORITY_ERROR_RETURN;
+
+  bool Run() override {
+    run_priority = GetThreadPriority(GetCurrentThread());
+    return SetupHandler::Run();
+  }
+  bool InitializeSetup() override {
+    calls.push_back("InitializeSetup");
+    return initialises;
+  }
+  void CheckIsVersionIsSynced() override {
+    calls.push_back("CheckIsVersionIsSynced");
+    m_bIsVersionSynced = installed_is_current;
+  }
+  bool LaunchClient() override {
+    calls.push_back("LaunchClient");
+    if (launch_succeeds) NotifyText(NOTIFY_CLOSE, "Launching %s ... ", m_sClientName);
+    return launch_succeeds;
+  }
+  bool Download() override {
+    calls.push_back("Download");
+    NotifyText(NOTIFY_SHOW_MESSAGE, "Connecting ...");
+    if (!download_succeeds) {
+      NotifyText(NOTIFY_SHOW_FINAL_MESSAGE, "Download is incomplete. Please try it again");
+      return false;
+    }
+    NotifyText(NOTIFY_SHOW_PROGRESS, "Downloading %s ...", m_sClientName);
+    NotifyText(NOTIFY_PROGRESS_VALUES, "%d,%d,%d", 100, 120, 0);
+    NotifyText(NOTIFY_SHOW_FINAL_MESSAGE, "Setup %s ...\n\nSummary - average speed: %d kbps, total time: %d seconds",
+               m_sClientName, 120, 30);
+    return true;
+  }
+  void CallToInstall() override { calls.push_back("CallToInstall"); }
+};
+
+const std::vector<Received> kDownloaded = {
+    Text(NOTIFY_SHOW_MESSAGE, "Connecting ..."),
+    Text(NOTIFY_SHOW_PROGRESS, "Downloading Kestrelon ..."),
+    Text(NOTIFY_PROGRESS_VALUES, "100,120,0"),
+    Text(NOTIFY_SHOW_FINAL_MESSAGE, "Setup Kestrelon ...\n\nSummary - average speed: 120 kbps, total time: 30 seconds"),
+};
+typedef std::vector<std::string> Calls;
+
+class SetupFlowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    live_texts_ = LiveNotificationTexts();
+    setup_.SetSetupInterface(&window_);
+  }
+  void TearDown() override { EXPECT_EQ(live_texts_, LiveNotificationTexts()); }
+
+  StandInSetup setup_;
+  RecordingInterface window_;
+  int live_texts_ = 0;
+};
+
+TEST_F(SetupFlowTest, LaunchOnlyWhenTheInstalledClientIsCurrent) {
+  setup_.installed_is_current = true;
+  EXPECT_TRUE(setup_.Run());
+  EXPECT_EQ((Calls{"InitializeSetup", "CheckIsVersionIsSynced", "LaunchClient"}), setup_.calls);
+  EXPECT_EQ(std::vector<Received>{Text(NOTIFY_CLOSE, "Launching Kestrelon ... ")}, window_.received());
+}
+
+TEST_F(SetupFlowTest, DownloadAndInstallWhenNotCurrent) {
+  EXPECT_TRUE(setup_.Run());
+  EXPECT_EQ((Calls{"InitializeSetup", "CheckIsVersionIsSynced", "Download", "CallToInstall"}), setup_.calls);
+  EXPECT_EQ(kDownloaded, window_.received());
+}
+
+TEST_F(SetupFlowTest, StopsAtInitialisationWithOnlyTheFailureCode) {
+  setup_.initialises = false;
+  LogCapture log;
+  EXPECT_FALSE(setup_.Run());
+  EXPECT_EQ(Calls{"InitializeSetup"}, setup_.calls);
+  EXPECT_EQ(std::vector<Received>{NoText(NOTIFY_INIT_FAILED)}, window_.received());
+  ASSERT_EQ(1u, log.Records().size()) << log.Dump();
+  EXPECT_EQ("SetupHandler::Run", log.Records()[0].operation);
+  EXPECT_EQ("InitializeSetup() failed", log.Records()[0].message);
+}
+
+TEST_F(SetupFlowTest, StopsAtAFailedDownloadWithoutInstalling) {
+  setup_.download_succeeds = false;
+  EXPECT_FALSE(setup_.Run());
+  EXPECT_EQ((Calls{"InitializeSetup", "CheckIsVersionIsSynced", "Download"}), setup_.calls);
+  EXPECT_EQ((std::vector<Received>{Text(NOTIFY_SHOW_MESSAGE, "Connecting ..."),
+                                   Text(NOTIFY_SHOW_FINAL_MESSAGE, "Download is incomplete. Please try it again")}),
+            window_.received());
+}
+
+TEST_F(SetupFlowTest, ARefusedLaunchInstallsAfresh) {
+  setup_.installed_is_current = true;
+  setup_.launch_succeeds = false;
+  EXPECT_TRUE(setup_.Run());
+  EXPECT_EQ((Calls{"InitializeSetup", "CheckIsVersionIsSynced", "LaunchClient", "Download", "CallToInstall"}),
+            setup_.calls);
+  EXPECT_EQ(kDownloaded, window_.received());
+}
+
+TEST_F(SetupFlowTest, ACallerAskingForASyncSkipsTheVersionCheck) {
+  setup_.m_bCalledByClientToSyncVersion = true;
+  setup_.installed_is_current = true;
+  EXPECT_TRUE(setup_.Run());
+  EXPECT_EQ((Calls{"InitializeSetup", "Download", "CallToInstall"}), setup_.calls);
+  EXPECT_EQ(kDownloaded, window_.received());
+}
+
+TEST_F(SetupFlowTest, RunsOnItsOwnThreadAtNormalPriority) {
+  setup_.SetRaisePriority(false);
+  ASSERT_NE(nullptr, setup_.Start());
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(setup_.GetFinishedEvent(), INFINITE));
+  EXPECT_EQ(THREAD_PRIORITY_NORMAL, setup_.run_priority);
+  EXPECT_EQ(kDownloaded, window_.received());
+  WaitForSingleObject(setup_.GetThreadHandle(), INFINITE);
+}
+
+TEST_F(SetupFlowTest, WithoutATargetNothingIsSentOrLost) {
+  setup_.SetSetupInterface(nullptr);
+  EXPECT_TRUE(setup_.Run());
+  setup_.initialises = false;
+  EXPECT_FALSE(setup_.Run());
+}
+
+}  // namespace
