@@ -76,7 +76,9 @@ bool PutSetupLinesInFront(SetupHandler& handler, bool need_to_remove_setup) {
 }
 
 bool ProcessLocalArchives(SetupHandler& handler) {
-  if (!SetPath(handler.m_sSetupDirectory, ks::Format("%s\\%s", handler.m_sCurrentDirectory, "ks_starter_dir"))) {
+  // Without the starter's folder the paths would start at a drive's root.
+  if (handler.m_sCurrentDirectory[0] == '\0' ||
+      !SetPath(handler.m_sSetupDirectory, ks::Format("%s\\%s", handler.m_sCurrentDirectory, "ks_starter_dir"))) {
     KS_LOG(0, kOperation, "Filed to create: %s\\%s", handler.m_sCurrentDirectory, "ks_starter_dir");
     g_pShowSetupMessage("Unable to create a directory to install the downloaded software");
     return false;
@@ -106,8 +108,10 @@ bool ProcessLocalArchives(SetupHandler& handler) {
   return PutSetupLinesInFront(handler, true);
 }
 
-// Where the package file and the setup directory go for a base directory.
+// Where the package file and the setup directory go for a base directory;
+// false when they cannot go there (an unknown base would mean a drive's root).
 bool ChooseDownloadPlace(SetupHandler& handler, const char* base, bool above_base) {
+  if (base[0] == '\0') return false;
   bool ok = SetPath(handler.m_sDownloadFile, ks::Format("%s\\%s", base, "PCClient.zip"));
   std::string setup = above_base ? ks::Format("%s\\..\\%s", base, "ks_starter_dir")
                                  : ks::Format("%s\\%s", base, "ks_starter_dir");

@@ -110,16 +110,19 @@ TEST_F(ProcessDownloadedClient, DownloadIsSavedInTempAndUnpackedThere) {
 }
 
 TEST_F(ProcessDownloadedClient, UnwritableTempMovesEverythingNextToTheStarter) {
-  std::string missing_temp = dir_.File("no such temp");
-  strcpy(handler_.m_sTempDirectory, missing_temp.c_str());
-  Downloaded(package_);
-  LogCapture log;
-  EXPECT_TRUE(handler_.ProcessDownloadedClient());
-  EXPECT_TRUE(log.Has("Filed to open file to write: " + missing_temp + "\\PCClient.zip")) << log.Dump();
-  EXPECT_EQ(std::string(handler_.m_sDownloadFile), current_ + "\\PCClient.zip");
-  EXPECT_EQ(std::string(handler_.m_sSetupDirectory), current_ + "\\ks_starter_dir");
-  EXPECT_FALSE(kstest::FileExists(current_ + "\\PCClient.zip"));
-  EXPECT_EQ(kstest::ReadFileOrEmpty(current_ + "\\ks_starter_dir\\KSLauncher.exe"), "MZ installer");
+  // A temp folder that does not exist, and one that is not known at all.
+  for (const std::string& temp : {dir_.File("no such temp"), std::string()}) {
+    strcpy(handler_.m_sTempDirectory, temp.c_str());
+    Downloaded(package_);
+    LogCapture log;
+    EXPECT_TRUE(handler_.ProcessDownloadedClient());
+    EXPECT_TRUE(log.Has("Filed to open file to write: " + temp + "\\PCClient.zip")) << log.Dump();
+    EXPECT_EQ(std::string(handler_.m_sDownloadFile), current_ + "\\PCClient.zip");
+    EXPECT_EQ(std::string(handler_.m_sSetupDirectory), current_ + "\\ks_starter_dir");
+    EXPECT_FALSE(kstest::FileExists(current_ + "\\PCClient.zip"));
+    EXPECT_EQ(kstest::ReadFileOrEmpty(current_ + "\\ks_starter_dir\\KSLauncher.exe"), "MZ installer");
+    EXPECT_TRUE(g_messages.empty());
+  }
 }
 
 TEST_F(ProcessDownloadedClient, ClientSyncFallbackUnpacksOneLevelAboveTheStarter) {
