@@ -91,38 +91,6 @@ TEST(EntryReader, NameLengthBounds) {
   EXPECT_EQ(package::ReadEntryName(zero, 0, name), EntryStatus::kNameLengthInvalid);
 }
 
-EntryStatus NameStatus(const std::string& bytes, uint32_t length, std::string* name = nullptr) {
-  char buffer[package::kNameBufferSize];
-  package::MemorySource source(bytes);
-  EntryStatus status = package::ReadEntryName(source, length, buffer);
-  if (name) *name = buffer;
-  return status;
-}
-
-EntryStatus SizesStatus(const std::string& bytes) {
-  uint32_t length;
-  uint16_t mask;
-  package::MemorySource source(bytes);
-  return package::ReadEntrySizes(source, &length, &mask);
-}
-
-TEST(EntryReader, NameWithoutZeroByteOrCutShort) {
-  std::string name = "junk";
-  EXPECT_EQ(NameStatus("abc", 3, &name), EntryStatus::kNameUnterminated);
-  EXPECT_EQ(name, "");
-  EXPECT_EQ(NameStatus(std::string("ab\0", 3), 10), EntryStatus::kNameUnreadable);
-  // The name ends at the first zero byte; later counted bytes are ignored.
-  EXPECT_EQ(NameStatus(std::string("ab\0cd", 5), 5, &name), EntryStatus::kOk);
-  EXPECT_EQ(name, "ab");
-}
-
-TEST(EntryReader, SizesCutShortOrTooLarge) {
-  EXPECT_EQ(SizesStatus(std::string("\x01\x02", 2)), EntryStatus::kLengthUnreadable);
-  EXPECT_EQ(SizesStatus(U32(1) + "x"), EntryStatus::kMaskUnreadable);
-  EXPECT_EQ(SizesStatus(U32(0x80000000u) + "mm"), EntryStatus::kBodyTooLong);
-  EXPECT_EQ(SizesStatus(U32(0x7FFFFFFFu) + "mm"), EntryStatus::kOk);
-}
-
 TEST(EntryNames, OrdinaryNamesStayBelowTheDestination) {
   for (const char* name : {"a.txt", "bin\\tool.dll", "x\\y\\z.bin", ".\\a", "a\\..\\b", "a\\\\b", "...a",
                            "a..", "com0", "lpt10", "consoles.txt", "dir\\"}) {
