@@ -121,8 +121,10 @@ class ServiceStop : public StopProcess {
                                              SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
                                              binary.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
     ASSERT_TRUE(service) << GetLastError();
-    const wchar_t* arguments[] = {stop_delay};
-    ASSERT_TRUE(StartServiceW(service.get(), 1, arguments)) << GetLastError();
+    std::wstring record_dir = L"--record-dir=" + Widen(dir_.path().c_str());
+    const wchar_t* arguments[] = {stop_delay, record_dir.c_str()};
+    ASSERT_TRUE(StartServiceW(service.get(), 2, arguments)) << GetLastError();
+    ASSERT_TRUE(WaitUntil([&] { return kstest::FileExists(dir_.File("standin_KSService.txt")); }));
     ASSERT_TRUE(WaitUntil([] { return IsProcessRunning("KSService.exe"); }));
     ASSERT_TRUE(WaitUntil([&] {
       SERVICE_STATUS status = {};
