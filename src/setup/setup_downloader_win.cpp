@@ -3,7 +3,7 @@
 // Placeholder until the client download is built: the download ends at once
 // with nothing received.
 SetupDownloader::SetupDownloader()
-    : m_iAccountServerPort(8889), m_iExpectedSize(0), m_bFinished(false), m_pPackage(nullptr) {
+    : m_iAccountServerPort(8889), m_iExpectedSize(0), m_bFinished(false), m_pPackage(nullptr), m_iReceivedBytes(0) {
   m_sAccountServerName[0] = '\0';
   m_sDownloadURL[0] = '\0';
 }

@@ -18,4 +18,8 @@ class SetupDownloader : public MyThread {
   std::atomic<bool> m_bFinished;  // published with release, read with acquire
   unsigned char* m_pPackage;      // expected size + 1 bytes after Run
   char m_sDownloadURL[512];
+  int m_iReceivedBytes;           // package bytes received, final once finished
+
+  // The received count that the package processing writes out.
+  int ReceivedBytes() const { return m_iReceivedBytes; }
 };

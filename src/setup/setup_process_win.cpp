@@ -1,4 +1,173 @@
-#include "setup/setup_handler_win.h"
+#include "setup/setup_process_win.h"
 
-// Placeholder until this step is built: it fails the way the flow expects.
-bool SetupHandler::ProcessDownloadedClient() { return false; }
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "base/handles_win.h"
+#include "base/log_api.h"
+#include "base/text.h"
+#include "base/wide_text.h"
+#include "package/zlibpp_win.h"
+#include "setup/setup_downloader_win.h"
+#include "setup/setup_handler_win.h"
+#include "system/remove_all_file.h"
+
+namespace {
+
+const char kOperation[] = "SetupHandler::ProcessDownloadedClient";
+const int kWidePathSize = 512;
+
+void ShowSystemModalMessage(const char* text) {
+  MessageBoxW(GetActiveWindow(), Widen(text).c_str(), L"", MB_SYSTEMMODAL);
+}
+
+bool DirectoryExists(const wchar_t* path) {
+  DWORD attributes = GetFileAttributesW(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Stores a path built by `path` into a member of 512 bytes; false when it
+// does not fit (the member is then empty).
+bool SetPath(char* member, const std::string& path) { return ks::CopyText(member, SetupHandler::kTextSize, path.c_str()); }
+
+// Empties the directory (or what is left of an earlier run) and makes sure it
+// exists; a directory that cannot be made is told to the user.
+bool PrepareDirectory(const char* directory) {
+  Utility::RemoveAllFile(directory, "");
+  wchar_t wide[kWidePathSize];
+  bool ok = UTF8ToUTF16(directory, wide, kWidePathSize) && wide[0] != L'\0' &&
+            (DirectoryExists(wide) || CreateDirectoryW(wide, nullptr));
+  if (!ok) {
+    KS_LOG(0, kOperation, "Filed to create: %s", directory);
+    g_pShowSetupMessage("Unable to create a directory to install the downloaded software");
+  }
+  return ok;
+}
+
+FILE* OpenForWriting(const std::string& path, const wchar_t* mode) {
+  wchar_t wide[kWidePathSize];
+  if (!UTF8ToUTF16(path.c_str(), wide, kWidePathSize) || wide[0] == L'\0') return nullptr;
+  return _wfopen(wide, mode);
+}
+
+std::string TagLine(const char* name, const std::string& value) {
+  return std::string("<__") + name + "__>" + value + "</__" + name + "__>\n";
+}
+
+// Puts the setup lines in front of the settings text. A text that would not
+// fit m_sSetting is refused whole: a cut-off line would hand the installer a
+// broken field, and cutting the settings would lose meeting parameters.
+bool PutSetupLinesInFront(SetupHandler& handler, bool need_to_remove_setup) {
+  std::string lines = TagLine("SetupDirectory", handler.m_sSetupDirectory) +
+                      TagLine("SetupFile", ks::Format("%s\\%s", handler.m_sCurrentDirectory, handler.m_sCurrentFile)) +
+                      TagLine("SetupFileName", handler.m_sCurrentFile) +
+                      TagLine("SetupConfigureFile", ks::Format("%s\\%s", handler.m_sCurrentDirectory, "starter.cfg"));
+  if (need_to_remove_setup) lines += TagLine("NeedToRemoveSetup", "Y");
+  std::string combined = lines + handler.m_sSetting;
+  if (combined.size() >= sizeof handler.m_sSetting) {
+    KS_LOG(0, kOperation, "Setup lines and settings need %u bytes, more than the %d bytes of m_sSetting",
+           static_cast<unsigned>(combined.size() + 1), SetupHandler::kSettingSize);
+    g_pShowSetupMessage("Unable to prepare the parameters for the installation");
+    return false;
+  }
+  return ks::CopyText(handler.m_sSetting, sizeof handler.m_sSetting, combined.c_str());
+}
+
+bool ProcessLocalArchives(SetupHandler& handler) {
+  // Without the starter's folder the paths would start at a drive's root.
+  if (handler.m_sCurrentDirectory[0] == '\0' ||
+      !SetPath(handler.m_sSetupDirectory, ks::Format("%s\\%s", handler.m_sCurrentDirectory, "ks_starter_dir"))) {
+    KS_LOG(0, kOperation, "Filed to create: %s\\%s", handler.m_sCurrentDirectory, "ks_starter_dir");
+    g_pShowSetupMessage("Unable to create a directory to install the downloaded software");
+    return false;
+  }
+  if (!PrepareDirectory(handler.m_sSetupDirectory)) return false;
+  std::string accessory = ks::Format("%s\\Accessory", handler.m_sSetupDirectory);
+  if (!PrepareDirectory(accessory.c_str())) return false;
+
+  // The archives lie in the process's current directory under these exact
+  // names; their results show only in the unpacker's own log lines.
+  CZLib client;
+  client.UnZip("PCClient", handler.m_sSetupDirectory);
+  CZLib client_accessory;
+  client_accessory.UnZip("PCClientAccessory", accessory.c_str());
+  KS_LOG(0, kOperation, "Uncompress %s into %s and %s", handler.m_sDownloadFile, handler.m_sSetupDirectory,
+         accessory.c_str());
+
+  std::string working_file = ks::Format("%s\\WorkingDirectory.txt", handler.m_sSetupDirectory);
+  ks::UniqueFile file(OpenForWriting(working_file, L"wt"));
+  if (file)
+    fprintf(file.get(), "<__WorkingDirectory__>%s\\%s</__WorkingDirectory__>\n", handler.m_sCurrentDirectory,
+            handler.m_sClientName);
+  else
+    KS_LOG(0, kOperation, "Filed to open file to write: %s", working_file.c_str());
+  file.reset();
+
+  return PutSetupLinesInFront(handler, true);
+}
+
+// Where the package file and the setup directory go for a base directory;
+// false when they cannot go there (an unknown base would mean a drive's root).
+bool ChooseDownloadPlace(SetupHandler& handler, const char* base, bool above_base) {
+  if (base[0] == '\0') return false;
+  bool ok = SetPath(handler.m_sDownloadFile, ks::Format("%s\\%s", base, "PCClient.zip"));
+  std::string setup = above_base ? ks::Format("%s\\..\\%s", base, "ks_starter_dir")
+                                 : ks::Format("%s\\%s", base, "ks_starter_dir");
+  return SetPath(handler.m_sSetupDirectory, setup) && ok;
+}
+
+bool ProcessDownloadedPackage(SetupHandler& handler) {
+  ks::UniqueFile package;
+  std::string tried = ks::Format("%s\\%s", handler.m_sTempDirectory, "PCClient.zip");
+  if (ChooseDownloadPlace(handler, handler.m_sTempDirectory, false))
+    package.reset(OpenForWriting(handler.m_sDownloadFile, L"wb"));
+  if (!package) {
+    KS_LOG(0, kOperation, "Filed to open file to write: %s", tried.c_str());
+    // Next to the starter instead; a starter run by the installed client
+    // lives one level down in the client's folder.
+    tried = ks::Format("%s\\%s", handler.m_sCurrentDirectory, "PCClient.zip");
+    if (ChooseDownloadPlace(handler, handler.m_sCurrentDirectory, handler.m_bCalledByClientToSyncVersion))
+      package.reset(OpenForWriting(handler.m_sDownloadFile, L"wb"));
+    if (!package) {
+      KS_LOG(0, kOperation, "Filed to open file to write: %s", tried.c_str());
+      g_pShowSetupMessage("Unable to save the download file");
+      return false;
+    }
+  }
+
+  // Exactly the received bytes, but never more than the downloader's buffer.
+  SetupDownloader* downloader = handler.GetSetupDownloader();
+  if (downloader != nullptr && downloader->m_pPackage != nullptr) {
+    int count = downloader->ReceivedBytes();
+    if (count > downloader->m_iExpectedSize) count = downloader->m_iExpectedSize;
+    if (count > 0) fwrite(downloader->m_pPackage, 1, static_cast<size_t>(count), package.get());
+  }
+  package.reset();
+
+  if (!PrepareDirectory(handler.m_sSetupDirectory)) return false;
+  CZLib unpacker;
+  unpacker.UnZip(handler.m_sDownloadFile, handler.m_sSetupDirectory);
+  KS_LOG(0, kOperation, "Uncompress %s into %s", handler.m_sDownloadFile, handler.m_sSetupDirectory);
+
+  std::string source = ks::Format("%s\\%s", handler.m_sSetupDirectory, "KSInstaller.exe");
+  std::string target = ks::Format("%s\\%s", handler.m_sSetupDirectory, "KSLauncher.exe");
+  wchar_t wide_source[kWidePathSize];
+  wchar_t wide_target[kWidePathSize];
+  if (UTF8ToUTF16(source.c_str(), wide_source, kWidePathSize) && UTF8ToUTF16(target.c_str(), wide_target, kWidePathSize))
+    CopyFileW(wide_source, wide_target, FALSE);
+  KS_LOG(0, kOperation, "copy sSourceFile = %s, sTargetFile = %s", source.c_str(), target.c_str());
+
+  return PutSetupLinesInFront(handler, false);
+}
+
+}  // namespace
+
+SetupMessageBoxFunction g_pShowSetupMessage = &ShowSystemModalMessage;
+
+bool SetupHandler::ProcessDownloadedClient() {
+  KS_LOG(0, kOperation, "Enter ...");
+  StopProcess();
+  return m_bClientFilesAvailable ? ProcessLocalArchives(*this) : ProcessDownloadedPackage(*this);
+}

@@ -1,0 +1,45 @@
+#pragma once
+// The package unpacker: reads a package archive from disk and writes its files
+// below a destination directory, creating directories as it goes. Files that
+// cannot be created are skipped and listed in a text file that is opened for
+// the user once the archive has been read to its end; after such a complete
+// pass the archive is deleted.
+#include <windows.h>
+
+#include "base/handles_win.h"
+#include "package/package_unpack.h"
+
+class CZLib : private package::UnpackTarget {
+ public:
+  CZLib();
+  ~CZLib() override;
+  CZLib(const CZLib&) = delete;
+  CZLib& operator=(const CZLib&) = delete;
+
+  // Both paths UTF-8; the destination with or without a trailing '\'. True
+  // when the archive was read to its end (skipped files included); the
+  // archive is then deleted. False on any failure, with the archive and every
+  // file written so far left in place.
+  bool UnZip(const char* archive, const char* destination);
+
+  // How a failure list reaches the user: by default the shell opens it with
+  // the verb "Open". Replaceable so tests and tools do not start a viewer.
+  typedef void (*ShowFailureListFunction)(const wchar_t* path);
+  static ShowFailureListFunction s_pShowFailureList;
+
+ private:
+  bool PathFits(const char* path) override;
+  int CreateDirectories(const char* directory) override;
+  package::ByteSink* CreateOutput(const char* path) override;
+  bool CloseOutput() override;
+  void ListSkipped(const char* path) override;
+  void LogErrorCode() override;
+
+  class FileSink;
+
+  ks::UniqueFile m_oOutputFile;
+  ks::UniqueFile m_oInputFile;
+  ks::UniqueFile m_oFailureList;
+  FileSink* m_pOutputSink;
+  wchar_t m_wsFailureListPath[MAX_PATH];
+};

@@ -1,0 +1,169 @@
+// The unpacker on real files under Wine: directories, replaced and locked
+// files, the failure list, the archive's deletion, failures and hostile names.
+#include "package/zlibpp_win.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/wide_text.h"
+#include "package/package_writer.h"
+#include "support/log_capture.h"
+#include "support/win_test_util_win.h"
+
+namespace {
+
+std::string U32(uint32_t v) {
+  std::string out;
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+  return out;
+}
+
+std::string Entry(const std::string& name, const std::string& content) {
+  std::string archive;
+  EXPECT_TRUE(package::AppendFile(&archive, name, content));
+  return archive;
+}
+
+std::string RawEntry(const std::string& name, const std::string& body) {
+  return U32(static_cast<uint32_t>(name.size() + 1)) + name + std::string(1, '\0') +
+         U32(static_cast<uint32_t>(body.size())) + std::string(2, '\0') + body;
+}
+
+std::vector<std::wstring> g_shown;
+void RecordShownList(const wchar_t* path) { g_shown.push_back(path); }
+
+class UnZip : public ::testing::Test {
+ protected:
+  UnZip() : archive_(dir_.File("PCClient.zip")), destination_(dir_.File("out")) {
+    previous_ = CZLib::s_pShowFailureList;
+    CZLib::s_pShowFailureList = &RecordShownList;
+    g_shown.clear();
+  }
+  ~UnZip() override { CZLib::s_pShowFailureList = previous_; }
+
+  bool Run(const std::string& archive_bytes, const std::string& destination) {
+    EXPECT_TRUE(kstest::WriteFile(archive_, archive_bytes));
+    CZLib unpacker;
+    return unpacker.UnZip(archive_.c_str(), destination.c_str());
+  }
+  std::string Out(const std::string& name) const { return kstest::ReadFileOrEmpty(destination_ + "\\" + name); }
+
+  kstest::TempDir dir_;
+  std::string archive_;
+  std::string destination_;
+  CZLib::ShowFailureListFunction previous_;
+};
+
+TEST_F(UnZip, EmptyArchiveIsCompleteAndDeleted) {
+  EXPECT_TRUE(Run("", destination_));
+  EXPECT_FALSE(kstest::FileExists(archive_));
+  EXPECT_FALSE(kstest::FileExists(destination_));
+}
+
+TEST_F(UnZip, WritesTreeCreatesDirectoriesAndReplacesFiles) {
+  LogCapture log;
+  CreateDirectoryW(Widen(destination_.c_str()).c_str(), nullptr);
+  CreateDirectoryW(Widen((destination_ + "\\x").c_str()).c_str(), nullptr);
+  ASSERT_TRUE(kstest::WriteFile(destination_ + "\\a.txt", "an older and longer content"));
+  std::string big(3 << 20, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 2654435761u) >> 24);
+  EXPECT_TRUE(Run(Entry("a.txt", "alpha") + Entry("x\\y\\z.bin", big) + std::string(3, '\x01'), destination_ + "\\"));
+  EXPECT_EQ(Out("a.txt"), "alpha");
+  EXPECT_TRUE(Out("x\\y\\z.bin") == big);
+  EXPECT_FALSE(kstest::FileExists(archive_));
+  EXPECT_TRUE(g_shown.empty());
+  EXPECT_TRUE(log.Has("enter " + archive_ + " to " + destination_ + "\\")) << log.Dump();
+}
+
+TEST_F(UnZip, MissingDestinationIsCreatedForTheFirstEntry) {
+  std::string deep = dir_.File("new\\deeper");
+  EXPECT_TRUE(Run(Entry("a.txt", "A"), deep));
+  EXPECT_EQ(kstest::ReadFileOrEmpty(deep + "\\a.txt"), "A");
+}
+
+TEST_F(UnZip, LockedFileIsSkippedListedAndLaterEntriesWritten) {
+  CreateDirectoryW(Widen(destination_.c_str()).c_str(), nullptr);
+  std::string locked_path = destination_ + "\\locked.dll";
+  ASSERT_TRUE(kstest::WriteFile(locked_path, "in use"));
+  HANDLE locked = CreateFileW(Widen(locked_path.c_str()).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+
+  LogCapture log;
+  bool ok = Run(Entry("a.txt", "A") + Entry("locked.dll", std::string(20000, 'L')) + Entry("z.txt", "Z"), destination_);
+  CloseHandle(locked);
+  EXPECT_TRUE(ok) << log.Dump();
+  EXPECT_EQ(Out("a.txt"), "A");
+  EXPECT_EQ(Out("z.txt"), "Z");
+  EXPECT_EQ(Out("locked.dll"), "in use");
+  EXPECT_FALSE(kstest::FileExists(archive_));
+  EXPECT_TRUE(log.Has("can't create file " + locked_path + ", skip to the next one."));
+  bool error_line = false;
+  for (const CapturedRecord& r : log.Records())
+    error_line |= r.operation == "CCZLib::UnZip" && r.message.compare(0, 16, "Error code: 32, ") == 0;
+  EXPECT_TRUE(error_line) << "sharing violation: " << log.Dump();
+
+  ASSERT_EQ(g_shown.size(), 1u);
+  std::string list = Narrow(g_shown[0].c_str());
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  EXPECT_EQ(list.compare(0, Narrow(temp).size() + 2, Narrow(temp) + "KS"), 0) << list;
+  EXPECT_EQ(list.substr(list.size() - 4), ".txt");
+  EXPECT_EQ(kstest::ReadFileOrEmpty(list),
+            "The following files failed to copy to the destination:\r\n\r\n" + locked_path + "\r\n");
+  DeleteFileW(g_shown[0].c_str());
+}
+
+TEST_F(UnZip, CorruptOrCutBodiesFailAndKeepTheArchive) {
+  std::string body;
+  ASSERT_TRUE(package::CompressBody("0123456789abcdef0123456789", 26, &body));
+  std::string corrupt = body;
+  corrupt[corrupt.size() - 2] ^= 0x40;
+  for (const std::string& bad : {RawEntry("b.txt", corrupt),
+                                 RawEntry("b.txt", body).substr(0, RawEntry("b.txt", body).size() - 4)}) {
+    LogCapture log;
+    EXPECT_FALSE(Run(Entry("a.txt", "A") + bad, destination_));
+    EXPECT_TRUE(log.Has("iErr != Z_OK && iErr != Z_STREAM_END")) << log.Dump();
+    EXPECT_TRUE(kstest::FileExists(archive_));
+    EXPECT_EQ(Out("a.txt"), "A");
+  }
+}
+
+TEST_F(UnZip, ArchiveThatCannotBeOpened) {
+  LogCapture log;
+  CZLib unpacker;
+  std::string missing = dir_.File("missing.zip");
+  EXPECT_FALSE(unpacker.UnZip(missing.c_str(), destination_.c_str()));
+  EXPECT_TRUE(log.Has("can't open " + missing));
+  ASSERT_GE(log.Records().size(), 2u);
+  EXPECT_EQ(log.Records()[1].operation, "CCZLib::UnZip");
+  EXPECT_EQ(log.Records()[1].message.compare(0, 15, "Error code: 2, "), 0) << log.Dump();
+}
+
+TEST_F(UnZip, HostileNamesWriteNothingOutsideTheDestination) {
+  std::string outside = dir_.File("evil.txt");
+  for (const std::string& name : {std::string("..\\evil.txt"), std::string("sub\\..\\..\\evil.txt"),
+                                  std::string("../evil.txt"), outside, "\\" + outside.substr(3)}) {
+    LogCapture log;
+    EXPECT_FALSE(Run(Entry("a.txt", "A") + RawEntry(name, ""), destination_)) << name;
+    EXPECT_FALSE(kstest::FileExists(outside)) << name;
+    EXPECT_TRUE(kstest::FileExists(archive_));
+    EXPECT_TRUE(log.HasFragment("refused name")) << log.Dump();
+  }
+  // A body of 2^31 bytes or more is refused before anything is created.
+  LogCapture log;
+  std::string huge = U32(6) + std::string("h.txt\0", 6) + U32(0x80000000u) + std::string(2, '\0') + "x";
+  EXPECT_FALSE(Run(huge, destination_));
+  EXPECT_FALSE(kstest::FileExists(destination_ + "\\h.txt"));
+  EXPECT_TRUE(log.Has("lFileLength too large: 2147483648"));
+}
+
+TEST_F(UnZip, TargetPathBeyondTheSystemLimitIsRefused) {
+  LogCapture log;
+  std::string name = std::string(120, 'd') + "\\" + std::string(150, 'f');
+  EXPECT_FALSE(Run(Entry(name, "A"), destination_));
+  EXPECT_TRUE(log.HasFragment("target path too long: ")) << log.Dump();
+  EXPECT_FALSE(kstest::FileExists(destination_));
+}
+
+}  // namespace
