@@ -12,6 +12,7 @@
 #include "package/zlibpp_win.h"
 #include "setup/setup_downloader_win.h"
 #include "setup/setup_handler_win.h"
+#include "setup/setup_lines.h"
 #include "system/remove_all_file.h"
 
 namespace {
@@ -52,27 +53,20 @@ FILE* OpenForWriting(const std::string& path, const wchar_t* mode) {
   return _wfopen(wide, mode);
 }
 
-std::string TagLine(const char* name, const std::string& value) {
-  return std::string("<__") + name + "__>" + value + "</__" + name + "__>\n";
-}
-
 // Puts the setup lines in front of the settings text. A text that would not
 // fit m_sSetting is refused whole: a cut-off line would hand the installer a
 // broken field, and cutting the settings would lose meeting parameters.
 bool PutSetupLinesInFront(SetupHandler& handler, bool need_to_remove_setup) {
-  std::string lines = TagLine("SetupDirectory", handler.m_sSetupDirectory) +
-                      TagLine("SetupFile", ks::Format("%s\\%s", handler.m_sCurrentDirectory, handler.m_sCurrentFile)) +
-                      TagLine("SetupFileName", handler.m_sCurrentFile) +
-                      TagLine("SetupConfigureFile", ks::Format("%s\\%s", handler.m_sCurrentDirectory, "starter.cfg"));
-  if (need_to_remove_setup) lines += TagLine("NeedToRemoveSetup", "Y");
-  std::string combined = lines + handler.m_sSetting;
-  if (combined.size() >= sizeof handler.m_sSetting) {
+  SetupLineValues values = {handler.m_sSetupDirectory, handler.m_sCurrentDirectory, handler.m_sCurrentFile,
+                            need_to_remove_setup, false};
+  size_t needed = 0;
+  if (!PutInFront(handler.m_sSetting, sizeof handler.m_sSetting, BuildSetupLines(values), &needed)) {
     KS_LOG(0, kOperation, "Setup lines and settings need %u bytes, more than the %d bytes of m_sSetting",
-           static_cast<unsigned>(combined.size() + 1), SetupHandler::kSettingSize);
+           static_cast<unsigned>(needed), SetupHandler::kSettingSize);
     g_pShowSetupMessage("Unable to prepare the parameters for the installation");
     return false;
   }
-  return ks::CopyText(handler.m_sSetting, sizeof handler.m_sSetting, combined.c_str());
+  return true;
 }
 
 bool ProcessLocalArchives(SetupHandler& handler) {
