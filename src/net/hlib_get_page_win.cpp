@@ -121,7 +121,6 @@ bool HLib::GetPage(const char* sIP, int iPort, const char* sURL, int iMaxLength,
     return false;
   }
 
-  memset(sReturn, 0, static_cast<size_t>(iMaxLength));
   const char* keyword = sKeyInReturn ? sKeyInReturn : "";
   SetReplyTarget(sReturn, iMaxLength, keyword);
   KS_LOG(0, kOperation, "bIsSystemUser = %s, g_oMyConfigure is NULL = %s, bHTTPFailed = %s",
@@ -135,6 +134,11 @@ bool HLib::GetPage(const char* sIP, int iPort, const char* sURL, int iMaxLength,
   int port_used = iPort;
   if (bHTTPFailed) result = SocketFetch(sIP, iPort, sURL, &port_used);
   if (piPortUsed != nullptr) *piPortUsed = port_used;
+  // The buffer ends zero-filled past the reply (or wholly, without one). It is
+  // filled here rather than before the request so a large download does not
+  // pass over its memory twice.
+  int kept = m_iReplyLength < iMaxLength ? m_iReplyLength : iMaxLength;
+  memset(sReturn + kept, 0, static_cast<size_t>(iMaxLength - kept));
   ClearReplyTarget();
   return result;
 }

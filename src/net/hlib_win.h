@@ -77,6 +77,12 @@ class HR {
   enum class ReadResult { kCountedDone, kSingleDone, kCountedFailed, kSingleFailed };
   // Reads the reply of `request` into the reply target.
   ReadResult ReadReply(HINTERNET request);
+  ReadResult ReadCounted(HINTERNET request);
+  ReadResult ReadSingle(HINTERNET request);
+  // Counted reads start at 14336 bytes and grow only while reads complete
+  // within a few milliseconds (see PieceSizer).
+  static constexpr int kCountedPiece = 14336;
+  static constexpr int kCountedPieceMax = 4 * 1024 * 1024;
   bool ReplyHasKeyword() const;
   bool CountedMode() const { return m_bUseMinReadBuffer && m_iExpectedReceiveSize > 0; }
   // Bytes a reply may fill: all of them in counted mode; otherwise one byte

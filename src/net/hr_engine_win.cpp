@@ -3,6 +3,22 @@
 
 #include "base/text.h"
 #include "net/hlib_win.h"
+#include "net/piece_sizer.h"
+
+namespace {
+
+double MillisecondsNow() {
+  static const double frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return static_cast<double>(f.QuadPart);
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return static_cast<double>(now.QuadPart) * 1000.0 / frequency;
+}
+
+}  // namespace
 
 std::atomic<bool> HR::bHTTPFailed(false);
 char HR::m_sServerAccessSetting[HR::kTextSize] = "";
@@ -67,29 +83,40 @@ bool HR::ReplyHasKeyword() const {
 
 HR::ReadResult HR::ReadReply(HINTERNET request) {
   m_iReplyLength = 0;
-  if (m_sReturn != nullptr && m_iMaxLength > 0) memset(m_sReturn, 0, static_cast<size_t>(m_iMaxLength));
+  ReadResult result = CountedMode() ? ReadCounted(request) : ReadSingle(request);
+  // Whatever did not arrive reads as zeros. Zeroing only the rest (instead of
+  // the whole buffer first) spares a large download a second pass over its
+  // memory; nobody looks at the buffer before the read returns.
+  if (m_sReturn != nullptr && m_iReplyLength < m_iMaxLength)
+    memset(m_sReturn + m_iReplyLength, 0, static_cast<size_t>(m_iMaxLength - m_iReplyLength));
+  return result;
+}
 
-  if (CountedMode()) {
-    m_iCurrentlyReceived = 0;
-    if (m_sReturn == nullptr || m_iExpectedReceiveSize > m_iMaxLength) {
-      SetLastError(ERROR_INSUFFICIENT_BUFFER);
-      return ReadResult::kCountedFailed;
-    }
-    int received = 0;
-    int remaining = m_iExpectedReceiveSize;
-    while (remaining > 0) {
-      DWORD want = static_cast<DWORD>(remaining < 14336 ? remaining : 14336);
-      DWORD got = 0;
-      if (!InternetReadFile(request, m_sReturn + received, want, &got) || got == 0 || got > want)
-        return ReadResult::kCountedFailed;
-      received += static_cast<int>(got);
-      remaining -= static_cast<int>(got);
-      m_iReplyLength = received;
-      m_iCurrentlyReceived = received;
-    }
-    return ReadResult::kCountedDone;
+HR::ReadResult HR::ReadCounted(HINTERNET request) {
+  m_iCurrentlyReceived = 0;
+  if (m_sReturn == nullptr || m_iExpectedReceiveSize > m_iMaxLength) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return ReadResult::kCountedFailed;
   }
+  int received = 0;
+  int remaining = m_iExpectedReceiveSize;
+  ksnet::PieceSizer sizer(kCountedPiece, kCountedPieceMax);
+  while (remaining > 0) {
+    DWORD want = static_cast<DWORD>(remaining < sizer.size() ? remaining : sizer.size());
+    double start = MillisecondsNow();
+    DWORD got = 0;
+    if (!InternetReadFile(request, m_sReturn + received, want, &got) || got == 0 || got > want)
+      return ReadResult::kCountedFailed;
+    sizer.Record(MillisecondsNow() - start);
+    received += static_cast<int>(got);
+    remaining -= static_cast<int>(got);
+    m_iReplyLength = received;
+    m_iCurrentlyReceived = received;
+  }
+  return ReadResult::kCountedDone;
+}
 
+HR::ReadResult HR::ReadSingle(HINTERNET request) {
   int capacity = ReplyCapacity();
   if (capacity <= 0) return ReadResult::kSingleDone;
   INTERNET_BUFFERSA buffers = {};
