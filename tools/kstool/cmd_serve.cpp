@@ -42,8 +42,9 @@ const char kSummary[] =
     "  --user-input TEXT       <__UserInput__> value of the ssi reply (default OK)\n"
     "  --file URLPATH=FILE     also serve FILE at URLPATH (e.g. /proxy.pac)\n"
     "\n"
-    "Misbehaviour (for every request, or only paths starting with --fault-path):\n"
-    "  --fault-path PREFIX     limit the faults below to these paths\n"
+    "Misbehaviour (for every request, or only those picked by --fault-path/-agent):\n"
+    "  --fault-path PREFIX     limit the faults below to paths starting with PREFIX\n"
+    "  --fault-agent TEXT      ... and to requests whose User-Agent contains TEXT\n"
     "  --status N              answer status N (e.g. 404) with a short page\n"
     "  --delay-ms N            wait N ms before answering\n"
     "  --no-content-length     send no Content-Length header\n"
@@ -73,6 +74,7 @@ struct Options {
   std::map<std::string, std::string> files;
 
   std::string fault_path;
+  std::string fault_agent;
   int status = 0;
   int delay_ms = 0;
   bool no_content_length = false;
@@ -141,6 +143,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
       options->files[text.substr(0, eq)] = text.substr(eq + 1);
     } else if (name == "--fault-path") {
       if (!value(&options->fault_path)) return false;
+    } else if (name == "--fault-agent") {
+      if (!value(&options->fault_agent)) return false;
     } else if (name == "--status") {
       if (!number(&n) || n < 100 || n > 999) return *error = error->empty() ? "bad status" : *error, false;
       options->status = static_cast<int>(n);
@@ -309,7 +313,8 @@ void ServeConnection(SOCKET client, const Options* options) {
   std::string path = request.target;
   size_t query = path.find('?');
   if (query != std::string::npos) path.resize(query);
-  bool faults = options->fault_path.empty() || path.compare(0, options->fault_path.size(), options->fault_path) == 0;
+  bool faults = (options->fault_path.empty() || path.compare(0, options->fault_path.size(), options->fault_path) == 0) &&
+                (options->fault_agent.empty() || request.Header("User-Agent").find(options->fault_agent) != std::string::npos);
 
   if (faults && options->delay_ms > 0) Sleep(static_cast<DWORD>(options->delay_ms));
   if (faults && options->close_at_once) {
