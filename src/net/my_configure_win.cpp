@@ -1,11 +1,78 @@
 #include "net/my_configure_win.h"
 
-#include <new>
+#include <windows.h>
 
-// Placeholder until the access cache is built: no file, nothing remembered.
+#include <cstdio>
+#include <new>
+#include <string>
+
+#include "base/error_text.h"
+#include "base/handles_win.h"
+#include "base/log_api.h"
+#include "base/tag_field.h"
+#include "base/text.h"
+#include "base/wide_text.h"
+#include "net/cache_file_text.h"
+
 namespace {
+
 MyConfigure* g_oMyConfigure = nullptr;
+
+const wchar_t kCacheFileMutexName[] = L"KSCacheFileMutex";
+const DWORD kMutexWaitMs = 5000;
+
+CRITICAL_SECTION* ProcessCacheLock() {
+  struct Lock {
+    Lock() { InitializeCriticalSection(&section); }
+    CRITICAL_SECTION section;
+  };
+  static Lock lock;  // lives as long as the process
+  return &lock.section;
 }
+
+// Both locks for one access: the process-wide critical section, then the
+// named mutex. A mutex that cannot be had within 5 s is logged and the access
+// goes ahead unprotected rather than blocking the request.
+class CacheFileLock {
+ public:
+  explicit CacheFileLock(const char* operation) : owned_(false) {
+    EnterCriticalSection(ProcessCacheLock());
+    mutex_.reset(CreateMutexW(nullptr, FALSE, kCacheFileMutexName));
+    DWORD wait = mutex_ ? WaitForSingleObject(mutex_.get(), kMutexWaitMs) : WAIT_FAILED;
+    // An abandoned mutex is ours all the same; it must be released like any
+    // other or it stays held by this thread.
+    owned_ = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+    if (wait != WAIT_OBJECT_0) {
+      int code = static_cast<int>(GetLastError());
+      KS_LOG(3, operation, "failed to WaitForSingleObject(CACHE_FILE_MUTEX) error code: %d, error: %s", code,
+             GetErrorText(code));
+    }
+  }
+  ~CacheFileLock() {
+    if (owned_) ReleaseMutex(mutex_.get());
+    mutex_.reset();
+    LeaveCriticalSection(ProcessCacheLock());
+  }
+  CacheFileLock(const CacheFileLock&) = delete;
+  CacheFileLock& operator=(const CacheFileLock&) = delete;
+
+ private:
+  ks::UniqueHandle mutex_;
+  bool owned_;
+};
+
+// Reads the whole file in text mode; false when it cannot be opened.
+bool ReadCacheText(const wchar_t* path, std::string* text) {
+  ks::UniqueFile file(_wfopen(path, L"r"));
+  if (!file) return false;
+  text->clear();
+  char buffer[16384];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, file.get())) > 0) text->append(buffer, n);
+  return true;
+}
+
+}  // namespace
 
 MyConfigure::MyConfigure(int off_switch) : m_iOffSwitch(off_switch) {
   m_sCacheFilePath[0] = '\0';
@@ -13,15 +80,105 @@ MyConfigure::MyConfigure(int off_switch) : m_iOffSwitch(off_switch) {
 }
 
 bool MyConfigure::Initialize(int off_switch) {
-  if (g_oMyConfigure != nullptr) return false;
+  if (g_oMyConfigure != nullptr) {
+    KS_LOG(3, "MyConfigure::Initialize", "m_oMyConfigureSingleton exist");
+    return false;
+  }
   g_oMyConfigure = new (std::nothrow) MyConfigure(off_switch);
   return true;
 }
 
 MyConfigure* MyConfigure::GetInstance() { return g_oMyConfigure; }
-bool MyConfigure::UseCacheFile(const char* /*path*/) { return false; }
-bool MyConfigure::ReadConfigure(const char*, const char*, char* output, size_t capacity) {
-  if (output != nullptr && capacity > 0) output[0] = '\0';
-  return false;
+
+bool MyConfigure::UseCacheFile(const char* path) {
+  const char* operation = "MyConfigure::UseCacheFile";
+  if (!ks::CopyText(m_sCacheFilePath, sizeof m_sCacheFilePath, path) ||
+      !UTF8ToUTF16(m_sCacheFilePath, m_wsCacheFilePath, 512)) {
+    m_sCacheFilePath[0] = '\0';
+    m_wsCacheFilePath[0] = L'\0';
+    KS_LOG(3, operation, "cache file path too long: %s", path ? path : "");
+    return false;
+  }
+  if (m_iOffSwitch != 0) return true;
+  CacheFileLock lock(operation);
+  if (GetFileAttributesW(m_wsCacheFilePath) != INVALID_FILE_ATTRIBUTES) return true;
+
+  // CREATE_NEW: another program creating the file at the same moment keeps
+  // its own content.
+  ks::UniqueHandle file(CreateFileW(m_wsCacheFilePath, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
+    DWORD code = GetLastError();
+    if (code == ERROR_FILE_EXISTS) return true;
+    KS_LOG(0, operation, "cannot create %s, error code: %d, error: %s", m_sCacheFilePath, static_cast<int>(code),
+           GetErrorText(static_cast<int>(code)));
+    return false;
+  }
+  std::string text;
+  for (char c : ksnet::InitialCacheFileText()) {  // a text file: CR LF on disk
+    if (c == '\n') text += '\r';
+    text += c;
+  }
+  DWORD written = 0;
+  if (!WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
+      written != text.size()) {
+    KS_LOG(3, operation, "failed to write %s", m_sCacheFilePath);
+    return false;
+  }
+  KS_LOG(0, operation, "created %s", m_sCacheFilePath);
+  return true;
 }
-bool MyConfigure::WriteConfigure(const char*, const char*, const char*) { return false; }
+
+bool MyConfigure::ReadConfigure(const char* opening_tag, const char* closing_tag, char* output, size_t capacity) {
+  const char* operation = "MyConfigure::ReadConfigure";
+  if (m_iOffSwitch != 0) return true;
+  if (output != nullptr && capacity > 0) output[0] = '\0';
+  if (output == nullptr || capacity == 0 || opening_tag == nullptr || closing_tag == nullptr) return false;
+
+  std::string text;
+  {
+    CacheFileLock lock(operation);
+    if (!ReadCacheText(m_wsCacheFilePath, &text)) {
+      KS_LOG(3, operation, "failed to open %s", m_sCacheFilePath);
+      return false;
+    }
+  }
+  std::string value;
+  if (!Utility::GetTagValue(text.c_str(), opening_tag, closing_tag, value)) return false;
+  if (!ks::CopyText(output, capacity, value.c_str())) {
+    // A value the caller cannot hold is no value: half a record list would
+    // name settings that were never stored.
+    KS_LOG(3, operation, "value of %s too long (%d bytes) in %s", opening_tag, static_cast<int>(value.size()),
+           m_sCacheFilePath);
+    return false;
+  }
+  return true;
+}
+
+bool MyConfigure::WriteConfigure(const char* opening_tag, const char* closing_tag, const char* value) {
+  const char* operation = "MyConfigure::WriteConfigure";
+  if (value == nullptr) return false;
+  if (m_iOffSwitch != 0) return true;
+  if (opening_tag == nullptr || closing_tag == nullptr) return false;
+
+  CacheFileLock lock(operation);
+  std::string text;
+  if (!ReadCacheText(m_wsCacheFilePath, &text)) {
+    KS_LOG(3, operation, "failed to open %s", m_sCacheFilePath);
+    return false;
+  }
+  std::string updated;
+  if (!Utility::ReplaceTagValue(text, value, opening_tag, closing_tag, updated)) return false;
+  updated = ksnet::CutAfterCacheEnd(updated);
+
+  ks::UniqueFile file(_wfopen(m_wsCacheFilePath, L"w"));
+  if (!file) {
+    KS_LOG(3, operation, "failed to open %s for writing", m_sCacheFilePath);
+    return false;
+  }
+  bool written = fwrite(updated.data(), 1, updated.size(), file.get()) == updated.size();
+  written = fflush(file.get()) == 0 && written;
+  written = fclose(file.release()) == 0 && written;
+  if (!written) KS_LOG(3, operation, "failed to write %s", m_sCacheFilePath);
+  return written;
+}

@@ -1,0 +1,181 @@
+// One complete request with one access setting.
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "base/error_text.h"
+#include "base/log_api.h"
+#include "base/text.h"
+#include "net/hlib_win.h"
+#include "net/url_parts.h"
+
+namespace {
+
+const char kOperation[] = "HR::DoRequest";
+const DWORD kTimeoutMs = 90000;
+
+DWORD SystemCredentialPrompt(HINTERNET request) {
+  return InternetErrorDlg(GetDesktopWindow(), request, ERROR_INTERNET_INCORRECT_PASSWORD,
+                          FLAGS_ERROR_UI_FILTER_FOR_ERRORS | FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS |
+                              FLAGS_ERROR_UI_FLAGS_GENERATE_DATA,
+                          nullptr);
+}
+
+HR::CredentialPrompt g_credential_prompt = &SystemCredentialPrompt;
+
+void LogLastError(int level, const char* format) {
+  int code = static_cast<int>(GetLastError());
+  KS_LOG(level, kOperation, format, code, GetErrorText(code));
+}
+
+void SetTimeout(HINTERNET handle, DWORD option, const char* format) {
+  DWORD timeout = kTimeoutMs;
+  if (!InternetSetOptionA(handle, option, &timeout, sizeof timeout)) {
+    int code = static_cast<int>(GetLastError());
+    KS_LOG(3, kOperation, format, static_cast<int>(kTimeoutMs), code, GetErrorText(code));
+  }
+}
+
+// Certificate problems never stop a request.
+void IgnoreCertificateProblems(HINTERNET request) {
+  DWORD flags = 0;
+  DWORD length = sizeof flags;
+  InternetQueryOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, &length);
+  flags |= SECURITY_FLAG_IGNORE_REVOCATION | SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_WRONG_USAGE |
+           SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID;
+  InternetSetOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, sizeof flags);
+}
+
+}  // namespace
+
+HR::CredentialPrompt HR::SetCredentialPrompt(CredentialPrompt prompt) {
+  CredentialPrompt previous = g_credential_prompt;
+  g_credential_prompt = prompt != nullptr ? prompt : &SystemCredentialPrompt;
+  return previous;
+}
+
+bool HR::DoRequest(const char* sURL, const char* sIP, int iPort, bool bSecure, const char* sVerb, char cPType,
+                   const char* sByPass, const char* sPAddress, const char* sPostData) {
+  if (sURL == nullptr || sIP == nullptr || sVerb == nullptr) return false;
+  if (strcmp(sIP, "127.0.0.1") == 0) {
+    KS_LOG(0, kOperation, "Skip 127.0.0.1");
+    return false;
+  }
+  try {
+    DWORD connections = 10;
+    InternetSetOptionA(nullptr, INTERNET_OPTION_MAX_CONNS_PER_SERVER, &connections, sizeof connections);
+    InternetSetOptionA(nullptr, INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER, &connections, sizeof connections);
+    std::string log_url = ksnet::LogFormOfURL(sURL);
+    KS_LOG(0, kOperation, "Begin HR::DoRequest(), sIP = %s, iPort = %d, cPType=%c, sByPass=%s, sPAddress=%s, URL=%s",
+           sIP, iPort, cPType, sByPass ? sByPass : "", sPAddress ? sPAddress : "", log_url.c_str());
+
+    // Only the last attempt's handles are kept; an earlier attempt's go now.
+    CloseHandles();
+    DWORD access = INTERNET_OPEN_TYPE_PROXY;
+    const char* proxy = sPAddress;
+    const char* bypass = sByPass;
+    if (cPType == 'D' || cPType == 'L') {
+      access = cPType == 'D' ? INTERNET_OPEN_TYPE_DIRECT : INTERNET_OPEN_TYPE_PRECONFIG;
+      proxy = nullptr;
+      bypass = nullptr;
+    }
+    m_hInternet.reset(InternetOpenA("Microsoft Internet Explorer", access, proxy, bypass, 0));
+    if (!m_hInternet) {
+      LogLastError(3, "I-Open failed error code: %d, error: %s");
+      return false;
+    }
+    SetTimeout(m_hInternet.get(), INTERNET_OPTION_CONNECT_TIMEOUT, "Conn lTimeout=%d, error code: %d, error: %s");
+    SetTimeout(m_hInternet.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, "Recv lTimeout=%d, error code: %d, error: %s");
+    SetTimeout(m_hInternet.get(), INTERNET_OPTION_SEND_TIMEOUT, "Send lTimeout=%d, error code: %d, error: %s");
+    KS_LOG(3, kOperation, "after ISO lTimeout = %d", static_cast<int>(kTimeoutMs));
+
+    std::string url;
+    if (!ksnet::AddCacheBuster(sURL, static_cast<long>(time(nullptr)), &url)) {
+      KS_LOG(3, kOperation, "URL too long: %s", log_url.c_str());
+      return false;
+    }
+    if (iPort < 1 || iPort > 65535) {
+      KS_LOG(3, kOperation, "invalid port %d", iPort);
+      return false;
+    }
+    m_hConnect.reset(InternetConnectA(m_hInternet.get(), sIP, static_cast<INTERNET_PORT>(iPort), nullptr, nullptr,
+                                      INTERNET_SERVICE_HTTP, 0, 0));
+    if (!m_hConnect) {
+      LogLastError(3, "failed to connect. error code: %d, error: %s");
+      return false;
+    }
+    KS_LOG(3, kOperation, "after IC");
+    DWORD flags = bSecure ? (INTERNET_FLAG_SECURE | INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_CACHE_WRITE) : 0;
+    m_hRequest.reset(HttpOpenRequestA(m_hConnect.get(), sVerb, url.c_str(), nullptr, nullptr, nullptr, flags, 0));
+    if (!m_hRequest) {
+      LogLastError(3, "failed to open-r: error code: %d, error: %s");
+      return false;
+    }
+    KS_LOG(3, kOperation, "after HR");
+
+    HINTERNET request = m_hRequest.get();
+    for (;;) {
+      IgnoreCertificateProblems(request);
+      BOOL sent;
+      if (strcmp(sVerb, "POST") == 0) {
+        const char* body = sPostData ? sPostData : "";
+        sent = HttpSendRequestA(request, "Content-Type: application/x-www-form-urlencoded", static_cast<DWORD>(-1),
+                                const_cast<char*>(body), static_cast<DWORD>(strlen(body)));
+      } else {
+        sent = HttpSendRequestA(request, nullptr, 0, nullptr, 0);
+      }
+      if (!sent) {
+        LogLastError(3, "HSR failed. error code: %d, error: %s");
+        return false;
+      }
+      KS_LOG(3, kOperation, "after HSR");
+      DWORD status = 0;
+      DWORD length = sizeof status;
+      if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length, nullptr)) {
+        LogLastError(3, "HQ() failed error code: %d, error: %s");
+        return false;
+      }
+      KS_LOG(3, kOperation, "after HQI");
+      if (status != HTTP_STATUS_DENIED && status != HTTP_STATUS_PROXY_AUTH_REQ) break;
+
+      KS_LOG(3, kOperation, "after HQI troubled dwCode = %d", static_cast<int>(status));
+      char discard[50];
+      DWORD read = 0;
+      while (InternetReadFile(request, discard, sizeof discard, &read) && read > 0) {
+      }
+      KS_LOG(3, kOperation, "after IRF");
+      if (g_credential_prompt(request) != ERROR_INTERNET_FORCE_RETRY) break;
+      LogLastError(3, "HSR resend -- ERROR_INTERNET_FORCE_RETRY failed error code: %d, error: %s");
+    }
+    KS_LOG(0, kOperation, "HR::DoRequest succeeded! m_iExpectedReceiveSize = %d, m_bUseMinReadBuffer = %s",
+           m_iExpectedReceiveSize, ks::YesNo(m_bUseMinReadBuffer));
+    if (m_sKeyInReturn == nullptr) return true;
+
+    try {
+      switch (ReadReply(request)) {
+        case ReadResult::kCountedFailed:
+        case ReadResult::kSingleFailed:
+          if (CountedMode() && m_iExpectedReceiveSize > m_iMaxLength)
+            KS_LOG(3, kOperation, "m_iExpectedReceiveSize = %d exceeds the reply limit %d", m_iExpectedReceiveSize,
+                   m_iMaxLength);
+          LogLastError(3, "IRE() error code: %d, error: %s");
+          return false;
+        case ReadResult::kCountedDone:
+          KS_LOG(0, kOperation, "HR::DoRequest succeeded! Read1 Completed!");
+          break;
+        case ReadResult::kSingleDone:
+          KS_LOG(0, kOperation, "HR::DoRequest succeeded! Read2 Completed!");
+          break;
+      }
+    } catch (...) {
+      LogLastError(0, "CRASHED --- error code=%d, error = %s");
+      return false;
+    }
+    if (ReplyHasKeyword()) return true;
+    KS_LOG(0, kOperation, "Invalid page returned: %.*s", m_iReplyLength, m_sReturn ? m_sReturn : "");
+    return false;
+  } catch (...) {
+    KS_LOG(0, kOperation, "error code=%d", static_cast<int>(GetLastError()));
+    return false;
+  }
+}

@@ -1,0 +1,130 @@
+// The request engine's state and reading a reply into the caller's buffer.
+#include <cstring>
+
+#include "base/text.h"
+#include "net/hlib_win.h"
+#include "net/piece_sizer.h"
+
+namespace {
+
+double MillisecondsNow() {
+  static const double frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return static_cast<double>(f.QuadPart);
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return static_cast<double>(now.QuadPart) * 1000.0 / frequency;
+}
+
+}  // namespace
+
+std::atomic<bool> HR::bHTTPFailed(false);
+char HR::m_sServerAccessSetting[HR::kTextSize] = "";
+std::atomic<bool> HR::m_bServerAccessSettingLoaded(false);
+
+void HR::ResetSharedState() {
+  bHTTPFailed = false;
+  m_sServerAccessSetting[0] = '\0';
+  m_bServerAccessSettingLoaded = false;
+}
+
+HR::HR()
+    : m_bUseMinReadBuffer(false),
+      m_iCurrentlyReceived(0),
+      m_iExpectedReceiveSize(0),
+      m_sReturn(nullptr),
+      m_iMaxLength(0),
+      m_sKeyInReturn(nullptr),
+      m_iReplyLength(0) {
+  InitializeCriticalSection(&m_oRequestLock);
+}
+
+HR::~HR() {
+  CloseHandles();
+  DeleteCriticalSection(&m_oRequestLock);
+}
+
+void HR::SetReplyTarget(char* buffer, int limit, const char* keyword) {
+  m_sReturn = buffer;
+  m_iMaxLength = buffer != nullptr && limit > 0 ? limit : 0;
+  m_sKeyInReturn = keyword;
+  m_iReplyLength = 0;
+}
+
+void HR::ClearReplyTarget() {
+  // The length of the last reply stays readable.
+  m_sReturn = nullptr;
+  m_iMaxLength = 0;
+  m_sKeyInReturn = nullptr;
+}
+
+void HR::CloseHandles() {
+  // Request before connection before session.
+  m_hRequest.reset();
+  m_hConnect.reset();
+  m_hInternet.reset();
+}
+
+int HR::ReplyCapacity() const {
+  if (m_sReturn == nullptr || m_iMaxLength <= 0) return 0;
+  return CountedMode() ? m_iMaxLength : m_iMaxLength - 1;
+}
+
+bool HR::ReplyHasKeyword() const {
+  if (m_sKeyInReturn == nullptr || m_sKeyInReturn[0] == '\0') return true;
+  if (m_sReturn == nullptr) return false;
+  // Bounded by what arrived, not by a zero byte: a counted reply may fill
+  // the whole buffer.
+  return ks::FindBytes(m_sReturn, static_cast<size_t>(m_iReplyLength), m_sKeyInReturn, strlen(m_sKeyInReturn)) !=
+         nullptr;
+}
+
+HR::ReadResult HR::ReadReply(HINTERNET request) {
+  m_iReplyLength = 0;
+  ReadResult result = CountedMode() ? ReadCounted(request) : ReadSingle(request);
+  // Whatever did not arrive reads as zeros. Zeroing only the rest (instead of
+  // the whole buffer first) spares a large download a second pass over its
+  // memory; nobody looks at the buffer before the read returns.
+  if (m_sReturn != nullptr && m_iReplyLength < m_iMaxLength)
+    memset(m_sReturn + m_iReplyLength, 0, static_cast<size_t>(m_iMaxLength - m_iReplyLength));
+  return result;
+}
+
+HR::ReadResult HR::ReadCounted(HINTERNET request) {
+  m_iCurrentlyReceived = 0;
+  if (m_sReturn == nullptr || m_iExpectedReceiveSize > m_iMaxLength) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return ReadResult::kCountedFailed;
+  }
+  int received = 0;
+  int remaining = m_iExpectedReceiveSize;
+  ksnet::PieceSizer sizer(kCountedPiece, kCountedPieceMax);
+  while (remaining > 0) {
+    DWORD want = static_cast<DWORD>(remaining < sizer.size() ? remaining : sizer.size());
+    double start = MillisecondsNow();
+    DWORD got = 0;
+    if (!InternetReadFile(request, m_sReturn + received, want, &got) || got == 0 || got > want)
+      return ReadResult::kCountedFailed;
+    sizer.Record(MillisecondsNow() - start);
+    received += static_cast<int>(got);
+    remaining -= static_cast<int>(got);
+    m_iReplyLength = received;
+    m_iCurrentlyReceived = received;
+  }
+  return ReadResult::kCountedDone;
+}
+
+HR::ReadResult HR::ReadSingle(HINTERNET request) {
+  int capacity = ReplyCapacity();
+  if (capacity <= 0) return ReadResult::kSingleDone;
+  INTERNET_BUFFERSA buffers = {};
+  buffers.dwStructSize = sizeof buffers;
+  buffers.lpvBuffer = m_sReturn;
+  buffers.dwBufferLength = static_cast<DWORD>(capacity);
+  if (!InternetReadFileExA(request, &buffers, IRF_SYNC, 0)) return ReadResult::kSingleFailed;
+  DWORD got = buffers.dwBufferLength;
+  m_iReplyLength = static_cast<int>(got <= static_cast<DWORD>(capacity) ? got : static_cast<DWORD>(capacity));
+  return ReadResult::kSingleDone;
+}

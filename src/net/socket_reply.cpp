@@ -1,0 +1,187 @@
+#include "net/socket_reply.h"
+
+#include <climits>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "base/log_api.h"
+#include "base/text.h"
+
+namespace ksnet {
+namespace {
+
+const char kOperation[] = "Utility::URLDownload";
+const char kHeaderEnd[] = "\r\n\r\n";
+const char kContentLength[] = "Content-Length:";
+
+enum class LengthText { kOk, kTooLong, kOutOfRange };
+
+// atoi-style reading (leading white space, optional sign, digits; no digits
+// read as 0), but a value a 32-bit signed count cannot hold, or a negative
+// one, is reported instead of being wrapped or saturated.
+LengthText ReadLength(const char* text, size_t length, int* value) {
+  if (length > kContentLengthTextLimit) return LengthText::kTooLong;
+  size_t i = 0;
+  while (i < length && (text[i] == ' ' || text[i] == '\t' || text[i] == '\v' || text[i] == '\f')) ++i;
+  bool negative = false;
+  if (i < length && (text[i] == '+' || text[i] == '-')) negative = (text[i++] == '-');
+  long long number = 0;
+  bool any_digit = false;
+  for (; i < length && text[i] >= '0' && text[i] <= '9'; ++i) {
+    any_digit = true;
+    number = number * 10 + (text[i] - '0');
+    if (number > INT_MAX) return LengthText::kOutOfRange;
+  }
+  if (negative && any_digit && number > 0) return LengthText::kOutOfRange;
+  *value = static_cast<int>(number);
+  return LengthText::kOk;
+}
+
+void LogReceiveFailure(ReplySource& source) {
+  int code = source.LastError();
+  KS_LOG(0, kOperation, "recv() iReturn == -1, error code: %d, error: %s", code, source.ErrorText(code));
+}
+
+}  // namespace
+
+FirstBlock AnalyzeFirstBlock(const char* block, size_t length, int expected_size, bool block_full) {
+  FirstBlock result;
+  const char* end = ks::FindBytes(block, length, kHeaderEnd, 4);
+  result.has_header_end = end != nullptr;
+  if (end != nullptr) result.body_offset = static_cast<size_t>(end - block) + 4;
+
+  if (expected_size != 0) {
+    result.kind = FirstBlockKind::kLength;
+    result.expected_size = expected_size;
+    return result;
+  }
+  // Only the header is searched: a body that happens to contain the words
+  // must not announce a length of its own.
+  size_t header_length = end != nullptr ? static_cast<size_t>(end - block) + 2 : length;
+  const char* field = ks::FindBytes(block, header_length, kContentLength, sizeof kContentLength - 1);
+  if (field == nullptr) {
+    result.kind = (end == nullptr && block_full) ? FirstBlockKind::kInvalidHeader : FirstBlockKind::kNoContentLength;
+    return result;
+  }
+  const char* value = field + sizeof kContentLength - 1;
+  const char* limit = block + length;
+  const char* value_end = value;
+  while (value_end < limit && *value_end != '\r' && *value_end != '\n') ++value_end;
+  int announced = 0;
+  switch (ReadLength(value, static_cast<size_t>(value_end - value), &announced)) {
+    case LengthText::kTooLong:
+      result.kind = FirstBlockKind::kInvalidHeader;
+      return result;
+    case LengthText::kOutOfRange:
+      result.kind = FirstBlockKind::kInvalidLength;
+      return result;
+    case LengthText::kOk:
+      break;
+  }
+  result.kind = FirstBlockKind::kLength;
+  result.expected_size = announced;
+  return result;
+}
+
+bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std::unique_ptr<char[]>* body,
+                  int* body_size, std::atomic<int>* received) {
+  if (body == nullptr || body_size == nullptr) return false;
+  body->reset();
+  *body_size = 0;
+
+  std::unique_ptr<char[]> block(new (std::nothrow) char[kFirstBlockSize]);
+  if (!block) {
+    KS_LOG(3, kOperation, "failed to allocate %d bytes", kFirstBlockSize);
+    return false;
+  }
+  int got = source.Receive(block.get(), kFirstBlockSize - 1);
+  if (got <= 0) {
+    LogReceiveFailure(source);
+    return false;
+  }
+  size_t length = static_cast<size_t>(got);
+  FirstBlock first = AnalyzeFirstBlock(block.get(), length, expected_size, got == kFirstBlockSize - 1);
+
+  switch (first.kind) {
+    case FirstBlockKind::kInvalidHeader:
+      KS_LOG(0, kOperation, "invalid header");
+      return false;
+    case FirstBlockKind::kInvalidLength:
+      KS_LOG(3, kOperation, "invalid Content-Length, refused");
+      return false;
+    case FirstBlockKind::kNoContentLength: {
+      KS_LOG(0, kOperation, "missing Content-Length");
+      size_t offset = first.has_header_end ? first.body_offset : 0;
+      size_t count = length - offset;
+      std::unique_ptr<char[]> data(new (std::nothrow) char[count + 1]);
+      if (!data) {
+        KS_LOG(3, kOperation, "failed to allocate %d bytes", static_cast<int>(count + 1));
+        return false;
+      }
+      memcpy(data.get(), block.get() + offset, count);
+      data[count] = '\0';
+      *body = std::move(data);
+      *body_size = static_cast<int>(count);
+      if (received != nullptr) received->store(static_cast<int>(count));
+      return true;
+    }
+    case FirstBlockKind::kLength:
+      break;
+  }
+
+  int expected = first.expected_size;
+  *body_size = expected;
+  if (expected < 1) {
+    KS_LOG(0, kOperation, "no new download");
+    return true;
+  }
+  if (!first.has_header_end) {
+    KS_LOG(0, kOperation, "invalid header");
+    return false;
+  }
+  std::unique_ptr<char[]> data(new (std::nothrow) char[static_cast<size_t>(expected) + 1]);
+  if (!data) {
+    KS_LOG(3, kOperation, "failed to allocate %d bytes", expected);
+    return false;
+  }
+  size_t initial = length - first.body_offset;
+  if (initial > static_cast<size_t>(expected)) {
+    KS_LOG(0, kOperation, "dropped %d bytes beyond the expected length %d", static_cast<int>(initial - expected),
+           expected);
+    initial = static_cast<size_t>(expected);
+  }
+  memcpy(data.get(), block.get() + first.body_offset, initial);
+  int count = static_cast<int>(initial);
+  if (received != nullptr) received->store(count);
+  block.reset();
+
+  if (count < expected) {
+    int piece_size = small_reads ? kSmallPieceSize : kLargePieceSize;
+    std::unique_ptr<char[]> piece(new (std::nothrow) char[piece_size]);
+    if (!piece) {
+      KS_LOG(3, kOperation, "failed to allocate %d bytes", piece_size);
+      *body = std::move(data);
+      return false;
+    }
+    while (count < expected) {
+      int n = source.Receive(piece.get(), piece_size - 1);
+      if (n <= 0) {
+        LogReceiveFailure(source);
+        *body = std::move(data);
+        return false;
+      }
+      int room = expected - count;
+      int take = n < room ? n : room;
+      if (n > take)
+        KS_LOG(0, kOperation, "dropped %d bytes beyond the expected length %d", n - take, expected);
+      memcpy(data.get() + count, piece.get(), static_cast<size_t>(take));
+      count += take;
+      if (received != nullptr) received->store(count);
+    }
+  }
+  *body = std::move(data);
+  return true;
+}
+
+}  // namespace ksnet

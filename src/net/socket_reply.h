@@ -1,0 +1,58 @@
+#pragma once
+// Reading the reply of the socket fetch: the header must lie in the first
+// received block; the body is either everything after it (no Content-Length)
+// or exactly the announced or expected length, counted as it arrives so
+// another thread can show progress. Portable: the socket is reached only
+// through ReplySource, so the whole exchange runs against scripted segments
+// in the native tests.
+#include <atomic>
+#include <cstddef>
+#include <memory>
+
+namespace ksnet {
+
+constexpr int kFirstBlockSize = 65536;  // one receive of up to 65535 bytes
+constexpr int kLargePieceSize = 65536;
+constexpr int kSmallPieceSize = 14336;  // counted downloads: small progress steps
+constexpr size_t kContentLengthTextLimit = 31;
+
+class ReplySource {
+ public:
+  virtual ~ReplySource() {}
+  // Like recv: bytes received (at most `capacity`), 0 when the peer closed,
+  // below 0 on error.
+  virtual int Receive(char* buffer, int capacity) = 0;
+  virtual int LastError() const = 0;
+  virtual const char* ErrorText(int code) const = 0;
+};
+
+enum class FirstBlockKind {
+  kNoContentLength,  // body = bytes after the header end (or the whole block)
+  kLength,           // expected_size holds the given or announced length
+  kInvalidHeader,    // header larger than the block, or an over-long length text
+  kInvalidLength,    // announced length below 0 or beyond a 32-bit signed count
+};
+
+struct FirstBlock {
+  FirstBlockKind kind = FirstBlockKind::kInvalidHeader;
+  int expected_size = 0;
+  bool has_header_end = false;
+  size_t body_offset = 0;  // first body byte (valid with has_header_end)
+};
+
+// Pure analysis of the first block. A non-zero `expected_size` is the length
+// the caller knows; 0 means the length comes from "Content-Length:", searched
+// (case-sensitively) in the header only. `block_full`: the receive filled the block, so a header
+// without its end may go on beyond it.
+FirstBlock AnalyzeFirstBlock(const char* block, size_t length, int expected_size, bool block_full);
+
+// Steps after the request was sent. On entry *body is emptied and *body_size
+// set to 0. Success: the body (announced length + 1 bytes, or the bytes after
+// the header + 1) and its size; no body when the length is 0 or less. Bytes
+// beyond the announced length are dropped (and logged), never stored. A peer
+// that closes early fails with the partial body handed over. `received`
+// (may be null) is updated after every piece.
+bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std::unique_ptr<char[]>* body,
+                  int* body_size, std::atomic<int>* received);
+
+}  // namespace ksnet

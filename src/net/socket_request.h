@@ -1,0 +1,12 @@
+#pragma once
+// The plain HTTP/1.0 request of the socket fetch, byte for byte.
+#include <string>
+
+namespace ksnet {
+
+// "GET <path> HTTP/1.0" and the fixed header lines; an empty path asks for
+// "/". The Host line names the parsed host and the port actually connected
+// to, also when it is 80. The path goes out exactly as given.
+std::string BuildSocketRequest(const char* host, int port, const char* path);
+
+}  // namespace ksnet

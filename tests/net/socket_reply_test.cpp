@@ -1,0 +1,236 @@
+#include "net/socket_reply.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "support/log_capture.h"
+
+namespace {
+
+// Hands out scripted segments, one per receive (cut to the capacity asked
+// for, the rest kept for the next receive); then 0 (peer closed).
+class ScriptedSource : public ksnet::ReplySource {
+ public:
+  explicit ScriptedSource(std::vector<std::string> segments) : segments_(std::move(segments)) {}
+  int Receive(char* buffer, int capacity) override {
+    ++receives;
+    if (counter != nullptr) seen_counts.push_back(counter->load());
+    if (next_ >= segments_.size()) return closed_result;
+    std::string& segment = segments_[next_];
+    size_t n = segment.size() < static_cast<size_t>(capacity) ? segment.size() : static_cast<size_t>(capacity);
+    memcpy(buffer, segment.data(), n);
+    segment.erase(0, n);
+    if (segment.empty()) ++next_;
+    return static_cast<int>(n);
+  }
+  int LastError() const override { return 10054; }
+  const char* ErrorText(int) const override { return "Connection reset by peer."; }
+
+  int receives = 0;
+  int closed_result = 0;
+  std::atomic<int>* counter = nullptr;
+  std::vector<int> seen_counts;  // counter value at each receive
+
+ private:
+  std::vector<std::string> segments_;
+  size_t next_ = 0;
+};
+
+struct Outcome {
+  bool ok;
+  std::string body;
+  int body_size;
+  bool has_body;
+  int counter;
+};
+
+Outcome Receive(ScriptedSource& source, int expected = 0, bool small = false) {
+  std::unique_ptr<char[]> body;
+  int size = -1;
+  std::atomic<int> counter(-1);
+  if (source.counter == nullptr) source.counter = &counter;
+  Outcome o;
+  o.ok = ksnet::ReceiveReply(source, expected, small, &body, &size, source.counter);
+  o.has_body = body != nullptr;
+  o.body_size = size;
+  o.counter = source.counter->load();
+  if (body && size > 0) o.body.assign(body.get(), static_cast<size_t>(o.counter > 0 ? o.counter : 0));
+  return o;
+}
+
+const std::string kHead5 = "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\n";
+
+TEST(ReceiveReply, WholeReplyInOneSegment) {
+  ScriptedSource source({kHead5 + "abcde"});
+  Outcome o = Receive(source);
+  EXPECT_TRUE(o.ok);
+  EXPECT_EQ(o.body, "abcde");
+  EXPECT_EQ(o.body_size, 5);
+  EXPECT_EQ(o.counter, 5);
+  EXPECT_EQ(source.receives, 1);  // nothing more is read once the length is there
+}
+
+TEST(ReceiveReply, CounterGrowsPerSegment) {
+  std::atomic<int> counter(0);
+  ScriptedSource source({kHead5, "ab", "c", "de"});
+  source.counter = &counter;
+  Outcome o = Receive(source);
+  EXPECT_TRUE(o.ok);
+  EXPECT_EQ(o.body, "abcde");
+  // Seen at the start of each receive: before the header, then after 0, 2, 3.
+  EXPECT_EQ(source.seen_counts, (std::vector<int>{0, 0, 2, 3}));
+  EXPECT_EQ(o.counter, 5);
+}
+
+TEST(ReceiveReply, ManySmallSegmentsOfALargeBody) {
+  std::string body(200000, '\0');
+  for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>(i * 7 + 3);
+  std::vector<std::string> segments = {"HTTP/1.0 200 OK\r\nContent-Length: 200000\r\n\r\n"};
+  for (size_t i = 0; i < body.size(); i += 997) segments.push_back(body.substr(i, 997));
+  ScriptedSource source(segments);
+  Outcome o = Receive(source, 0, true);
+  EXPECT_TRUE(o.ok);
+  EXPECT_EQ(o.body, body);
+}
+
+TEST(ReceiveReply, MissingContentLengthTakesTheFirstSegmentOnly) {
+  LogCapture log;
+  ScriptedSource source({"HTTP/1.0 200 OK\r\nServer: x\r\n\r\nhello", " never read"});
+  Outcome o = Receive(source);
+  EXPECT_TRUE(o.ok);
+  EXPECT_EQ(o.body_size, 5);
+  EXPECT_EQ(o.counter, 5);
+  EXPECT_EQ(o.body, "hello");
+  EXPECT_EQ(source.receives, 1);
+  EXPECT_TRUE(log.Has("missing Content-Length"));
+}
+
+TEST(ReceiveReply, ZeroLengthMeansNoBody) {
+  LogCapture log;
+  ScriptedSource source({"HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n"});
+  Outcome o = Receive(source);
+  EXPECT_TRUE(o.ok);
+  EXPECT_FALSE(o.has_body);
+  EXPECT_EQ(o.body_size, 0);
+  EXPECT_TRUE(log.Has("no new download"));
+}
+
+TEST(ReceiveReply, GivenLengthIgnoresTheHeader) {
+  ScriptedSource source({"HTTP/1.0 200 OK\r\nContent-Length: 99\r\n\r\nabc"});
+  Outcome o = Receive(source, 3);
+  EXPECT_TRUE(o.ok);
+  EXPECT_EQ(o.body_size, 3);
+  EXPECT_EQ(o.body, "abc");
+}
+
+TEST(ReceiveReply, HeaderLongerThanTheFirstSegment) {
+  {
+    LogCapture log;
+    ScriptedSource source({"HTTP/1.0 200 OK\r\nContent-Length: 5\r\n", "\r\nabcde"});
+    EXPECT_FALSE(Receive(source).ok);
+    EXPECT_TRUE(log.Has("invalid header"));
+  }
+  {
+    // Without a length the first segment is the body, as received.
+    ScriptedSource source({"HTTP/1.0 200 OK\r\nServer: x\r\n", "\r\nabc"});
+    Outcome o = Receive(source);
+    EXPECT_TRUE(o.ok);
+    EXPECT_EQ(o.body, "HTTP/1.0 200 OK\r\nServer: x\r\n");
+  }
+  {
+    // A header that fills the whole first block may go on: refused.
+    LogCapture log;
+    ScriptedSource source({"HTTP/1.0 200 OK\r\nX: " + std::string(70000, 'x')});
+    EXPECT_FALSE(Receive(source).ok);
+    EXPECT_TRUE(log.Has("invalid header"));
+  }
+}
+
+TEST(ReceiveReply, EarlyCloseFailsWithThePartialBody) {
+  LogCapture log;
+  ScriptedSource source({kHead5 + "ab", "c"});
+  std::unique_ptr<char[]> body;
+  int size = 0;
+  std::atomic<int> counter(0);
+  EXPECT_FALSE(ksnet::ReceiveReply(source, 0, false, &body, &size, &counter));
+  ASSERT_TRUE(body != nullptr);
+  EXPECT_EQ(std::string(body.get(), 3), "abc");
+  EXPECT_EQ(counter.load(), 3);
+  EXPECT_TRUE(log.Has("recv() iReturn == -1, error code: 10054, error: Connection reset by peer."));
+}
+
+TEST(ReceiveReply, NothingReceivedFails) {
+  LogCapture log;
+  ScriptedSource source({});
+  source.closed_result = -1;
+  EXPECT_FALSE(Receive(source).ok);
+  EXPECT_TRUE(log.HasFragment("recv() iReturn == -1"));
+}
+
+TEST(ReceiveReply, BytesBeyondTheLengthAreDroppedNotStored) {
+  LogCapture log;
+  {
+    ScriptedSource source({kHead5 + "abcdeXYZ"});  // already in the first segment
+    Outcome o = Receive(source);
+    EXPECT_TRUE(o.ok);
+    EXPECT_EQ(o.body, "abcde");
+    EXPECT_EQ(o.counter, 5);
+  }
+  {
+    ScriptedSource source({kHead5 + "ab", "cdeXYZXYZ"});  // in a later piece
+    Outcome o = Receive(source);
+    EXPECT_TRUE(o.ok);
+    EXPECT_EQ(o.body, "abcde");
+    EXPECT_EQ(o.counter, 5);
+  }
+  EXPECT_EQ(log.Count("dropped 3 bytes beyond the expected length 5"), 1);
+  EXPECT_EQ(log.Count("dropped 6 bytes beyond the expected length 5"), 1);
+}
+
+TEST(ReceiveReply, ContentLengthOutOfRangeOrOverlongIsRefused) {
+  LogCapture log;
+  for (const char* value : {"2147483648", "99999999999999999999", "-1", "-2147483648"}) {
+    ScriptedSource source({std::string("HTTP/1.0 200 OK\r\nContent-Length: ") + value + "\r\n\r\nabc"});
+    EXPECT_FALSE(Receive(source).ok) << value;
+  }
+  EXPECT_EQ(log.Count("invalid Content-Length, refused"), 4);
+  ScriptedSource overlong({"HTTP/1.0 200 OK\r\nContent-Length:" + std::string(40, ' ') + "5\r\n\r\nabcde"});
+  EXPECT_FALSE(Receive(overlong).ok);
+  EXPECT_TRUE(log.Has("invalid header"));
+  // The largest count is still a length.
+  ksnet::FirstBlock first = ksnet::AnalyzeFirstBlock("Content-Length: 2147483647\r\n\r\n", 31, 0, false);
+  EXPECT_EQ(first.kind, ksnet::FirstBlockKind::kLength);
+  EXPECT_EQ(first.expected_size, 2147483647);
+}
+
+TEST(ReceiveReply, ContentLengthReadLikeAtoi) {
+  std::string head = "HTTP/1.0 200 OK\r\nContent-Length:   3 bytes\r\n\r\nabc";
+  EXPECT_EQ(ksnet::AnalyzeFirstBlock(head.data(), head.size(), 0, false).expected_size, 3);
+  head = "HTTP/1.0 200 OK\r\nContent-Length: none\r\n\r\nabc";
+  EXPECT_EQ(ksnet::AnalyzeFirstBlock(head.data(), head.size(), 0, false).expected_size, 0);
+  head = "HTTP/1.0 200 OK\r\ncontent-length: 3\r\n\r\nabc";  // exact, case-sensitive search
+  EXPECT_EQ(ksnet::AnalyzeFirstBlock(head.data(), head.size(), 0, false).kind, ksnet::FirstBlockKind::kNoContentLength);
+}
+
+TEST(ReceiveReply, ContentLengthInsideTheBodyAnnouncesNothing) {
+  ScriptedSource source({"HTTP/1.0 200 OK\r\n\r\nContent-Length: 999\r\n"});
+  Outcome o = Receive(source);
+  EXPECT_TRUE(o.ok);
+  EXPECT_EQ(o.body, "Content-Length: 999\r\n");
+}
+
+TEST(ReceiveReply, PieceSizeFollowsTheSmallReadsFlag) {
+  std::string body(100000, 'b');
+  for (bool small : {false, true}) {
+    ScriptedSource source({"HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n", body});
+    Outcome o = Receive(source, 0, small);
+    EXPECT_TRUE(o.ok);
+    // One receive for the header, then the body in pieces of 65535 or 14335.
+    EXPECT_EQ(source.receives, small ? 1 + 7 : 1 + 2);
+  }
+}
+
+}  // namespace

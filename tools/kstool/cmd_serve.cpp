@@ -1,0 +1,375 @@
+// kstool serve: a small account server (and, with --proxy, a forward proxy)
+// for tests, benchmarks and demos. Runs until killed.
+#include <winsock2.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/handles_win.h"
+#include "base/text.h"
+#include "base/wide_text.h"
+#include "command.h"
+#include "net/account_server_api.h"
+#include "support_net_proxy.h"
+#include "support_net_server.h"
+
+namespace {
+
+using kstool::net::Request;
+
+const char kUsage[] = "serve [--port N] [--ready-file PATH] [--package FILE] [options]";
+const char kSummary[] =
+    "Serves the account server's requests over HTTP/1.0 and 1.1 (or, with --proxy,\n"
+    "acts as a forward proxy) until killed. Every connection gets one reply and is\n"
+    "closed (Connection: close).\n"
+    "\n"
+    "  --port N                port to listen on; 0 picks a free one (default 8889)\n"
+    "  --bind ADDRESS          address to listen on (default 127.0.0.1)\n"
+    "  --ready-file PATH       once listening, write the port number to PATH\n"
+    "  --request-log PATH      append the request line and headers of every request\n"
+    "  --exit-after-seconds N  stop by itself after N seconds\n"
+    "\n"
+    "Account server (/as/wapi/..., any query parameters such as rdm accepted):\n"
+    "  --package FILE          streamed for get_client; its size answers get_client_size\n"
+    "  --client-size N         announce N bytes instead of the package's size\n"
+    "  --size-form FORM        get_client_size reply: tag (<__ClientSize__>N</__ClientSize__>,\n"
+    "                          the default), bare (just the digits) or letters\n"
+    "  --user-input TEXT       <__UserInput__> value of the ssi reply (default OK)\n"
+    "  --file URLPATH=FILE     also serve FILE at URLPATH (e.g. /proxy.pac)\n"
+    "\n"
+    "Misbehaviour (for every request, or only those picked by --fault-path/-agent):\n"
+    "  --fault-path PREFIX     limit the faults below to paths starting with PREFIX\n"
+    "  --fault-agent TEXT      ... and to requests whose User-Agent contains TEXT\n"
+    "  --status N              answer status N (e.g. 404) with a short page\n"
+    "  --delay-ms N            wait N ms before answering\n"
+    "  --no-content-length     send no Content-Length header\n"
+    "  --extra-bytes N         send N bytes more than the announced length\n"
+    "  --cut-after N           send only the first N body bytes, then close\n"
+    "  --close-at-once         close the connection without answering\n"
+    "  --piece-bytes N         send the reply in pieces of N bytes ...\n"
+    "  --piece-delay-ms N      ... with N ms between pieces (default 20)\n"
+    "\n"
+    "Forward proxy:\n"
+    "  --proxy                 relay absolute-URI requests instead of serving pages\n"
+    "  --map NAME=HOST:PORT    relay requests for host NAME to HOST:PORT (repeatable);\n"
+    "                          only mapped names and loopback addresses are reached\n"
+    "  --proxy-auth USER:PASS  require Basic Proxy-Authorization, else answer 407";
+
+struct Options {
+  int port = AccountServer::kDefaultPort;
+  std::string bind = "127.0.0.1";
+  std::string ready_file;
+  std::string request_log;
+  int exit_after_seconds = 0;
+
+  std::string package;
+  long long client_size = -1;
+  std::string size_form = "tag";
+  std::string user_input = "OK";
+  std::map<std::string, std::string> files;
+
+  std::string fault_path;
+  std::string fault_agent;
+  int status = 0;
+  int delay_ms = 0;
+  bool no_content_length = false;
+  long long extra_bytes = 0;
+  long long cut_after = -1;
+  bool close_at_once = false;
+  int piece_bytes = 0;
+  int piece_delay_ms = 20;
+
+  bool proxy = false;
+  kstool::net::ProxyConfig proxy_config;
+};
+
+kstool::net::RequestLog g_request_log;
+
+bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& name = args[i];
+    auto value = [&](std::string* out) {
+      if (i + 1 >= args.size()) {
+        *error = name + " needs a value";
+        return false;
+      }
+      *out = args[++i];
+      return true;
+    };
+    auto number = [&](long long* out) {
+      std::string text;
+      if (!value(&text)) return false;
+      char* end = nullptr;
+      *out = strtoll(text.c_str(), &end, 10);
+      if (text.empty() || *end != '\0' || *out < 0) {
+        *error = name + " needs a number, not '" + text + "'";
+        return false;
+      }
+      return true;
+    };
+    long long n = 0;
+    std::string text;
+    if (name == "--port") {
+      if (!number(&n) || n > 65535) return *error = error->empty() ? "bad port" : *error, false;
+      options->port = static_cast<int>(n);
+    } else if (name == "--bind") {
+      if (!value(&options->bind)) return false;
+    } else if (name == "--ready-file") {
+      if (!value(&options->ready_file)) return false;
+    } else if (name == "--request-log") {
+      if (!value(&options->request_log)) return false;
+    } else if (name == "--exit-after-seconds") {
+      if (!number(&n)) return false;
+      options->exit_after_seconds = static_cast<int>(n);
+    } else if (name == "--package") {
+      if (!value(&options->package)) return false;
+    } else if (name == "--client-size") {
+      if (!number(&options->client_size)) return false;
+    } else if (name == "--size-form") {
+      if (!value(&options->size_form)) return false;
+      if (options->size_form != "tag" && options->size_form != "bare" && options->size_form != "letters")
+        return *error = "--size-form is tag, bare or letters", false;
+    } else if (name == "--user-input") {
+      if (!value(&options->user_input)) return false;
+    } else if (name == "--file") {
+      if (!value(&text)) return false;
+      size_t eq = text.find('=');
+      if (eq == std::string::npos || text[0] != '/') return *error = "--file wants /URLPATH=FILE", false;
+      options->files[text.substr(0, eq)] = text.substr(eq + 1);
+    } else if (name == "--fault-path") {
+      if (!value(&options->fault_path)) return false;
+    } else if (name == "--fault-agent") {
+      if (!value(&options->fault_agent)) return false;
+    } else if (name == "--status") {
+      if (!number(&n) || n < 100 || n > 999) return *error = error->empty() ? "bad status" : *error, false;
+      options->status = static_cast<int>(n);
+    } else if (name == "--delay-ms") {
+      if (!number(&n)) return false;
+      options->delay_ms = static_cast<int>(n);
+    } else if (name == "--no-content-length") {
+      options->no_content_length = true;
+    } else if (name == "--extra-bytes") {
+      if (!number(&options->extra_bytes)) return false;
+    } else if (name == "--cut-after") {
+      if (!number(&options->cut_after)) return false;
+    } else if (name == "--close-at-once") {
+      options->close_at_once = true;
+    } else if (name == "--piece-bytes") {
+      if (!number(&n) || n == 0) return *error = error->empty() ? "bad piece size" : *error, false;
+      options->piece_bytes = static_cast<int>(n);
+    } else if (name == "--piece-delay-ms") {
+      if (!number(&n)) return false;
+      options->piece_delay_ms = static_cast<int>(n);
+    } else if (name == "--proxy") {
+      options->proxy = true;
+    } else if (name == "--map") {
+      if (!value(&text)) return false;
+      size_t eq = text.find('=');
+      if (eq == std::string::npos) return *error = "--map wants NAME=HOST:PORT", false;
+      std::string key = text.substr(0, eq);
+      ks::LowerAscii(&key[0]);
+      options->proxy_config.map[key] = text.substr(eq + 1);
+    } else if (name == "--proxy-auth") {
+      if (!value(&options->proxy_config.credentials)) return false;
+    } else {
+      *error = "unknown option " + name;
+      return false;
+    }
+  }
+  return true;
+}
+
+// What one reply consists of: a status, headers and a body that is either a
+// text or a file streamed from disk.
+struct Reply {
+  int status = 200;
+  std::string content_type = "text/plain";
+  std::string text;
+  std::string file;  // streamed when set
+  long long length = 0;
+};
+
+const char* StatusText(int status) {
+  switch (status) {
+    case 200: return "OK";
+    case 400: return "Bad Request";
+    case 404: return "Not Found";
+    case 407: return "Proxy Authentication Required";
+    case 500: return "Internal Server Error";
+    case 502: return "Bad Gateway";
+    default: return "Status";
+  }
+}
+
+long long FileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(Widen(path.c_str()).c_str(), GetFileExInfoStandard, &data)) return -1;
+  return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+Reply TextReply(int status, const std::string& text) {
+  Reply reply;
+  reply.status = status;
+  reply.text = text;
+  reply.length = static_cast<long long>(text.size());
+  return reply;
+}
+
+Reply RouteAccountServer(const Options& options, const std::string& path) {
+  auto file = options.files.find(path);
+  if (file != options.files.end()) {
+    long long size = FileSize(file->second);
+    if (size < 0) return TextReply(404, "no such file\n");
+    Reply reply;
+    reply.file = file->second;
+    reply.length = size;
+    if (path.size() > 4 && path.compare(path.size() - 4, 4, ".pac") == 0)
+      reply.content_type = "application/x-ns-proxy-autoconfig";
+    return reply;
+  }
+  if (path == AccountServer::kClientSizePath) {
+    long long size = options.client_size >= 0 ? options.client_size
+                     : options.package.empty() ? 0
+                                               : FileSize(options.package);
+    if (options.size_form == "letters") return TextReply(200, "unknown");
+    std::string digits = ks::Format("%lld", size < 0 ? 0 : size);
+    if (options.size_form == "bare") return TextReply(200, digits);
+    return TextReply(200, std::string(AccountServer::kClientSizeOpeningTag) + digits +
+                              AccountServer::kClientSizeClosingTag);
+  }
+  if (path == AccountServer::kClientPath) {
+    long long size = options.package.empty() ? -1 : FileSize(options.package);
+    if (size < 0) return TextReply(404, "no package\n");
+    Reply reply;
+    reply.content_type = "application/octet-stream";
+    reply.file = options.package;
+    reply.length = size;
+    return reply;
+  }
+  if (path == AccountServer::kInstallationReportPath)
+    return TextReply(200, std::string(AccountServer::kUserInputOpeningTag) + options.user_input +
+                              AccountServer::kUserInputClosingTag);
+  return TextReply(404, "not found\n");
+}
+
+// Sends body bytes, in pieces when asked; false when the peer went away.
+bool SendBody(SOCKET client, const char* data, size_t length, const Options& options, bool faults) {
+  if (!faults || options.piece_bytes <= 0) return kstool::net::SendAll(client, data, length);
+  while (length > 0) {
+    size_t piece = length < static_cast<size_t>(options.piece_bytes) ? length : static_cast<size_t>(options.piece_bytes);
+    if (!kstool::net::SendAll(client, data, piece)) return false;
+    data += piece;
+    length -= piece;
+    if (length > 0) Sleep(static_cast<DWORD>(options.piece_delay_ms));
+  }
+  return true;
+}
+
+void SendReply(SOCKET client, const Options& options, Reply reply, bool faults) {
+  if (faults && options.status != 0) reply = TextReply(options.status, ks::Format("status %d\n", options.status));
+  std::string head = ks::Format("HTTP/1.1 %d %s\r\nContent-Type: %s\r\n", reply.status, StatusText(reply.status),
+                                reply.content_type.c_str());
+  if (!(faults && options.no_content_length)) head += ks::Format("Content-Length: %lld\r\n", reply.length);
+  head += "Cache-Control: no-store\r\nConnection: close\r\n\r\n";
+
+  long long body_limit = reply.length;
+  if (faults && options.cut_after >= 0 && options.cut_after < body_limit) body_limit = options.cut_after;
+
+  if (!reply.file.empty()) {
+    ks::UniqueFile file(_wfopen(Widen(reply.file.c_str()).c_str(), L"rb"));
+    if (!file) return;
+    if (!SendBody(client, head.data(), head.size(), options, faults)) return;
+    std::vector<char> buffer(1 << 20);
+    long long left = body_limit;
+    while (left > 0) {
+      size_t want = left < static_cast<long long>(buffer.size()) ? static_cast<size_t>(left) : buffer.size();
+      size_t got = fread(buffer.data(), 1, want, file.get());
+      if (got == 0 || !SendBody(client, buffer.data(), got, options, faults)) return;
+      left -= static_cast<long long>(got);
+    }
+  } else {
+    std::string all = head + reply.text.substr(0, static_cast<size_t>(body_limit));
+    if (!SendBody(client, all.data(), all.size(), options, faults)) return;
+  }
+  if (faults && options.extra_bytes > 0 && body_limit == reply.length) {
+    std::string extra(static_cast<size_t>(options.extra_bytes), 'X');
+    SendBody(client, extra.data(), extra.size(), options, faults);
+  }
+}
+
+void ServeConnection(SOCKET client, const Options* options) {
+  Request request;
+  if (!kstool::net::ReadRequest(client, &request)) {
+    kstool::net::CloseGracefully(client);
+    return;
+  }
+  g_request_log.Append(request.head);
+
+  std::string path = request.target;
+  size_t query = path.find('?');
+  if (query != std::string::npos) path.resize(query);
+  bool faults = (options->fault_path.empty() || path.compare(0, options->fault_path.size(), options->fault_path) == 0) &&
+                (options->fault_agent.empty() || request.Header("User-Agent").find(options->fault_agent) != std::string::npos);
+
+  if (faults && options->delay_ms > 0) Sleep(static_cast<DWORD>(options->delay_ms));
+  if (faults && options->close_at_once) {
+    closesocket(client);
+    return;
+  }
+  if (options->proxy) {
+    kstool::net::HandleProxyRequest(client, request, options->proxy_config);
+  } else if (request.method != "GET" && request.method != "POST") {
+    SendReply(client, *options, TextReply(400, "GET only\n"), false);
+  } else {
+    SendReply(client, *options, RouteAccountServer(*options, path), faults);
+  }
+  kstool::net::CloseGracefully(client);
+}
+
+int RunServe(const std::vector<std::string>& args) {
+  static Options options;  // outlives the detached connection threads
+  std::string error;
+  if (!ParseOptions(args, &options, &error)) return kstool::Fail("serve: %s", error.c_str());
+  if (!options.package.empty() && FileSize(options.package) < 0)
+    return kstool::Fail("serve: cannot read package %s", options.package.c_str());
+
+  WSADATA wsa;
+  if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return kstool::Fail("serve: WSAStartup failed");
+  int port = 0;
+  SOCKET listener = kstool::net::Listen(options.bind.c_str(), options.port, &port);
+  if (listener == INVALID_SOCKET)
+    return kstool::Fail("serve: cannot listen on %s:%d (error %d)", options.bind.c_str(), options.port,
+                        WSAGetLastError());
+  g_request_log.Open(options.request_log);
+  if (!options.ready_file.empty() && !kstool::net::WriteFileAtomically(options.ready_file, ks::Format("%d\n", port)))
+    return kstool::Fail("serve: cannot write %s", options.ready_file.c_str());
+  printf("kstool serve: listening on %s:%d%s\n", options.bind.c_str(), port, options.proxy ? " (proxy)" : "");
+  fflush(stdout);
+
+  if (options.exit_after_seconds > 0) {
+    std::thread([] {
+      Sleep(static_cast<DWORD>(options.exit_after_seconds) * 1000);
+      ExitProcess(0);
+    }).detach();
+  }
+  for (;;) {
+    SOCKET client = accept(listener, nullptr, nullptr);
+    if (client == INVALID_SOCKET) continue;
+    int window = 4 * 1024 * 1024;
+    setsockopt(client, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&window), sizeof window);
+    if (options.piece_bytes > 0) {
+      BOOL no_delay = TRUE;
+      setsockopt(client, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&no_delay), sizeof no_delay);
+    }
+    std::thread(ServeConnection, client, &options).detach();
+  }
+}
+
+}  // namespace
+
+KSTOOL_COMMAND("serve", kUsage, kSummary, RunServe);
