@@ -1,4 +1,102 @@
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include "base/log_api.h"
+#include "base/tag_field.h"
+#include "net/account_server_api.h"
+#include "net/hlib_win.h"
+#include "setup/download_progress.h"
+#include "setup/setup_downloader_win.h"
 #include "setup/setup_handler_win.h"
 
-// Placeholder until this step is built: it fails the way the flow expects.
-bool SetupHandler::Download() { return false; }
+namespace {
+
+const char kOperation[] = "SetupHandler::Download";
+const DWORD kWatchIntervalMs = 60;
+const int kSizeReplyLimit = 2048;
+
+// Milliseconds from the performance counter, as a 32-bit count that may wrap.
+uint32_t NowMs() {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER counter;
+  QueryPerformanceCounter(&counter);
+  return static_cast<uint32_t>(static_cast<unsigned long long>(counter.QuadPart) * 1000ULL /
+                               static_cast<unsigned long long>(frequency.QuadPart));
+}
+
+// The size reply is a <__ClientSize__> field or the bare decimal text.
+int ParseClientSize(const char* reply) {
+  char size_text[512];
+  if (Utility::GetTagValue(reply, AccountServer::kClientSizeOpeningTag, AccountServer::kClientSizeClosingTag,
+                           size_text, sizeof size_text))
+    return ks::ParseInt(size_text);
+  return ks::ParseInt(reply);
+}
+
+}  // namespace
+
+bool SetupHandler::Download() {
+  KS_LOG(0, kOperation, "In Download: m_sClientDirectory = %s", m_sClientDirectory);
+  if (m_bClientFilesAvailable) {
+    KS_LOG(0, kOperation, "Download is not needed");
+    ProcessDownloadedClient();
+    return true;
+  }
+  NotifyText(NOTIFY_SHOW_MESSAGE, "Connecting ...");
+
+  char reply[kSizeReplyLimit + 1];
+  memset(reply, 0, sizeof reply);
+  int size = 0;
+  {
+    HLib size_fetcher;
+    int port_used = 0;
+    if (size_fetcher.GetPage(m_sAccountServerName, m_iAccountServerPort, AccountServer::ClientSizeRequest().c_str(),
+                             kSizeReplyLimit, "", reply, &port_used))
+      size = ParseClientSize(reply);
+  }
+  if (size <= 0) {
+    KS_LOG(0, kOperation, "Failed to download client from: %s::%d, iDownloadSize = %d, sDownloadSize = %s",
+           m_sAccountServerName, m_iAccountServerPort, size, reply);
+    return false;
+  }
+  KS_LOG(0, kOperation, "iDownloadSize = %d", size);
+  NotifyText(NOTIFY_SHOW_PROGRESS, "Downloading %s ...", m_sClientName);
+
+  SetupDownloader* downloader = m_pSetupDownloader;
+  ks::CopyText(downloader->m_sDownloadURL, sizeof downloader->m_sDownloadURL,
+               AccountServer::ClientRequest().c_str());
+  downloader->m_iExpectedSize = size;
+  ks::CopyText(downloader->m_sAccountServerName, sizeof downloader->m_sAccountServerName, m_sAccountServerName);
+  downloader->m_iAccountServerPort = m_iAccountServerPort;
+  downloader->m_bFinished.store(false, std::memory_order_relaxed);
+  downloader->SetRaisePriority(false);
+  downloader->Start();
+
+  DownloadProgress progress(size, NowMs());
+  Sleep(kWatchIntervalMs);
+  while (!downloader->m_bFinished.load(std::memory_order_acquire)) {
+    ProgressValues values = progress.Pass(SetupDownloader::CurrentlyReceived(), NowMs());
+    NotifyText(NOTIFY_PROGRESS_VALUES, "%d,%d,%d", values.percent, values.speed_kbps, values.seconds_remaining);
+    Sleep(kWatchIntervalMs);
+  }
+  DownloadSummary summary = progress.Finish(NowMs());
+
+  int received = downloader->ReceivedBytes();
+  if (received == size) {
+    KS_LOG(0, kOperation, "Download is completed: iExpectedDownloadSize = %d, actual received = %d", size, received);
+    NotifyText(NOTIFY_SHOW_FINAL_MESSAGE, "Setup %s ...\n\nSummary - average speed: %d kbps, total time: %d seconds",
+               m_sClientName, summary.average_kbps, summary.total_seconds);
+    ProcessDownloadedClient();
+    return true;
+  }
+  KS_LOG(0, kOperation, "Filed to complete download: iExpectedDownloadSize = %d, actual received = %d", size,
+         received);
+  NotifyText(NOTIFY_SHOW_FINAL_MESSAGE, "Download is incomplete. Please try it again");
+  return false;
+}

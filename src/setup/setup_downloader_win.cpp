@@ -1,7 +1,10 @@
 #include "setup/setup_downloader_win.h"
 
-// Placeholder until the client download is built: the download ends at once
-// with nothing received.
+#include <new>
+
+#include "base/log_api.h"
+#include "net/hlib_win.h"
+
 SetupDownloader::SetupDownloader()
     : m_iAccountServerPort(8889), m_iExpectedSize(0), m_bFinished(false), m_pPackage(nullptr), m_iReceivedBytes(0) {
   m_sAccountServerName[0] = '\0';
@@ -10,7 +13,41 @@ SetupDownloader::SetupDownloader()
 
 SetupDownloader::~SetupDownloader() { delete[] m_pPackage; }
 
+HLib& SetupDownloader::PackageFetcher() {
+  static HLib fetcher;
+  return fetcher;
+}
+
+int SetupDownloader::CurrentlyReceived() { return PackageFetcher().m_iCurrentlyReceived.load(); }
+
 bool SetupDownloader::Run() {
+  const char* operation = "SetupDownloader::Run";
+  HLib& fetcher = PackageFetcher();
+  bool ok = false;
+  delete[] m_pPackage;
+  m_pPackage = m_iExpectedSize > 0 ? new (std::nothrow) unsigned char[static_cast<size_t>(m_iExpectedSize) + 1]
+                                   : nullptr;
+  if (m_pPackage == nullptr) {
+    KS_LOG(0, operation, "No memory for a package of %d bytes", m_iExpectedSize);
+  } else {
+    fetcher.m_bUseMinReadBuffer = true;
+    fetcher.m_iExpectedReceiveSize = m_iExpectedSize;
+    int port_used = 0;
+    ok = fetcher.GetPage(m_sAccountServerName, m_iAccountServerPort, m_sDownloadURL, m_iExpectedSize, "",
+                         reinterpret_cast<char*>(m_pPackage), &port_used);
+    if (ok) {
+      KS_LOG(0, operation,
+             "GetPagef succeeded: m_sAccountServerName = %s, m_iAccountServerPort = %d, sTempURL = %s, "
+             "m_iCurrentlyReceived = %d, m_iExpectedReceiveSize = %d",
+             m_sAccountServerName, m_iAccountServerPort, m_sDownloadURL, fetcher.m_iCurrentlyReceived.load(),
+             fetcher.m_iExpectedReceiveSize);
+    } else {
+      KS_LOG(0, operation, "GetPagef failed: m_sAccountServerName = %s, m_iAccountServerPort = %d, sTempURL = %s",
+             m_sAccountServerName, m_iAccountServerPort, m_sDownloadURL);
+    }
+  }
+  m_iReceivedBytes = m_pPackage != nullptr ? fetcher.m_iCurrentlyReceived.load() : 0;
+  // Everything above happens-before an owner that reads the flag as true.
   m_bFinished.store(true, std::memory_order_release);
-  return false;
+  return ok;
 }

@@ -5,6 +5,8 @@
 
 #include "base/my_thread_win.h"
 
+class HLib;
+
 class SetupDownloader : public MyThread {
  public:
   SetupDownloader();
@@ -12,12 +14,21 @@ class SetupDownloader : public MyThread {
 
   bool Run() override;
 
+  // The one fetcher of the package download; its m_iCurrentlyReceived is the
+  // count the watcher shows while the download runs.
+  static HLib& PackageFetcher();
+  // Bytes received so far (live while the download runs).
+  static int CurrentlyReceived();
+
+  // Set by the owner before the thread starts.
   char m_sAccountServerName[512];
   int m_iAccountServerPort;
   int m_iExpectedSize;
-  std::atomic<bool> m_bFinished;  // published with release, read with acquire
-  unsigned char* m_pPackage;      // expected size + 1 bytes after Run
   char m_sDownloadURL[512];
+
+  // Set by the thread; read by the owner once m_bFinished reads true.
+  std::atomic<bool> m_bFinished;  // published with release, read with acquire
+  unsigned char* m_pPackage;      // expected size + 1 bytes
   int m_iReceivedBytes;           // package bytes received, final once finished
 
   // The received count that the package processing writes out.

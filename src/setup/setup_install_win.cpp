@@ -1,3 +1,6 @@
+#include <windows.h>
+#include <shellapi.h>
+
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -7,9 +10,47 @@
 #include "base/log_api.h"
 #include "base/wide_text.h"
 #include "setup/setup_handler_win.h"
+#include "setup/setup_lines.h"
+#include "system/process_control_win.h"
 #include "system/split_path.h"
+#include "system/status_file_handler_win.h"
+#include "system/user_account_win.h"
 
 namespace {
+
+const char kCommandParameterFile[] = "rsp1024hcmd.txt";
+const char kLaunchOpeningTag[] = "<__ClientCalledToLaunch__>";
+const char kLaunchClosingTag[] = "</__ClientCalledToLaunch__>";
+// The process start takes at most 2048 UTF-16 characters.
+const int kInstallerCommandLineSize = 2048;
+
+// Files for the client side are text streams: line ends are stored as CR LF.
+void WriteParameterFile(const char* operation, const std::string& path, const char* text) {
+  ks::UniqueFile file(_wfopen(Widen(path.c_str()).c_str(), L"w"));
+  if (!file) {
+    KS_LOG(0, operation, "Filed to open file to write: %s", path.c_str());
+    return;
+  }
+  fprintf(file.get(), "%s", text);
+}
+
+// Starts the program hidden through the shell with `verb`; its process
+// handle is not used.
+bool StartThroughShell(const std::string& program, const wchar_t* verb) {
+  std::wstring file = Widen(program.c_str());
+  SHELLEXECUTEINFOW request = {};
+  request.cbSize = sizeof request;
+  request.fMask = SEE_MASK_NOCLOSEPROCESS;
+  request.hwnd = nullptr;
+  request.lpVerb = verb;
+  request.lpFile = file.c_str();
+  request.lpParameters = L"";
+  request.lpDirectory = nullptr;
+  request.nShow = SW_HIDE;
+  if (!ShellExecuteExW(&request)) return false;
+  ks::UniqueHandle process(request.hProcess);
+  return true;
+}
 
 // The first whitespace-delimited word of an open text file.
 std::string ReadFirstWord(FILE* file) {
@@ -56,7 +97,100 @@ void SetupHandler::CheckIsVersionIsSynced() {
   KS_LOG(0, operation, "Failed to find any KS installation");
 }
 
-// Placeholders until the hand-off to the client side is built.
-bool SetupHandler::LaunchClient() { return false; }
+bool SetupHandler::LaunchClient() {
+  const char* operation = "SetupHandler::LaunchClient";
+  KS_LOG(0, operation, "Existing version is current, m_bCalledByClientToSyncVersion = %s, m_sClientDirectory = %s",
+         ks::YesNo(m_bCalledByClientToSyncVersion), m_sClientDirectory);
+  InformServerOfInstallation();
 
-void SetupHandler::CallToInstall() {}
+  // "Y" means the client was called before and has not confirmed since: the
+  // installation is not trusted, so it is installed afresh.
+  StatusFileHandler status;
+  char launched[kTextSize] = "";
+  status.ReadStatus(StatusFileHandler::kSetupStatus, m_sClientDirectory, kLaunchOpeningTag, kLaunchClosingTag,
+                    launched);
+  if (strcmp(launched, "Y") == 0) return false;
+
+  if (!m_bCalledByClientToSyncVersion) {
+    SetupLineValues values = {m_sSetupDirectory, m_sCurrentDirectory, m_sCurrentFile, !m_bStartedWithParameter,
+                              true};
+    size_t needed = 0;
+    if (!PutInFront(m_sSetting, sizeof m_sSetting, BuildSetupLines(values), &needed)) {
+      KS_LOG(0, operation, "Launch lines and settings need %u bytes, more than the %d bytes of m_sSetting",
+             static_cast<unsigned>(needed), kSettingSize);
+      return false;
+    }
+  }
+
+  std::string parameter_file = ks::Format("%s\\%s", m_sClientDirectory, kCommandParameterFile);
+  WriteParameterFile(operation, parameter_file, m_sSetting);
+  KS_LOG(0, operation, "m_sClientDirectory: %s", m_sClientDirectory);
+  status.WriteStatus(StatusFileHandler::kSetupStatus, m_sClientDirectory, kLaunchOpeningTag, kLaunchClosingTag, "Y");
+
+  std::string command_line =
+      ks::Format("\"%s\\%s.exe\" %s %s", m_sClientDirectory, "Kestrelon", "--program", parameter_file.c_str());
+  DWORD process_id = 0;
+  Utility::StartProcess(command_line.c_str(), m_sClientDirectory, &process_id);
+  KS_LOG(0, "PCInstaller:LaunchClient()", "Skip installation --- Utility::StartProcess(%s, %s)",
+         command_line.c_str(), m_sClientDirectory);
+
+  NotifyText(NOTIFY_CLOSE, "Launching %s ... ", m_sClientName);
+  return true;
+}
+
+void SetupHandler::CallToInstall() {
+  const char* operation = "SetupHandler::CallToInstall";
+  KS_LOG(0, operation, "m_sSetupDirectory: %s", m_sSetupDirectory);
+  InformServerOfInstallation();
+  KS_LOG(0, operation, "m_bIsV4Client is false.");
+  WriteParameterFile(operation, ks::Format("%s\\%s", m_sSetupDirectory, kCommandParameterFile), m_sSetting);
+
+  if (m_bCalledByClientToSyncVersion) {
+    KS_LOG(0, operation, "m_bCalledByClientToSyncVersion is true");
+    std::string service_cache = ks::Format("%s\\%s\\%s", m_sCurrentDirectory, "Kestrelon", "KSServiceCache.txt");
+    std::string copied_cache = ks::Format("%s\\%s", m_sSetupDirectory, "KSServiceCache.txt");
+    CopyFileW(Widen(service_cache.c_str()).c_str(), Widen(copied_cache.c_str()).c_str(), FALSE);
+    WriteParameterFile(operation, ks::Format("%s\\WorkingDirectory.txt", m_sSetupDirectory),
+                       ks::Format("<__WorkingDirectory__>%s</__WorkingDirectory__>\n", m_sCurrentDirectory).c_str());
+  } else {
+    KS_LOG(0, operation, "m_bCalledByClientToSyncVersion is false");
+  }
+
+  std::string installer = ks::Format("%s\\%s", m_sSetupDirectory, "KSInstaller.exe");
+  std::string launcher = ks::Format("%s\\%s", m_sSetupDirectory, "KSLauncher.exe");
+  std::string program;
+  if (strcmp(m_sClientName, "Gardolo") == 0) {
+    KS_LOG(0, operation, "It is Gardolo");
+    // This edition's launcher installs for all users: an administrator is
+    // asked to elevate it.
+    if (!IsWindowsXP() && StartThroughShell(launcher, Utility::IsUserAdmin() ? L"runas" : L"open")) {
+      KS_LOG(0, operation, "ShellExecuteEx() sInstaller = %s", launcher.c_str());
+      return;
+    }
+    if (IsWindowsXP())
+      KS_LOG(0, operation, "It is XP");
+    else
+      KS_LOG(0, operation, "ShellExecuteEx() InstallService.exe failed, GetLastError() = %d",
+             static_cast<int>(GetLastError()));
+    program = installer;
+  } else {
+    program = launcher;
+    if (GetFileAttributesW(Widen(launcher.c_str()).c_str()) == INVALID_FILE_ATTRIBUTES) {
+      KS_LOG(0, operation, "Failed to find sInstaller = %s", launcher.c_str());
+      program = installer;
+    }
+  }
+  KS_LOG(0, operation, "sInstaller = %s", program.c_str());
+
+  // The starter's own command line goes on unchanged; one that would not fit
+  // the installer's command line is refused rather than cut.
+  char command_line[kInstallerCommandLineSize];
+  if (!ks::FormatText(command_line, sizeof command_line, "\"%s\" %s", program.c_str(), m_sCommandLine)) {
+    KS_LOG(0, operation, "sStartProcess does not fit %d bytes: \"%s\" %s", kInstallerCommandLineSize,
+           program.c_str(), m_sCommandLine);
+    return;
+  }
+  DWORD process_id = 0;
+  Utility::StartProcess(command_line, m_sSetupDirectory, &process_id);
+  KS_LOG(0, operation, "StartProcess(sStartProcess = %s, m_sSetupDirectory = %s)", command_line, m_sSetupDirectory);
+}
