@@ -13,53 +13,6 @@ namespace {
 const wchar_t kSettingsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 }
 
-ServeProcess::ServeProcess(const std::vector<std::string>& args) : dir_("ksserve"), process_(nullptr), port_(0) {
-  std::string ready = dir_.File("ready.txt");
-  std::string command = "\"" + kstest::BuildDir() + "\\kstool.exe\" serve --port 0 --ready-file \"" + ready +
-                        "\" --request-log \"" + dir_.File("requests.log") + "\" --exit-after-seconds 900";
-  for (const std::string& arg : args) command += " \"" + arg + "\"";
-  std::wstring wide = Widen(command.c_str());
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(nullptr, &wide[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info))
-    return;
-  CloseHandle(info.hThread);
-  process_ = info.hProcess;
-  for (int i = 0; i < 400 && port_ == 0; ++i) {
-    std::string text;
-    if (kstest::ReadFile(ready, &text)) port_ = atoi(text.c_str());
-    if (port_ == 0) {
-      if (WaitForSingleObject(process_, 50) == WAIT_OBJECT_0) break;  // it gave up
-    }
-  }
-}
-
-ServeProcess::~ServeProcess() {
-  if (process_ != nullptr) {
-    TerminateProcess(process_, 0);
-    WaitForSingleObject(process_, 5000);
-    CloseHandle(process_);
-  }
-}
-
-std::string ServeProcess::Requests() const { return kstest::ReadFileOrEmpty(dir_.File("requests.log")); }
-
-std::vector<std::string> ServeProcess::RequestLines() const {
-  std::vector<std::string> lines;
-  std::string all = Requests();
-  size_t start = 0;
-  while (start < all.size()) {
-    size_t end = all.find("\r\n", start);
-    if (end == std::string::npos) break;
-    lines.push_back(all.substr(start, end - start));
-    size_t head_end = all.find("\r\n\r\n", start);
-    if (head_end == std::string::npos) break;
-    start = head_end + 4;
-  }
-  return lines;
-}
-
 InternetSettings::InternetSettings() : key_(nullptr) {
   RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
   for (const wchar_t* name : {L"ProxyEnable", L"ProxyServer", L"ProxyOverride", L"AutoConfigURL"}) Save(name);
@@ -102,18 +55,6 @@ void InternetSettings::SetText(const wchar_t* name, const std::string& value) {
 }
 
 void InternetSettings::Remove(const wchar_t* name) { RegDeleteValueW(key_, name); }
-
-int RefusedPort() {
-  SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in local = {};
-  local.sin_family = AF_INET;
-  local.sin_addr.s_addr = inet_addr("127.0.0.1");
-  bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local);
-  int length = sizeof local;
-  getsockname(s, reinterpret_cast<sockaddr*>(&local), &length);
-  closesocket(s);
-  return ntohs(local.sin_port);
-}
 
 std::string WriteTextFile(const kstest::TempDir& dir, const std::string& name, const std::string& text) {
   std::string path = dir.File(name);

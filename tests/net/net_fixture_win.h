@@ -1,12 +1,12 @@
 #pragma once
-// Fixtures for the network tests: "kstool serve" as a child process, the
-// prefix's Internet settings (restored afterwards), and a port nobody
-// listens on.
+// Fixtures for the network tests: the prefix's Internet settings (restored
+// afterwards), plus the shared "kstool serve" process and refused port.
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
+#include "support/serve_process_win.h"
 #include "support/win_test_util_win.h"
 
 namespace nettest {
@@ -15,27 +15,8 @@ namespace nettest {
 // proxy that maps it to the local server gets through.
 constexpr const char kUnresolvableHost[] = "kestrel-test.invalid";
 
-class ServeProcess {
- public:
-  // Starts kstool serve --port 0 with a ready file and a request log, plus
-  // `args`; waits until it listens.
-  explicit ServeProcess(const std::vector<std::string>& args = {});
-  ~ServeProcess();
-  ServeProcess(const ServeProcess&) = delete;
-  ServeProcess& operator=(const ServeProcess&) = delete;
-
-  bool ok() const { return port_ > 0; }
-  int port() const { return port_; }
-  std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
-  // Request lines and headers received so far.
-  std::string Requests() const;
-  std::vector<std::string> RequestLines() const;
-
- private:
-  kstest::TempDir dir_;
-  HANDLE process_;
-  int port_;
-};
+using kstest::RefusedPort;
+using kstest::ServeProcess;
 
 // Sets values under HKCU\...\Internet Settings of the test prefix and puts
 // the previous values back on destruction.
@@ -61,9 +42,6 @@ class InternetSettings {
   HKEY key_;
   std::vector<Saved> saved_;
 };
-
-// A loopback port that refuses connections.
-int RefusedPort();
 
 // Writes text to a file in a folder and gives its path.
 std::string WriteTextFile(const kstest::TempDir& dir, const std::string& name, const std::string& text);

@@ -9,44 +9,9 @@
 #include "setup/setup_handler_win.h"
 #include "setup/setup_interface.h"
 #include "support/log_capture.h"
+#include "support/recording_interface.h"
 
 namespace {
-
-struct Received {
-  int code;
-  bool has_text;
-  std::string text;
-  intptr_t second;
-  bool operator==(const Received& other) const {
-    return code == other.code && has_text == other.has_text && text == other.text && second == other.second;
-  }
-};
-
-void PrintTo(const Received& r, std::ostream* out) {
-  *out << r.code << (r.has_text ? " \"" + r.text + "\"" : std::string(" (no text)")) << " second=" << r.second;
-}
-
-Received Text(int code, const std::string& text) { return Received{code, true, text, 0}; }
-Received NoText(int code) { return Received{code, false, std::string(), 0}; }
-
-// Takes over every text as the window would and remembers what came.
-class RecordingInterface : public SetupInterface {
- public:
-  void Notify(int code, uintptr_t first, intptr_t second) override {
-    const char* text = reinterpret_cast<const char*>(first);
-    std::lock_guard<std::mutex> lock(mutex_);
-    received_.push_back(Received{code, text != nullptr, text != nullptr ? text : "", second});
-    if (NotificationCarriesText(code)) FreeNotificationText(reinterpret_cast<char*>(first));
-  }
-  std::vector<Received> received() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return received_;
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<Received> received_;
-};
 
 // Steps that report what the real ones report on each of their outcomes.
 class StandInSetup : public SetupHandler {

@@ -1,0 +1,150 @@
+// The client download against the local account server.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "net/hlib_win.h"
+#include "setup/setup_downloader_win.h"
+#include "setup/setup_handler_win.h"
+#include "support/log_capture.h"
+#include "support/recording_interface.h"
+#include "support/serve_process_win.h"
+#include "support/win_test_util_win.h"
+
+namespace {
+
+// The real download with the package processing replaced by a note.
+class DownloadOnly : public SetupHandler {
+ public:
+  bool ProcessDownloadedClient() override {
+    ++processed;
+    return true;
+  }
+  int processed = 0;
+};
+
+std::string PackageBytes(size_t size) {
+  std::string bytes(size, '\0');
+  unsigned state = 12345;
+  for (char& c : bytes) {
+    state = state * 1103515245u + 12345u;
+    c = static_cast<char>(state >> 16);
+  }
+  return bytes;
+}
+
+class Download : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    HR::ResetSharedState();
+    handler.SetSetupInterface(&window);
+    ks::CopyText(handler.m_sAccountServerName, 512, "127.0.0.1");
+    package_path = dir.File("package.bin");
+    package = PackageBytes(300000);
+    kstest::WriteFile(package_path, package);
+  }
+
+  // Starts the server with the package plus `args` and points the worker at it.
+  void Serve(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--package", package_path});
+    server.reset(new kstest::ServeProcess(args));
+    ASSERT_TRUE(server->ok());
+    handler.m_iAccountServerPort = server->port();
+  }
+
+  std::vector<Received> Of(int code) const {
+    std::vector<Received> picked;
+    for (const Received& r : window.received())
+      if (r.code == code) picked.push_back(r);
+    return picked;
+  }
+
+  kstest::TempDir dir{"download"};
+  std::string package_path;
+  std::string package;
+  std::unique_ptr<kstest::ServeProcess> server;
+  RecordingInterface window;
+  DownloadOnly handler;
+  LogCapture log;
+};
+
+TEST_F(Download, CompleteDownloadReportsProgressAndTheSummaryAndHandsOverThePackage) {
+  Serve({"--piece-bytes", "30000", "--piece-delay-ms", "40"});
+  ASSERT_TRUE(handler.Download());
+  EXPECT_EQ(handler.processed, 1);
+
+  std::vector<Received> all = window.received();
+  ASSERT_GE(all.size(), 3u);
+  EXPECT_EQ(all.front(), Text(NOTIFY_SHOW_MESSAGE, "Connecting ..."));
+  EXPECT_EQ(all[1], Text(NOTIFY_SHOW_PROGRESS, "Downloading Kestrelon ..."));
+  EXPECT_EQ(all.back().code, NOTIFY_SHOW_FINAL_MESSAGE);
+  EXPECT_EQ(all.back().text.find("Setup Kestrelon ...\n\nSummary - average speed: "), 0u) << all.back().text;
+  EXPECT_NE(all.back().text.find(" kbps, total time: 0 seconds"), std::string::npos) << all.back().text;
+
+  // A download of well under ten seconds shows no speed and no time yet.
+  std::vector<Received> values = Of(NOTIFY_PROGRESS_VALUES);
+  EXPECT_FALSE(values.empty());
+  int last_percent = 0;
+  for (const Received& v : values) {
+    int percent = atoi(v.text.c_str());
+    EXPECT_GE(percent, last_percent);
+    EXPECT_LE(percent, 100);
+    last_percent = percent;
+    EXPECT_EQ(v.text.substr(v.text.find(',')), ",0,0") << v.text;
+  }
+
+  SetupDownloader* downloader = handler.GetSetupDownloader();
+  ASSERT_EQ(downloader->ReceivedBytes(), 300000);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(downloader->m_pPackage), 300000), package);
+  EXPECT_TRUE(log.Has("iDownloadSize = 300000"));
+  EXPECT_TRUE(log.Has("Download is completed: iExpectedDownloadSize = 300000, actual received = 300000"));
+  EXPECT_NE(server->Requests().find("GET /as/wapi/get_client_size?client_type=0&xml_format=Y&client=pc"),
+            std::string::npos);
+  EXPECT_NE(server->Requests().find("GET /as/wapi/get_client?client_type=0&client=pc"), std::string::npos);
+}
+
+TEST_F(Download, BareDigitsAnswerTheSizeToo) {
+  Serve({"--size-form", "bare"});
+  ASSERT_TRUE(handler.Download());
+  EXPECT_TRUE(log.Has("iDownloadSize = 300000")) << log.Dump();
+}
+
+TEST_F(Download, ASizeOfLettersMeansNoDownload) {
+  Serve({"--size-form", "letters"});
+  EXPECT_FALSE(handler.Download());
+  EXPECT_EQ(handler.processed, 0);
+  EXPECT_EQ(Codes(window.received()), std::vector<int>({NOTIFY_SHOW_MESSAGE}));
+  EXPECT_TRUE(log.HasFragment("Failed to download client from: 127.0.0.1::" + std::to_string(server->port()) +
+                              ", iDownloadSize = 0, sDownloadSize = "))
+      << log.Dump();
+  EXPECT_EQ(server->Requests().find("GET /as/wapi/get_client?"), std::string::npos);
+}
+
+TEST_F(Download, AServerThatStopsHalfWayGivesTheIncompleteText) {
+  Serve({"--cut-after", "150000"});
+  EXPECT_FALSE(handler.Download());
+  EXPECT_EQ(handler.processed, 0);
+  EXPECT_EQ(window.received().back(), Text(NOTIFY_SHOW_FINAL_MESSAGE, "Download is incomplete. Please try it again"));
+  EXPECT_TRUE(log.HasFragment("Filed to complete download: iExpectedDownloadSize = 300000, actual received = "))
+      << log.Dump();
+}
+
+TEST_F(Download, NoServerMeansNoDownload) {
+  handler.m_iAccountServerPort = kstest::RefusedPort();
+  EXPECT_FALSE(handler.Download());
+  EXPECT_EQ(Codes(window.received()), std::vector<int>({NOTIFY_SHOW_MESSAGE}));
+  EXPECT_TRUE(log.HasFragment("iDownloadSize = 0, sDownloadSize = ")) << log.Dump();
+}
+
+TEST_F(Download, LocalArchivesNeedNoRequest) {
+  handler.m_bClientFilesAvailable = true;
+  handler.m_iAccountServerPort = kstest::RefusedPort();
+  EXPECT_TRUE(handler.Download());
+  EXPECT_EQ(handler.processed, 1);
+  EXPECT_TRUE(window.received().empty());
+  EXPECT_TRUE(log.Has("Download is not needed"));
+}
+
+}  // namespace
