@@ -87,11 +87,4 @@ TEST(EmbeddedBlock, EndlessBase64IsRefusedWithoutOverrun) {
   EXPECT_EQ(Extract(Program() + kEmbeddedBlockMarker + "====" + '\0', &text, 2), EmbeddedBlockResult::kFound);
 }
 
-TEST(EmbeddedBlock, ValidityNeedsTheRoleOpeningTag) {
-  EXPECT_TRUE(IsValidEmbeddedSettings("<__Role__></__Role__>"));
-  EXPECT_FALSE(IsValidEmbeddedSettings("<__role__>x</__role__>"));
-  EXPECT_FALSE(IsValidEmbeddedSettings("Role"));
-  EXPECT_FALSE(IsValidEmbeddedSettings(nullptr));
-}
-
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "app/app_test_util_win.h"
 #include "app/meeting_settings.h"
 #include "app/parameter_cipher.h"
 #include "app/query_decoding_win.h"
@@ -93,19 +92,6 @@ TEST(DecodeMeetingQuery, SecondSpWinsAndOnlyTextAfterTheFirstColonCounts) {
   Decoded d = DecodeCommandLine(with_decoy);
   EXPECT_TRUE(d.ok);
   EXPECT_EQ(d.settings, BuildSettingsTextFromQuery(map));
-}
-
-TEST(DecodeMeetingQuery, RawPlusFailsFirstAndSucceedsWithoutUrlDecoding) {
-  std::string inner = apptest::QueryWithPlusInCipher("role=host&meeting_id=");
-  ASSERT_FALSE(inner.empty());
-  LogCapture log;
-  Decoded d = DecodeCommandLine(Link(inner, false));
-  EXPECT_TRUE(d.ok);
-  EXPECT_NE(d.settings.find("<__Role__>host</__Role__>"), std::string::npos);
-  EXPECT_EQ(log.Count("No URLdecoding: sParameter = " + Utility::EncodeParameter(inner) +
-                      ", sCheckSum = " + Utility::GetSHA1CheckSum(inner.c_str())),
-            1)
-      << log.Dump();
 }
 
 TEST(DecodeMeetingQuery, BothAttemptsFailingLeaveNoSettings) {

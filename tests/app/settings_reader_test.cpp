@@ -49,16 +49,6 @@ TEST(ReadSettingsText, ReadsEveryFieldItNeeds) {
   EXPECT_STREQ(GetVersionText(), "5.2 V5.0 SP1 of Bootwick");
 }
 
-TEST(ReadSettingsText, PortIsReadAsLeadingDigits) {
-  Members m;
-  ReadSettingsText(Field("AccountServerPort", "80x").c_str(), m.Targets());
-  EXPECT_EQ(m.port, 80);
-  ReadSettingsText(Field("AccountServerPort", "none").c_str(), m.Targets());
-  EXPECT_EQ(m.port, 0);
-  ReadSettingsText(Field("AccountServerPort", "99999999999").c_str(), m.Targets());
-  EXPECT_EQ(m.port, 2147483647);
-}
-
 TEST(ReadSettingsText, VersionTextStartsWithTheBlankWithoutAVersion) {
   Members m;
   ReadSettingsText(Field("Role", "x").c_str(), m.Targets());

@@ -48,25 +48,4 @@ TEST(SystemAccountApplicationDirectory, ResultThatDoesNotFitIsEmptyNotCut) {
   EXPECT_EQ(SystemDirectory(deep.c_str(), "Kestrelon"), "<refused:>");
 }
 
-TEST(CutAtLastBackslash, KeepsTheParentFolder) {
-  char path[64] = "C:\\Users\\Public\\Documents";
-  EXPECT_TRUE(CutAtLastBackslash(path));
-  EXPECT_STREQ(path, "C:\\Users\\Public");
-  char bare[64] = "Documents";
-  EXPECT_FALSE(CutAtLastBackslash(bare));
-  EXPECT_STREQ(bare, "Documents");
-}
-
-TEST(RemoveTrailingBackslash, RemovesExactlyOne) {
-  char temp[64] = "C:\\Users\\A\\AppData\\Local\\Temp\\";
-  RemoveTrailingBackslash(temp);
-  EXPECT_STREQ(temp, "C:\\Users\\A\\AppData\\Local\\Temp");
-  char twice[64] = "C:\\T\\\\";
-  RemoveTrailingBackslash(twice);
-  EXPECT_STREQ(twice, "C:\\T\\");
-  char empty[4] = "";
-  RemoveTrailingBackslash(empty);
-  EXPECT_STREQ(empty, "");
-}
-
 }  // namespace
