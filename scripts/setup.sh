@@ -8,7 +8,7 @@ PACKAGES=(
   mingw-w64 g++-mingw-w64-x86-64-posix libz-mingw-w64-dev   # Windows build
   googletest                           # GoogleTest sources in /usr/src/googletest
   wine64 xvfb x11-utils imagemagick    # running, windows, screenshots
-  osslsigncode curl python3 procps     # signing checks, benchmarks, scripts
+  osslsigncode openssl curl python3 procps   # signing checks, benchmarks, scripts
 )
 
 missing=()

@@ -1,0 +1,134 @@
+#include "app/pe_stamp.h"
+
+#include "app/embedded_block.h"
+
+namespace {
+
+const uint16_t kPe32Magic = 0x10B;
+const uint16_t kPe32PlusMagic = 0x20B;
+const uint32_t kSecurityDirectory = 4;  // index in the data directories
+const size_t kCertificateHeaderSize = 8;  // dwLength, wRevision, wCertificateType
+
+bool Fits(const std::string& image, size_t offset, size_t count) {
+  return offset <= image.size() && count <= image.size() - offset;
+}
+
+uint16_t Read16(const std::string& image, size_t offset) {
+  return static_cast<uint16_t>(static_cast<unsigned char>(image[offset]) |
+                               (static_cast<unsigned char>(image[offset + 1]) << 8));
+}
+
+uint32_t Read32(const std::string& image, size_t offset) {
+  return static_cast<uint32_t>(Read16(image, offset)) | (static_cast<uint32_t>(Read16(image, offset + 2)) << 16);
+}
+
+void Write32(std::string& image, size_t offset, uint32_t value) {
+  for (int i = 0; i < 4; ++i) image[offset + static_cast<size_t>(i)] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+size_t Align8(size_t value) { return (value + 7) & ~static_cast<size_t>(7); }
+
+bool Fail(std::string& error, const char* reason) {
+  error = reason;
+  return false;
+}
+
+// Walks the entries of the table; each starts on an 8-byte boundary.
+bool FindLastCertificate(const std::string& image, PeLayout& layout, std::string& error) {
+  size_t end = static_cast<size_t>(layout.certificate_table_offset) + layout.certificate_table_size;
+  size_t pos = layout.certificate_table_offset;
+  size_t last = 0;
+  bool any = false;
+  while (pos < end) {
+    if (end - pos < kCertificateHeaderSize) return Fail(error, "certificate table ends inside an entry header");
+    uint32_t length = Read32(image, pos);
+    if (length < kCertificateHeaderSize || length > end - pos)
+      return Fail(error, "certificate entry length does not fit the certificate table");
+    last = pos;
+    any = true;
+    pos += Align8(length);
+  }
+  if (!any) return Fail(error, "certificate table holds no entry");
+  layout.last_certificate_offset = last;
+  return true;
+}
+
+}  // namespace
+
+bool ParsePeLayout(const std::string& image, PeLayout& layout, std::string& error) {
+  layout = PeLayout();
+  if (!Fits(image, 0, 0x40) || image[0] != 'M' || image[1] != 'Z') return Fail(error, "not a program file (no MZ header)");
+  size_t pe = Read32(image, 0x3C);
+  if (!Fits(image, pe, 24) || image.compare(pe, 4, std::string("PE\0\0", 4)) != 0)
+    return Fail(error, "not a PE file (no PE signature)");
+  size_t optional = pe + 24;
+  size_t optional_size = Read16(image, pe + 20);
+  if (!Fits(image, optional, optional_size) || optional_size < 2) return Fail(error, "optional header is cut off");
+  uint16_t magic = Read16(image, optional);
+  size_t directories;
+  if (magic == kPe32Magic) {
+    directories = optional + 96;
+  } else if (magic == kPe32PlusMagic) {
+    directories = optional + 112;
+  } else {
+    return Fail(error, "unknown optional header kind");
+  }
+  size_t count_offset = directories - 4;  // NumberOfRvaAndSizes
+  if (count_offset + 4 > optional + optional_size) return Fail(error, "optional header is cut off");
+  uint32_t directory_count = Read32(image, count_offset);
+  size_t security = directories + 8 * kSecurityDirectory;
+  if (directory_count <= kSecurityDirectory || security + 8 > optional + optional_size)
+    return Fail(error, "no security directory");
+
+  layout.checksum_offset = optional + 64;
+  layout.security_directory_offset = security;
+  layout.certificate_table_offset = Read32(image, security);
+  layout.certificate_table_size = Read32(image, security + 4);
+  if (layout.certificate_table_size == 0) return true;
+
+  size_t table_end = static_cast<size_t>(layout.certificate_table_offset) + layout.certificate_table_size;
+  if (layout.certificate_table_offset == 0 || table_end > image.size())
+    return Fail(error, "certificate table lies outside the file");
+  if (table_end != image.size()) return Fail(error, "certificate table is not at the end of the file");
+  if (layout.certificate_table_offset % 8 != 0) return Fail(error, "certificate table is not 8-byte aligned");
+  return FindLastCertificate(image, layout, error);
+}
+
+uint32_t ComputePeChecksum(const std::string& image, size_t checksum_offset) {
+  uint64_t sum = 0;
+  size_t size = image.size();
+  for (size_t i = 0; i < size; i += 2) {
+    if (i >= checksum_offset && i < checksum_offset + 4) continue;
+    uint32_t word = static_cast<unsigned char>(image[i]);
+    if (i + 1 < size) word |= static_cast<uint32_t>(static_cast<unsigned char>(image[i + 1])) << 8;
+    sum += word;
+    sum = (sum & 0xFFFF) + (sum >> 16);
+  }
+  sum = (sum & 0xFFFF) + (sum >> 16);
+  return static_cast<uint32_t>(sum & 0xFFFF) + static_cast<uint32_t>(size);
+}
+
+bool StampImage(const std::string& image, const std::string& settings_text, std::string& output,
+                std::string& error) {
+  PeLayout layout;
+  if (!ParsePeLayout(image, layout, error)) return false;
+
+  // The block with enough zero bytes after it to keep the file (and so the
+  // certificate entry, which ends with the file) a multiple of 8 bytes long.
+  std::string block = BuildEmbeddedBlock(settings_text, 1);
+  size_t new_size = Align8(image.size() + block.size());
+  block.append(new_size - image.size() - block.size(), '\0');
+  if (new_size > 0xFFFFFFFFu) return Fail(error, "stamped file would exceed 4 GiB");
+
+  output = image;
+  output += block;
+  if (layout.certificate_table_size != 0) {
+    uint32_t entry_length = static_cast<uint32_t>(new_size - layout.last_certificate_offset);
+    Write32(output, layout.last_certificate_offset, entry_length);
+    Write32(output, layout.security_directory_offset + 4,
+            static_cast<uint32_t>(new_size - layout.certificate_table_offset));
+  }
+  if (Read32(image, layout.checksum_offset) != 0)
+    Write32(output, layout.checksum_offset, ComputePeChecksum(output, layout.checksum_offset));
+  return true;
+}

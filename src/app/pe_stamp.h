@@ -1,0 +1,33 @@
+#pragma once
+// Stamping a settings block into a copy of the starter's program file.
+//
+// A signed file carries its Authenticode signature in the certificate table,
+// which by rule is the last thing in the file and is left out of the
+// signature's own hash (as are the security directory entry and the header
+// checksum). So the block goes inside the last certificate entry, after the
+// signature data, and only the entry length and the directory size grow: the
+// signature still verifies. An unsigned file gets the block at its end.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+struct PeLayout {
+  size_t checksum_offset = 0;            // of the header checksum field
+  size_t security_directory_offset = 0;  // of the certificate table's directory entry
+  uint32_t certificate_table_offset = 0;
+  uint32_t certificate_table_size = 0;   // 0: the file is not signed
+  size_t last_certificate_offset = 0;    // start of the last entry (signed files)
+};
+
+// Reads and checks the headers and the certificate table; false with a reason.
+bool ParsePeLayout(const std::string& image, PeLayout& layout, std::string& error);
+
+// The header checksum as the loader computes it (the checksum field itself is
+// counted as zero).
+uint32_t ComputePeChecksum(const std::string& image, size_t checksum_offset);
+
+// Writes into `output` a copy of `image` with the block for `settings_text`
+// added (see above). A header checksum that was set is brought up to date.
+// Earlier blocks stay where they are; the new one is the last in the file.
+bool StampImage(const std::string& image, const std::string& settings_text, std::string& output,
+                std::string& error);

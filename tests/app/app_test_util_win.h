@@ -1,0 +1,128 @@
+#pragma once
+// Running copies of the starter and kstool from the tests, reading the
+// starter's log and the protocol registration it leaves.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "app/parameter_cipher.h"
+#include "base/handles_win.h"
+#include "base/wide_text.h"
+#include "support/win_test_util_win.h"
+
+namespace apptest {
+
+inline std::string Quote(const std::string& text) { return "\"" + text + "\""; }
+
+inline kstest::ProcessResult RunKstool(const std::string& arguments) {
+  return kstest::RunProcess(Quote(kstest::BuildDir() + "\\kstool.exe") + " " + arguments, "", 60000);
+}
+
+// A copy of the starter under a chosen file name in a fresh folder, with a
+// private temporary folder so its log is its own.
+class StarterCopy {
+ public:
+  explicit StarterCopy(const std::string& file_name) : dir_("ksstarter"), name_(file_name) {
+    CreateDirectoryW(Widen(dir_.File("tmp").c_str()).c_str(), nullptr);
+    copied_ = kstest::CopyFileTo(kstest::BuildDir() + "\\KestrelonStarter.exe", Path());
+  }
+  bool copied() const { return copied_; }
+  std::string Path() const { return dir_.File(name_); }
+  const kstest::TempDir& dir() const { return dir_; }
+
+  // Runs it (in its own folder) and returns its log.
+  std::string Run(const std::string& arguments = "") {
+    std::string command = Quote(Path());
+    if (!arguments.empty()) command += " " + arguments;
+    std::string temp = dir_.File("tmp");
+    last_ = kstest::RunProcess(command, dir_.path(), 60000, {"TMP=" + temp, "TEMP=" + temp});
+    return kstest::ReadFileOrEmpty(temp + "\\KSSetup.txt");
+  }
+  const kstest::ProcessResult& last() const { return last_; }
+
+ private:
+  kstest::TempDir dir_;
+  std::string name_;
+  bool copied_;
+  kstest::ProcessResult last_;
+};
+
+// The messages of a log (a text-mode file: CR LF line ends), in order.
+inline std::vector<std::string> LogMessages(const std::string& raw) {
+  std::string log;
+  for (size_t i = 0; i < raw.size(); ++i)
+    if (!(raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n')) log += raw[i];
+  std::vector<std::string> messages;
+  const std::string marker = "\nMessage: ";
+  size_t pos = 0;
+  while ((pos = log.find(marker, pos)) != std::string::npos) {
+    pos += marker.size();
+    size_t end = log.find("\n\n", pos);
+    if (end == std::string::npos) end = log.size();
+    messages.push_back(log.substr(pos, end - pos));
+    pos = end;
+  }
+  return messages;
+}
+
+// Index of the first message equal to `message` (or starting with it when
+// prefix is set), or -1.
+inline int FindMessage(const std::vector<std::string>& messages, const std::string& message, bool prefix = false) {
+  for (size_t i = 0; i < messages.size(); ++i)
+    if (prefix ? messages[i].compare(0, message.size(), message) == 0 : messages[i] == message)
+      return static_cast<int>(i);
+  return -1;
+}
+
+inline std::string ReadRegistryText(const std::string& key, const wchar_t* name) {
+  wchar_t value[1024];
+  DWORD size = sizeof value;
+  if (RegGetValueW(HKEY_CURRENT_USER, Widen(key.c_str()).c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size) !=
+      ERROR_SUCCESS)
+    return "<missing>";
+  return Narrow(value);
+}
+
+inline long long ReadRegistryNumber(const std::string& key, const wchar_t* name) {
+  DWORD value = 0;
+  DWORD size = sizeof value;
+  if (RegGetValueW(HKEY_CURRENT_USER, Widen(key.c_str()).c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+      ERROR_SUCCESS)
+    return -1;
+  return value;
+}
+
+// Removes what a registration of `protocol` wrote, when the test ends.
+class ProtocolCleanup {
+ public:
+  explicit ProtocolCleanup(const std::string& protocol) : protocol_(protocol) { Remove(); }
+  ~ProtocolCleanup() { Remove(); }
+
+ private:
+  void Remove() {
+    RegDeleteTreeW(HKEY_CURRENT_USER, Widen(("Software\\Classes\\" + protocol_).c_str()).c_str());
+    RegDeleteTreeW(HKEY_CURRENT_USER,
+                   Widen(("Software\\Microsoft\\Internet Explorer\\ProtocolExecute\\" + protocol_).c_str()).c_str());
+  }
+  std::string protocol_;
+};
+
+// `stem` followed by a run of one character, long enough that the query's
+// enciphered Base64 form holds a '+' (only some characters at some positions
+// give one); empty when none is found.
+inline std::string QueryWithPlusInCipher(const std::string& stem) {
+  const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  for (size_t n = 2; n < 44; ++n) {
+    for (const char* c = alphabet; *c; ++c) {
+      std::string query = stem + std::string(n, *c);
+      if (Utility::EncodeParameter(query).find('+') != std::string::npos) return query;
+    }
+  }
+  return std::string();
+}
+
+// A protocol name of this test process alone.
+inline std::string UniqueName(const char* stem) { return stem + std::to_string(GetCurrentProcessId()); }
+
+}  // namespace apptest
