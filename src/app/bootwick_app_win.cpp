@@ -142,10 +142,16 @@ void BootwickApp::RunSetup(HINSTANCE instance) {
       LoadImageW(instance, MAKEINTRESOURCEW(EditionIcon(m_sSetting)), IMAGE_ICON, 16, 16, LR_SHARED));
   m_pBootwickDialog->SetEditionIcon(edition_icon);
 
-  m_pSetupHandler->ParseSetting(m_sSetting);
-
-  m_pSetupHandler->SetRaisePriority(false);
-  m_pSetupHandler->Start();
+  // A settings text the reader refuses (it breaks a limit, which is logged)
+  // names no meeting that could be set up: the window says so instead of
+  // letting the worker try with default values. An empty text is fine: the
+  // settings then come from the command parameter file.
+  if (m_sSetting[0] != '\0' && !m_pSetupHandler->ParseSetting(m_sSetting)) {
+    Notify(NOTIFY_INIT_FAILED, 0, 0);
+  } else {
+    m_pSetupHandler->SetRaisePriority(false);
+    m_pSetupHandler->Start();
+  }
 
   m_pBootwickDialog->DoModal();
   DiscardUndeliveredNotifications();
