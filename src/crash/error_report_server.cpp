@@ -6,7 +6,7 @@
 #define KS_ERROR_REPORT_HOST "crashreport.bootwick.example"
 #endif
 #ifndef KS_ERROR_REPORT_ADDRESS
-#define KS_ERROR_REPORT_ADDRESS "192.0.2.80"
+#define KS_ERROR_REPORT_ADDRESS "198.51.100.80"
 #endif
 #ifndef KS_ERROR_REPORT_PORT
 #define KS_ERROR_REPORT_PORT 80
