@@ -188,6 +188,36 @@ enum { kFile, kDirectory, kVersion, kComputerName, kComputerIP, kOS, kIE, kIEMin
 
 // ---- fixture -------------------------------------------------------------------
 
+// Under Wine the default handling of a crash starts the debugger, which waits
+// at a dialog when a display is there. Turned off while the tests run (the
+// setting means nothing to Windows).
+class CrashDialogOff {
+ public:
+  CrashDialogOff() : had_(false), previous_(0) {
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\WineDbg", 0, nullptr, 0,
+                        KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key_.put(), nullptr) != ERROR_SUCCESS)
+      return;
+    DWORD size = sizeof previous_;
+    had_ = RegQueryValueExW(key_.get(), L"ShowCrashDialog", nullptr, nullptr, reinterpret_cast<BYTE*>(&previous_),
+                            &size) == ERROR_SUCCESS;
+    DWORD off = 0;
+    RegSetValueExW(key_.get(), L"ShowCrashDialog", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off), sizeof off);
+  }
+  ~CrashDialogOff() {
+    if (!key_) return;
+    if (had_)
+      RegSetValueExW(key_.get(), L"ShowCrashDialog", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&previous_),
+                     sizeof previous_);
+    else
+      RegDeleteValueW(key_.get(), L"ShowCrashDialog");
+  }
+
+ private:
+  ks::UniqueKey key_;
+  bool had_;
+  DWORD previous_;
+};
+
 class CrashCaptureTest : public ::testing::Test {
  protected:
   CrashCaptureTest() : dir_("kscrash"), server_(KS_TEST_REPORT_PORT) {}
@@ -199,9 +229,10 @@ class CrashCaptureTest : public ::testing::Test {
 
   std::string Program() const { return dir_.File("ks_crasher.exe"); }
 
-  kstest::ProcessResult Crash(const char* mode) {
-    return kstest::RunProcess("\"" + Program() + "\" " + mode, dir_.path(), 120000,
-                              {"TMP=" + dir_.path(), "TEMP=" + dir_.path()});
+  kstest::ProcessResult Crash(const char* mode, const std::vector<std::string>& extra_env = {}) {
+    std::vector<std::string> env = {"TMP=" + dir_.path(), "TEMP=" + dir_.path()};
+    env.insert(env.end(), extra_env.begin(), extra_env.end());
+    return kstest::RunProcess("\"" + Program() + "\" " + mode, dir_.path(), 120000, env);
   }
 
   // Everything one handled crash leaves behind, checked against the files.
@@ -244,9 +275,11 @@ class CrashCaptureTest : public ::testing::Test {
 
     EXPECT_EQ(report->cache, std::string(kCacheSent, sizeof kCacheSent));
     EXPECT_EQ(report->cache_size, std::to_string(sizeof kCacheSent));
-    EXPECT_EQ(report->dump, dump);
+    EXPECT_TRUE(report->dump == dump) << "dump attachment of " << report->dump.size() << " bytes, file of "
+                                      << dump.size();
   }
 
+  CrashDialogOff no_dialog_;
   kstest::TempDir dir_;
   FakeReportServer server_;
 };
@@ -281,7 +314,7 @@ TEST_F(CrashCaptureTest, WithoutLogOrCacheTheReportGoesWithEmptyParts) {
   EXPECT_EQ(report.cache_size, "0");
   EXPECT_NE(text.find("<___LOGFILE___></___LOGFILE___>"), std::string::npos);
   EXPECT_NE(text.find("<___CACHEFILE___></___CACHEFILE___>"), std::string::npos);
-  EXPECT_EQ(report.dump, kstest::ReadFileOrEmpty(dir_.File("CRASH.DMP")));
+  EXPECT_TRUE(report.dump == kstest::ReadFileOrEmpty(dir_.File("CRASH.DMP")));
 }
 
 TEST_F(CrashCaptureTest, SecondCrashWhileTheFirstIsHandledGetsDefaultHandling) {
@@ -309,6 +342,34 @@ TEST_F(CrashCaptureTest, UnwritableFolderGivesNoFilesAndNoReport) {
   EXPECT_TRUE(kstest::FileExists(dir_.File("KSSetup.txt")));
   EXPECT_FALSE(kstest::FileExists(dir_.File("CRASH.DMP")));
   EXPECT_TRUE(server_.Requests().empty());
+}
+
+TEST_F(CrashCaptureTest, DebugHelpBesideTheProgramIsTakenFirstAndCalledForThisCrash) {
+  ASSERT_TRUE(kstest::CopyFileTo(kstest::BuildDir() + "\\tests\\standin_dbghelp\\dbghelp.dll",
+                                 dir_.File("dbghelp.dll")));
+  // Wine would otherwise put its own library in place of one found by path;
+  // this setting means nothing to Windows.
+  const wchar_t kOverrides[] = L"Software\\Wine\\AppDefaults\\ks_crasher.exe\\DllOverrides";
+  ks::UniqueKey overrides;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kOverrides, 0, nullptr, 0, KEY_SET_VALUE, nullptr, overrides.put(),
+                            nullptr),
+            ERROR_SUCCESS);
+  const wchar_t kNativeFirst[] = L"native,builtin";
+  RegSetValueExW(overrides.get(), L"dbghelp", 0, REG_SZ, reinterpret_cast<const BYTE*>(kNativeFirst),
+                 sizeof kNativeFirst);
+  kstest::ProcessResult process = Crash("main");
+  overrides.reset();
+  RegDeleteKeyW(HKEY_CURRENT_USER, kOverrides);
+  EXPECT_EQ(process.exit_code, kAccessViolation) << process.output;
+  std::string dump = kstest::ReadFileOrEmpty(dir_.File("CRASH.DMP"));
+  ASSERT_NE(dump.compare(0, 4, "MDMP"), 0) << "the system's library was used";
+  EXPECT_EQ(dump, "STANDIN type=81 own-process=1 this-thread=1 client=0 code=c0000005 extra=0");
+  std::string text;
+  ASSERT_TRUE(ReportOf(server_.Requests(), &text));
+  ParsedReport report;
+  ASSERT_TRUE(ParseReport(text, &report));
+  EXPECT_EQ(report.dump, dump);
+  EXPECT_EQ(report.dump_size, std::to_string(dump.size()));
 }
 
 // ---- in-process pieces -----------------------------------------------------------
