@@ -67,18 +67,6 @@ TEST(ReportAttachment, TextTravelsWithItsZeroByte) {
                 ", base64-encoded size = " + std::to_string(log.base64.size()));
 }
 
-TEST(ReportAttachment, Base64HasALineFeedEvery76Characters) {
-  ReportAttachment dump = MakeDumpAttachment(RandomBytes(5000, 11));
-  EXPECT_EQ(dump.original_size, 5000u);
-  size_t start = 0;
-  size_t lines = 0;
-  for (size_t end; (end = dump.base64.find('\n', start)) != std::string::npos; start = end + 1, ++lines)
-    ASSERT_EQ(end - start, 76u);
-  EXPECT_GT(lines, 60u);
-  EXPECT_LE(dump.base64.size() - start, 76u);
-  EXPECT_EQ(DecodeAttachment(dump), RandomBytes(5000, 11));
-}
-
 TEST(ReportAttachment, NoRoomGivesZeroSizeAndEmptyTextButKeepsTheSummary) {
   std::string bytes = RandomBytes(3000, 5);
   ReportAttachment tight = MakeAttachment(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), 0);
@@ -133,11 +121,6 @@ TEST(BuildErrorReportText, FollowsTheServersOrderExactly) {
             "\n<___LOGFILESIZE___>11</___LOGFILESIZE___>\n<___LOGFILE___>QUJD</___LOGFILE___>"
             "\n<___CACHEFILESIZE___>0</___CACHEFILESIZE___>\n<___CACHEFILE___></___CACHEFILE___>"
             "\n<___DUMPFILESIZE___>7</___DUMPFILESIZE___>\n<___DUMPFILE___></___DUMPFILE___>&&xyz\n");
-}
-
-TEST(BuildErrorReportText, EmptyVersionLeavesTheLineEmpty) {
-  std::string text = BuildErrorReportText(SampleFacts());
-  EXPECT_NE(text.find("\n\nVersion: \nComputer Name: "), std::string::npos);
 }
 
 TEST(BuildErrorReportBody, EncodesEveryLineFeedAndTheEndMark) {
