@@ -20,6 +20,7 @@ target_compile_definitions(kscore PUBLIC ${KS_WIN_DEFINES})
 target_link_libraries(kscore PUBLIC ${KS_WIN_LIBS})
 target_link_options(kscore INTERFACE ${KS_STATIC_LINK})
 ks_warnings(kscore)
+include(${CMAKE_SOURCE_DIR}/cmake/ErrorReport.cmake)
 
 set(KS_STARTER_RC ${CMAKE_SOURCE_DIR}/src/ui/resources/starter.rc)
 add_executable(KestrelonStarter WIN32 ${CMAKE_SOURCE_DIR}/src/app/main_win.cpp ${KS_STARTER_RC})

@@ -1,0 +1,70 @@
+#include "crash/minidump_win.h"
+
+#include <dbghelp.h>
+
+#include <cwchar>
+
+#include "base/handles_win.h"
+
+namespace {
+
+typedef BOOL(WINAPI* MiniDumpWriteDumpFunction)(HANDLE, DWORD, HANDLE, MINIDUMP_TYPE,
+                                                PMINIDUMP_EXCEPTION_INFORMATION, PMINIDUMP_USER_STREAM_INFORMATION,
+                                                PMINIDUMP_CALLBACK_INFORMATION);
+
+const size_t kPathCapacity = 600;
+
+// Folder of the running program with its trailing backslash; false when it
+// cannot be had.
+bool ProgramFolder(wchar_t* folder, size_t capacity) {
+  DWORD length = GetModuleFileNameW(nullptr, folder, static_cast<DWORD>(capacity));
+  if (length == 0 || length >= capacity) return false;
+  wchar_t* last = wcsrchr(folder, L'\\');
+  if (last == nullptr) return false;
+  last[1] = L'\0';
+  return true;
+}
+
+HMODULE LoadFrom(const wchar_t* folder) {
+  wchar_t path[kPathCapacity];
+  int written = swprintf(path, kPathCapacity, L"%lsdbghelp.dll", folder);
+  if (written < 0 || static_cast<size_t>(written) >= kPathCapacity) return nullptr;
+  return LoadLibraryW(path);
+}
+
+// The library beside the program, then the one a helper may have left in
+// the temporary folder for this process, then the system's.
+HMODULE LoadDebugHelpLibrary() {
+  wchar_t folder[kPathCapacity];
+  if (ProgramFolder(folder, kPathCapacity)) {
+    if (HMODULE library = LoadFrom(folder)) return library;
+  }
+  wchar_t temp[MAX_PATH + 1];
+  DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+  if (length != 0 && length <= MAX_PATH) {
+    int written = swprintf(folder, kPathCapacity, L"%lsVEVadavar%lu\\", temp,
+                           static_cast<unsigned long>(GetCurrentProcessId()));
+    if (written > 0 && static_cast<size_t>(written) < kPathCapacity) {
+      if (HMODULE library = LoadFrom(folder)) return library;
+    }
+  }
+  return LoadLibraryW(L"dbghelp.dll");
+}
+
+}  // namespace
+
+bool WriteMiniDump(HANDLE file, EXCEPTION_POINTERS* exception) {
+  OutputDebugStringW(L"writing minidump\r\n");
+  MINIDUMP_EXCEPTION_INFORMATION information;
+  information.ThreadId = GetCurrentThreadId();
+  information.ExceptionPointers = exception;
+  information.ClientPointers = FALSE;
+
+  ks::UniqueLibrary library(LoadDebugHelpLibrary());
+  if (!library) return false;
+  MiniDumpWriteDumpFunction write_dump = reinterpret_cast<MiniDumpWriteDumpFunction>(
+      reinterpret_cast<void*>(GetProcAddress(library.get(), "MiniDumpWriteDump")));
+  if (write_dump == nullptr) return false;
+  return write_dump(GetCurrentProcess(), GetCurrentProcessId(), file, static_cast<MINIDUMP_TYPE>(kCrashDumpType),
+                    &information, nullptr, nullptr) != FALSE;
+}
