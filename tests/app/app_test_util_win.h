@@ -31,13 +31,18 @@ class StarterCopy {
   std::string Path() const { return dir_.File(name_); }
   const kstest::TempDir& dir() const { return dir_; }
 
-  // Runs it (in its own folder) and returns its log.
+  // Runs it (in its own folder) and returns its log. A copy that found
+  // parameters goes on to the setup with its window open; it is ended once
+  // its worker has begun, when everything start-up logs is written.
   std::string Run(const std::string& arguments = "") {
     std::string command = Quote(Path());
     if (!arguments.empty()) command += " " + arguments;
     std::string temp = dir_.File("tmp");
-    last_ = kstest::RunProcess(command, dir_.path(), 60000, {"TMP=" + temp, "TEMP=" + temp});
-    return kstest::ReadFileOrEmpty(temp + "\\KSSetup.txt");
+    std::string log_path = temp + "\\KSSetup.txt";
+    last_ = kstest::RunProcessUntil(command, dir_.path(), 60000, {"TMP=" + temp, "TEMP=" + temp}, [&log_path] {
+      return kstest::ReadFileOrEmpty(log_path).find("Function: Utility::GetUserDirectory()") != std::string::npos;
+    });
+    return kstest::ReadFileOrEmpty(log_path);
   }
   const kstest::ProcessResult& last() const { return last_; }
 

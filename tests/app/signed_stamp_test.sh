@@ -32,7 +32,17 @@ run_log() {  # exe name -> its log messages, with a private temporary folder
   mkdir -p "$logs"
   local temp
   temp=$(winpath "$logs")
-  timeout 120 wine cmd /c "set TMP=$temp&& set TEMP=$temp&& $(winpath "$work/$1")" </dev/null >/dev/null 2>&1 || true
+  wine cmd /c "set TMP=$temp&& set TEMP=$temp&& $(winpath "$work/$1")" </dev/null >/dev/null 2>&1 &
+  local runner=$!
+  # A copy with parameters keeps its window open: it is ended once its worker
+  # has begun, when start-up has logged everything.
+  for _ in $(seq 1 600); do
+    kill -0 "$runner" 2>/dev/null || break
+    grep -q "Function: Utility::GetUserDirectory()" "$logs/KSSetup.txt" 2>/dev/null && break
+    sleep 0.1
+  done
+  wine taskkill /f /im "$1" </dev/null >/dev/null 2>&1 || true
+  wait "$runner" 2>/dev/null || true
   tr -d '\r' <"$logs/KSSetup.txt" | sed -n 's/^Message: //p'
 }
 

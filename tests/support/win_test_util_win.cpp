@@ -133,6 +133,12 @@ std::wstring BuildEnvironment(const std::vector<std::string>& extra) {
 
 ProcessResult RunProcess(const std::string& command_line, const std::string& working_directory,
                          DWORD timeout_ms, const std::vector<std::string>& extra_env) {
+  return RunProcessUntil(command_line, working_directory, timeout_ms, extra_env, std::function<bool()>());
+}
+
+ProcessResult RunProcessUntil(const std::string& command_line, const std::string& working_directory,
+                              DWORD timeout_ms, const std::vector<std::string>& extra_env,
+                              const std::function<bool()>& done) {
   ProcessResult result;
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
   HANDLE read_end = nullptr;
@@ -161,6 +167,7 @@ ProcessResult RunProcess(const std::string& command_line, const std::string& wor
   writer.reset();  // the child holds the only write end now
 
   DWORD start = GetTickCount();
+  DWORD last_check = start;
   char buffer[4096];
   for (;;) {
     DWORD available = 0;
@@ -170,6 +177,14 @@ ProcessResult RunProcess(const std::string& command_line, const std::string& wor
       result.output.append(buffer, got);
     }
     if (WaitForSingleObject(process.get(), 20) == WAIT_OBJECT_0) break;
+    if (done && GetTickCount() - last_check >= 50) {
+      last_check = GetTickCount();
+      if (done()) {
+        TerminateProcess(process.get(), 0);
+        WaitForSingleObject(process.get(), 5000);
+        break;
+      }
+    }
     if (GetTickCount() - start > timeout_ms) {
       result.timed_out = true;
       TerminateProcess(process.get(), 259);

@@ -3,6 +3,7 @@
 // and running a program to completion.
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -52,5 +53,12 @@ struct ProcessResult {
 // is terminated.
 ProcessResult RunProcess(const std::string& command_line, const std::string& working_directory,
                          DWORD timeout_ms, const std::vector<std::string>& extra_env = {});
+
+// As RunProcess, but a program still running when `done` first answers true
+// (asked every 50 ms) is ended there, without counting as timed out. For
+// programs such as the starter whose window stays until a user closes it.
+ProcessResult RunProcessUntil(const std::string& command_line, const std::string& working_directory,
+                              DWORD timeout_ms, const std::vector<std::string>& extra_env,
+                              const std::function<bool()>& done);
 
 }  // namespace kstest
