@@ -12,24 +12,10 @@
 #include <memory>
 #include <string>
 
+#include "base/clock_win.h"
 #include "net/hlib_win.h"
 #include "net/url_download_win.h"
 #include "net/url_parts.h"
-
-namespace {
-
-double Seconds() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 5) {
@@ -53,7 +39,7 @@ int main(int argc, char** argv) {
     HLib download;
     download.m_bUseMinReadBuffer = true;
     download.m_iExpectedReceiveSize = size;
-    double start = Seconds();
+    double start = ks::SecondsNow();
     bool ok;
     int received;
     if (socket_only) {
@@ -67,7 +53,7 @@ int main(int argc, char** argv) {
       ok = download.GetPage(host, port, path, size, "", buffer.get(), &port_used);
       received = download.m_iCurrentlyReceived;
     }
-    double elapsed = Seconds() - start;
+    double elapsed = ks::SecondsNow() - start;
     if (!ok || received != size) {
       fprintf(stderr, "download failed: received %d of %d bytes\n", received, size);
       return 1;

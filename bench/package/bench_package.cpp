@@ -16,23 +16,15 @@
 #include <string>
 #include <vector>
 
+#include "base/clock_win.h"
 #include "base/handles_win.h"
 #include "base/wide_text.h"
+#include "package/file_stream_win.h"
 #include "package/package_writer.h"
 #include "package/zlibpp_win.h"
 
 namespace {
 
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // Deterministic content: runs of random bytes (incompressible) mixed with
 // word-like text (compresses about 3:1), like binaries beside resources.
@@ -71,21 +63,13 @@ class ContentGenerator {
   uint64_t state_;
 };
 
-class FileSink : public package::ByteSink {
- public:
-  explicit FileSink(FILE* file) : file_(file) {}
-  size_t Write(const void* data, size_t size) override { return fwrite(data, 1, size, file_); }
-
- private:
-  FILE* file_;
-};
 
 // Writes the package; the number of files it holds.
 int MakePackage(const std::wstring& path, long long target_bytes, long long* content_bytes) {
   ks::UniqueFile file(_wfopen(path.c_str(), L"wb"));
   if (!file) return 0;
   setvbuf(file.get(), nullptr, _IOFBF, 1 << 20);
-  FileSink sink(file.get());
+  package::FileSink sink(file.get());
   ContentGenerator generator(7);
   long long written = 0;
   int files = 0;
@@ -238,7 +222,7 @@ int wmain(int argc, wchar_t** argv) {
   CZLib::s_pShowFailureList = &IgnoreFailureList;
 
   long long content_bytes = 0;
-  double start = Now();
+  double start = ks::SecondsNow();
   int files = MakePackage(master, mib << 20, &content_bytes);
   if (files == 0) {
     fprintf(stderr, "cannot write the package in %s\n", Narrow(work.c_str()).c_str());
@@ -248,7 +232,7 @@ int wmain(int argc, wchar_t** argv) {
   GetFileAttributesExW(master.c_str(), GetFileExInfoStandard, &info);
   long long archive_bytes = (static_cast<long long>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
   printf("package: %d files, %.1f MiB archive, %.1f MiB unpacked (made in %.1f s)\n", files,
-         archive_bytes / 1048576.0, content_bytes / 1048576.0, Now() - start);
+         archive_bytes / 1048576.0, content_bytes / 1048576.0, ks::SecondsNow() - start);
 
   Outcome best_unzip, best_reference;
   for (int round = 1; round <= kRounds; ++round) {
@@ -257,15 +241,15 @@ int wmain(int argc, wchar_t** argv) {
       Outcome outcome;
       if (which == 0) {
         CopyFileW(master.c_str(), archive.c_str(), FALSE);  // UnZip deletes what it read
-        double t = Now(), c = ThreadCpu();
+        double t = ks::SecondsNow(), c = ThreadCpu();
         CZLib unpacker;
         outcome.ok = unpacker.UnZip(Narrow(archive.c_str()).c_str(), Narrow(destination.c_str()).c_str());
-        outcome.seconds = Now() - t;
+        outcome.seconds = ks::SecondsNow() - t;
         outcome.cpu = ThreadCpu() - c;
       } else {
-        double t = Now(), c = ThreadCpu();
+        double t = ks::SecondsNow(), c = ThreadCpu();
         outcome.ok = ReferenceUnpack(master, destination);
-        outcome.seconds = Now() - t;
+        outcome.seconds = ks::SecondsNow() - t;
         outcome.cpu = ThreadCpu() - c;
       }
       Fingerprint(destination, &outcome.adler, &outcome.bytes, &outcome.files);

@@ -124,29 +124,29 @@ bool HR::SendRequest(const char* sURL, const char* sIP, int iPort, bool bSecure,
       if (options.Bypass() != nullptr) KS_LOG(0, "HR::DP", "Option[3].Value.pszValue %s", options.Bypass());
       if (options.ProxyServer() != nullptr) KS_LOG(0, "HR::DP", "Option[4].Value.pszValue %s", options.ProxyServer());
 
+      // Runs the proxy script (found at `location`, or discovered when it is
+      // empty) and tries the entries of its answer.
+      auto try_script = [&](const char* how) {
+        Detect(sURL, sIP, iPort, location, proxy_list);
+        if (proxy_list[0] == '\0') {
+          KS_LOG(0, kOperation, "empty after %s", how);
+          return false;
+        }
+        KS_LOG(0, kOperation, "%s after %s", proxy_list, how);
+        return SetOptionA(sURL, sIP, iPort, bSecure, sVerb, proxy_list, sPostData);
+      };
+
       succeeded = SetOptionR(sURL, sIP, iPort, bSecure, sVerb, options.Bypass() ? options.Bypass() : "",
                              options.ProxyServer(), sPostData);
       KS_LOG(0, kOperation, "After SetOptionR() bConnectionSucceeded = %s", ks::YesNo(succeeded));
       if (succeeded || location[0] == '\0') {
         KS_LOG(0, kOperation, "WPADLocation = %s, bConnectionSucceeded = %s", location, ks::YesNo(succeeded));
       } else {
-        Detect(sURL, sIP, iPort, location, proxy_list);
-        if (proxy_list[0] != '\0') {
-          KS_LOG(0, kOperation, "%s after auto URL", proxy_list);
-          succeeded = SetOptionA(sURL, sIP, iPort, bSecure, sVerb, proxy_list, sPostData);
-        } else {
-          KS_LOG(0, kOperation, "empty after auto URL");
-        }
+        succeeded = try_script("auto URL");
       }
       if (!succeeded && (options.Flags() & PROXY_TYPE_AUTO_DETECT) != 0) {
         location[0] = '\0';
-        Detect(sURL, sIP, iPort, location, proxy_list);
-        if (proxy_list[0] != '\0') {
-          KS_LOG(0, kOperation, "%s after auto detect", proxy_list);
-          succeeded = SetOptionA(sURL, sIP, iPort, bSecure, sVerb, proxy_list, sPostData);
-        } else {
-          KS_LOG(0, kOperation, "empty after auto detect");
-        }
+        succeeded = try_script("auto detect");
       } else {
         KS_LOG(0, kOperation, "Option[2].Value.dwValue = %d, bConnectionSucceeded = %s",
                static_cast<int>(options.Flags()), ks::YesNo(succeeded));

@@ -10,6 +10,7 @@
 
 #include "base/error_text.h"
 #include "base/wide_text.h"
+#include "package/file_stream_win.h"
 #include "package/zlibpp_log.h"
 
 namespace {
@@ -20,34 +21,7 @@ void OpenWithShell(const wchar_t* path) { ShellExecuteW(nullptr, L"Open", path, 
 // inflate steps from turning into one system call each.
 const size_t kStdioBufferSize = 65536;
 
-class FileSource : public package::ByteSource {
- public:
-  explicit FileSource(FILE* file) : file_(file) {}
-  size_t Read(void* buffer, size_t size) override { return fread(buffer, 1, size, file_); }
-  bool Skip(uint32_t count) override {
-    long long position = _ftelli64(file_);
-    long long size = _filelengthi64(_fileno(file_));
-    if (position < 0 || size < position || static_cast<unsigned long long>(size - position) < count) {
-      _fseeki64(file_, 0, SEEK_END);
-      return false;
-    }
-    return _fseeki64(file_, static_cast<long long>(count), SEEK_CUR) == 0;
-  }
-
- private:
-  FILE* file_;
-};
-
 }  // namespace
-
-class CZLib::FileSink : public package::ByteSink {
- public:
-  explicit FileSink(FILE* file) : file_(file) {}
-  size_t Write(const void* data, size_t size) override { return fwrite(data, 1, size, file_); }
-
- private:
-  FILE* file_;
-};
 
 CZLib::ShowFailureListFunction CZLib::s_pShowFailureList = &OpenWithShell;
 
@@ -80,7 +54,7 @@ bool CZLib::UnZip(const char* archive, const char* destination) {
   }
   setvbuf(m_oInputFile.get(), nullptr, _IOFBF, kStdioBufferSize);
 
-  FileSource source(m_oInputFile.get());
+  package::FileSource source(m_oInputFile.get());
   bool complete = package::UnpackEntries(source, destination, *this);
   m_oInputFile.reset();
   if (!complete) return false;
@@ -111,7 +85,7 @@ package::ByteSink* CZLib::CreateOutput(const char* path) {
   m_oOutputFile.reset(_wfopen(wide, L"wb"));
   if (!m_oOutputFile) return nullptr;
   setvbuf(m_oOutputFile.get(), nullptr, _IOFBF, kStdioBufferSize);
-  m_pOutputSink = new FileSink(m_oOutputFile.get());
+  m_pOutputSink = new package::FileSink(m_oOutputFile.get());
   return m_pOutputSink;
 }
 

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "base/handles_win.h"
+#include "package/file_stream_win.h"
 #include "package/package_unpack.h"
 
 class CZLib : private package::UnpackTarget {
@@ -35,11 +36,10 @@ class CZLib : private package::UnpackTarget {
   void ListSkipped(const char* path) override;
   void LogErrorCode() override;
 
-  class FileSink;
 
   ks::UniqueFile m_oOutputFile;
   ks::UniqueFile m_oInputFile;
   ks::UniqueFile m_oFailureList;
-  FileSink* m_pOutputSink;
+  package::FileSink* m_pOutputSink;
   wchar_t m_wsFailureListPath[MAX_PATH];
 };

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/clock_win.h"
 #include "base/log_api.h"
 #include "base/tag_field.h"
 #include "net/account_server_api.h"
@@ -16,19 +17,6 @@ namespace {
 const char kOperation[] = "SetupHandler::Download";
 const DWORD kWatchIntervalMs = 60;
 const int kSizeReplyLimit = 2048;
-
-// Milliseconds from the performance counter, as a 32-bit count that may wrap.
-uint32_t NowMs() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return static_cast<uint32_t>(static_cast<unsigned long long>(counter.QuadPart) * 1000ULL /
-                               static_cast<unsigned long long>(frequency.QuadPart));
-}
 
 // The size reply is a <__ClientSize__> field or the bare decimal text.
 int ParseClientSize(const char* reply) {
@@ -78,14 +66,14 @@ bool SetupHandler::Download() {
   downloader->SetRaisePriority(false);
   downloader->Start();
 
-  DownloadProgress progress(size, NowMs());
+  DownloadProgress progress(size, ks::MillisecondsNow());
   Sleep(kWatchIntervalMs);
   while (!downloader->m_bFinished.load(std::memory_order_acquire)) {
-    ProgressValues values = progress.Pass(SetupDownloader::CurrentlyReceived(), NowMs());
+    ProgressValues values = progress.Pass(SetupDownloader::CurrentlyReceived(), ks::MillisecondsNow());
     NotifyText(NOTIFY_PROGRESS_VALUES, "%d,%d,%d", values.percent, values.speed_kbps, values.seconds_remaining);
     Sleep(kWatchIntervalMs);
   }
-  DownloadSummary summary = progress.Finish(NowMs());
+  DownloadSummary summary = progress.Finish(ks::MillisecondsNow());
 
   int received = downloader->ReceivedBytes();
   if (received == size) {

@@ -45,9 +45,9 @@ bool GetKnownFolder(REFKNOWNFOLDERID id, bool long_form, char* output) {
   return ok;
 }
 
-void GetCurrentFilePath(char* output) {
-  wchar_t path[kTextSize];
-  DWORD length = GetModuleFileNameW(nullptr, path, kTextSize);
+// A path the system writes into a buffer (its length is the result), in its
+// long form and UTF-8; empty when it does not fit.
+void LongPathUtf8(DWORD length, wchar_t* path, char* output) {
   if (length == 0 || length >= static_cast<DWORD>(kTextSize)) {
     output[0] = '\0';
     return;
@@ -56,15 +56,14 @@ void GetCurrentFilePath(char* output) {
   ToUtf8OrEmpty(path, output);
 }
 
+void GetCurrentFilePath(char* output) {
+  wchar_t path[kTextSize];
+  LongPathUtf8(GetModuleFileNameW(nullptr, path, kTextSize), path, output);
+}
+
 void GetTempFolder(char* output) {
   wchar_t path[kTextSize];
-  DWORD length = GetTempPathW(kTextSize, path);
-  if (length == 0 || length >= static_cast<DWORD>(kTextSize)) {
-    output[0] = '\0';
-    return;
-  }
-  ToLongForm(path);
-  ToUtf8OrEmpty(path, output);
+  LongPathUtf8(GetTempPathW(kTextSize, path), path, output);
 }
 
 void GetUserNameUtf8(char* output) {

@@ -96,33 +96,21 @@ namespace {
 
 // The current environment with `extra` applied, as a double-zero-ended block.
 std::wstring BuildEnvironment(const std::vector<std::string>& extra) {
-  std::map<std::wstring, std::wstring> vars;  // keyed by upper-cased name
-  std::map<std::wstring, std::wstring> names;
+  std::map<std::wstring, std::wstring> entries;  // by upper-cased name: "NAME=value" as given
+  auto add = [&entries](const std::wstring& entry) {
+    size_t eq = entry.find(L'=', 1);  // names such as "=C:" start with '='
+    if (eq == std::wstring::npos) return;
+    std::wstring upper = entry.substr(0, eq);
+    for (auto& c : upper) c = static_cast<wchar_t>(towupper(c));
+    entries[upper] = entry;
+  };
   wchar_t* block = GetEnvironmentStringsW();
-  for (wchar_t* p = block; *p; p += wcslen(p) + 1) {
-    std::wstring entry = p;
-    size_t eq = entry.find(L'=', 1);
-    if (eq == std::wstring::npos) continue;
-    std::wstring key = entry.substr(0, eq);
-    std::wstring upper = key;
-    for (auto& c : upper) c = static_cast<wchar_t>(towupper(c));
-    vars[upper] = entry.substr(eq + 1);
-    names[upper] = key;
-  }
+  for (wchar_t* p = block; *p; p += wcslen(p) + 1) add(p);
   FreeEnvironmentStringsW(block);
-  for (const std::string& e : extra) {
-    std::wstring entry = Widen(e.c_str());
-    size_t eq = entry.find(L'=');
-    if (eq == std::wstring::npos) continue;
-    std::wstring key = entry.substr(0, eq);
-    std::wstring upper = key;
-    for (auto& c : upper) c = static_cast<wchar_t>(towupper(c));
-    vars[upper] = entry.substr(eq + 1);
-    names[upper] = key;
-  }
+  for (const std::string& e : extra) add(Widen(e.c_str()));
   std::wstring out;
-  for (const auto& kv : vars) {
-    out += names[kv.first] + L"=" + kv.second;
+  for (const auto& kv : entries) {
+    out += kv.second;
     out += L'\0';
   }
   out += L'\0';

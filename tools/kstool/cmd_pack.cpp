@@ -12,28 +12,12 @@
 #include "base/handles_win.h"
 #include "base/wide_text.h"
 #include "command.h"
+#include "package/file_stream_win.h"
 #include "package/package_writer.h"
 
 namespace {
 
-class FileSource : public package::ByteSource {
- public:
-  explicit FileSource(FILE* file) : file_(file) {}
-  size_t Read(void* buffer, size_t size) override { return fread(buffer, 1, size, file_); }
-  bool Skip(uint32_t count) override { return _fseeki64(file_, count, SEEK_CUR) == 0; }
 
- private:
-  FILE* file_;
-};
-
-class FileSink : public package::ByteSink {
- public:
-  explicit FileSink(FILE* file) : file_(file) {}
-  size_t Write(const void* data, size_t size) override { return fwrite(data, 1, size, file_); }
-
- private:
-  FILE* file_;
-};
 
 std::wstring FullPath(const std::wstring& path) {
   wchar_t full[32768];
@@ -76,7 +60,7 @@ int RunPack(const std::vector<std::string>& args) {
 
   ks::UniqueFile archive(_wfopen(archive_path.c_str(), L"wb"));
   if (!archive) return kstool::Fail("cannot create '%s'", args[1].c_str());
-  FileSink sink(archive.get());
+  package::FileSink sink(archive.get());
   int packed = 0;
   for (const std::wstring& relative : files) {
     std::wstring full = root + L"\\" + relative;
@@ -84,7 +68,7 @@ int RunPack(const std::vector<std::string>& args) {
     std::string name = Narrow(relative.c_str());
     ks::UniqueFile input(_wfopen(full.c_str(), L"rb"));
     if (!input) return kstool::Fail("cannot read '%s'", name.c_str());
-    FileSource source(input.get());
+    package::FileSource source(input.get());
     std::string body;
     if (!package::DeflateBody(source, &body) || ferror(input.get()))
       return kstool::Fail("cannot compress '%s' (read error or 2 GiB and more compressed)", name.c_str());
