@@ -61,36 +61,8 @@ bool BootwickApp::InitInstance(HINSTANCE instance, const wchar_t* command_line) 
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
 
-  if (!MyLog::Initialize("KSSetup")) {
-    printf("1...\n");
-    fflush(stdout);
-    return false;
-  }
-  m_pMyLog = MyLog::GetInstance();
-  if (m_pMyLog == nullptr) {
-    printf("2...\n");
-    fflush(stdout);
-    return false;
-  }
-  m_pMyLog->SetFileName("KSSetup.txt");
-  if (!m_pMyLog->GetWorkingDirectory()) {
-    printf("3...\n");
-    fflush(stdout);
-    return false;
-  }
-
-  MyConfigure::Initialize(0);
-  m_pMyConfigure = MyConfigure::GetInstance();
-  if (m_pMyConfigure != nullptr) {
-    char own_path[512];
-    char folder[512];
-    char name[512];
-    char cache_path[512];
-    GetOwnPath(own_path, sizeof own_path);
-    if (SplitPath(own_path, folder, sizeof folder, name, sizeof name, "\\") &&
-        ks::FormatText(cache_path, sizeof cache_path, "%s\\Cache.xml", folder))
-      m_pMyConfigure->UseCacheFile(cache_path);
-  }
+  if (!StartLog()) return false;
+  StartAccessCache();
 
   if (!BootwickDialog::RegisterWindowClass(instance))
     KS_LOG(0, kOperation, "AfxRegisterClass failed for %s", "KSSetupWindow");
@@ -118,6 +90,40 @@ bool BootwickApp::InitInstance(HINSTANCE instance, const wchar_t* command_line) 
   }
   RunSetup(instance);
   return false;
+}
+
+// Nothing can be told before the log exists, so its failures go to standard
+// output, numbered by the step that failed.
+bool BootwickApp::StartLog() {
+  const char* failure = nullptr;
+  if (!MyLog::Initialize("KSSetup")) {
+    failure = "1...\n";
+  } else if ((m_pMyLog = MyLog::GetInstance()) == nullptr) {
+    failure = "2...\n";
+  } else {
+    m_pMyLog->SetFileName("KSSetup.txt");
+    if (!m_pMyLog->GetWorkingDirectory()) failure = "3...\n";
+  }
+  if (failure == nullptr) return true;
+  fputs(failure, stdout);
+  fflush(stdout);
+  return false;
+}
+
+// The access cache lives in "Cache.xml" beside the starter, where the error
+// report also looks for it.
+void BootwickApp::StartAccessCache() {
+  MyConfigure::Initialize(0);
+  m_pMyConfigure = MyConfigure::GetInstance();
+  if (m_pMyConfigure == nullptr) return;
+  char own_path[512];
+  char folder[512];
+  char name[512];
+  char cache_path[512];
+  GetOwnPath(own_path, sizeof own_path);
+  if (SplitPath(own_path, folder, sizeof folder, name, sizeof name, "\\") &&
+      ks::FormatText(cache_path, sizeof cache_path, "%s\\Cache.xml", folder))
+    m_pMyConfigure->UseCacheFile(cache_path);
 }
 
 void BootwickApp::RegisterProtocolFromFileName() {

@@ -25,6 +25,8 @@ class BootwickApp : public SetupInterface {
   void Notify(int code, uintptr_t first, intptr_t second) override;
 
  private:
+  bool StartLog();
+  void StartAccessCache();
   void RegisterProtocolFromFileName();
   void RunSetup(HINSTANCE instance);
   void DiscardUndeliveredNotifications();
