@@ -1,0 +1,434 @@
+#pragma once
+// The built starter run as a user runs it: a copy in a folder of its own, a
+// private temporary folder (its log, its download and its setup directory),
+// the local account server (kstool serve) and the stand-in client programs,
+// which record how the starter started them. A scenario watches the files,
+// the log, the server's requests and the progress window of the separate
+// starter process, and closes that window the way a user would.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/app_test_util_win.h"
+#include "base/handles_win.h"
+#include "base/wide_text.h"
+#include "standins/standin_client_win.h"
+#include "support/serve_process_win.h"
+#include "support/win_test_util_win.h"
+#include "ui/resources/resource.h"
+
+namespace e2e {
+
+using apptest::Quote;
+
+const char kVersion[] = "5.2.1-e2e";
+const char kStarterSid[] = "sid-e2e-7731";
+const char kUserInput[] = "e2e-noted";
+const char kStarterName[] = "KestrelonStarter.exe";
+// Generous: an outcome normally comes within a few seconds; this only
+// bounds a run that went wrong.
+const DWORD kOutcomeTimeoutMs = 60000;
+const DWORD kExitTimeoutMs = 20000;
+
+// "\n" line ends as a text-mode file stores them.
+inline std::string Crlf(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+// The settings text a conference server stamps into a starter copy.
+inline std::string StampedSettings(int port, const std::string& sid = kStarterSid) {
+  return "<__AccountServerIP__>127.0.0.1</__AccountServerIP__>\n"
+         "<__AccountServerPort__>" + std::to_string(port) + "</__AccountServerPort__>\n"
+         "<__Version__>" + std::string(kVersion) + "</__Version__>\n"
+         "<__MeetingId__>m-2024</__MeetingId__>\n"
+         "<__AttendeeName__>Ann Example</__AttendeeName__>\n"
+         "<__Role__>attendee</__Role__>\n"
+         "<__StarterSid__>" + sid + "</__StarterSid__>\n";
+}
+
+// The four setup lines the starter puts in front of the settings for the
+// installer (and the client, which gets two more).
+inline std::string SetupLines(const std::string& setup_directory, const std::string& starter_directory) {
+  return "<__SetupDirectory__>" + setup_directory + "</__SetupDirectory__>\n"
+         "<__SetupFile__>" + starter_directory + "\\" + kStarterName + "</__SetupFile__>\n"
+         "<__SetupFileName__>" + std::string(kStarterName) + "</__SetupFileName__>\n"
+         "<__SetupConfigureFile__>" + starter_directory + "\\starter.cfg</__SetupConfigureFile__>\n";
+}
+
+inline bool MakeDirectory(const std::string& path) {
+  return CreateDirectoryW(Widen(path.c_str()).c_str(), nullptr) != FALSE;
+}
+
+// Names of the plain files directly in a folder.
+inline std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW data;
+  ks::UniqueFind find(FindFirstFileW(Widen((folder + "\\*").c_str()).c_str(), &data));
+  if (!find) return names;
+  do {
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(Narrow(data.cFileName));
+  } while (FindNextFileW(find.get(), &data));
+  return names;
+}
+
+// Ends a stand-in that a record names, if it still runs. The image name is
+// checked so that a process id reused since is never ended by mistake.
+inline void EndRecordedProgram(const std::string& record_path) {
+  std::string program = standin_client::RecordValue(record_path, "Program");
+  DWORD id = static_cast<DWORD>(atol(standin_client::RecordValue(record_path, "ProcessId").c_str()));
+  if (program.empty() || id == 0) return;
+  ks::UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+  if (!process || WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) return;
+  wchar_t image[MAX_PATH];
+  DWORD length = MAX_PATH;
+  if (!QueryFullProcessImageNameW(process.get(), 0, image, &length)) return;
+  std::wstring expected = L"\\" + Widen((program + ".exe").c_str());
+  std::wstring name(image, length);
+  if (name.size() < expected.size() ||
+      _wcsicmp(name.c_str() + name.size() - expected.size(), expected.c_str()) != 0)
+    return;
+  TerminateProcess(process.get(), 1);
+  WaitForSingleObject(process.get(), 5000);
+}
+
+// The folders of one scenario: the starter's folder ("app", also its working
+// directory), its temporary folder ("tmp") and the stand-ins' records.
+class Scene {
+ public:
+  Scene() : root_("kse2e"), app_(root_.File("app")), tmp_(root_.File("tmp")), records_(root_.File("records")) {
+    MakeDirectory(app_);
+    MakeDirectory(tmp_);
+    MakeDirectory(records_);
+  }
+  // Every stand-in the starter started is ended before its files go.
+  ~Scene() {
+    for (const std::string& name : FilesIn(records_)) EndRecordedProgram(records_ + "\\" + name);
+  }
+  Scene(const Scene&) = delete;
+  Scene& operator=(const Scene&) = delete;
+
+  const std::string& root() const { return root_.path(); }
+  const std::string& app() const { return app_; }
+  const std::string& tmp() const { return tmp_; }
+  const std::string& records() const { return records_; }
+  std::string Starter() const { return app_ + "\\" + kStarterName; }
+  std::string SetupDirectory() const { return tmp_ + "\\ks_starter_dir"; }
+
+  std::vector<std::string> Log() const {
+    return apptest::LogMessages(kstest::ReadFileOrEmpty(tmp_ + "\\KSSetup.txt"));
+  }
+  bool Logged(const std::string& message) const { return apptest::FindMessage(Log(), message) >= 0; }
+  bool LoggedPrefix(const std::string& prefix) const { return apptest::FindMessage(Log(), prefix, true) >= 0; }
+
+  // A stand-in's start record, by the program name it records under.
+  std::string RecordPath(const std::string& program) const { return records_ + "\\standin_" + program + ".txt"; }
+  bool Started(const std::string& program) const { return kstest::FileExists(RecordPath(program)); }
+  std::string Recorded(const std::string& program, const char* field) const {
+    return standin_client::RecordValue(RecordPath(program), field);
+  }
+  std::vector<std::string> Records() const { return FilesIn(records_); }
+
+ private:
+  kstest::TempDir root_;
+  std::string app_;
+  std::string tmp_;
+  std::string records_;
+};
+
+// One run of a starter copy as a separate process.
+class StarterProcess {
+ public:
+  StarterProcess() = default;
+  ~StarterProcess() {
+    if (process_ && WaitForSingleObject(process_.get(), 0) != WAIT_OBJECT_0) {
+      TerminateProcess(process_.get(), 1);
+      WaitForSingleObject(process_.get(), 5000);
+    }
+  }
+  StarterProcess(const StarterProcess&) = delete;
+  StarterProcess& operator=(const StarterProcess&) = delete;
+
+  // Starts the scene's starter (or `program`) in the scene's starter folder
+  // with `arguments`, its temporary folder pointed at the scene's own.
+  bool Start(const Scene& scene, const std::string& arguments, const std::string& program = std::string()) {
+    std::string command = Quote(program.empty() ? scene.Starter() : program);
+    if (!arguments.empty()) command += " " + arguments;
+    // The child takes these over; they are restored as soon as it is made.
+    standin_client::ScopedEnvironment tmp(L"TMP", scene.tmp());
+    standin_client::ScopedEnvironment temp(L"TEMP", scene.tmp());
+    standin_client::ScopedEnvironment records(L"KS_STANDIN_DIR", scene.records());
+    standin_client::ScopedEnvironment lifetime(L"KS_STANDIN_LIFETIME_MS", "60000");
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    std::wstring wide_command = Widen(command.c_str());
+    std::wstring directory = Widen(scene.app().c_str());
+    if (!CreateProcessW(nullptr, &wide_command[0], nullptr, nullptr, FALSE, 0, nullptr, directory.c_str(), &startup,
+                        &info))
+      return false;
+    CloseHandle(info.hThread);
+    process_.reset(info.hProcess);
+    id_ = info.dwProcessId;
+    return true;
+  }
+
+  bool Running() const { return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
+
+  // Polls until `condition` holds; false when it did not within the time.
+  static bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms = kOutcomeTimeoutMs) {
+    return standin_client::WaitUntil(condition, timeout_ms);
+  }
+
+  // The starter's progress window: its top-level window of the class the
+  // start-up registers, or null.
+  HWND Window() const {
+    struct Search {
+      DWORD id;
+      HWND found;
+    } search = {id_, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+          Search* s = reinterpret_cast<Search*>(data);
+          DWORD owner = 0;
+          GetWindowThreadProcessId(window, &owner);
+          wchar_t class_name[64];
+          if (owner == s->id && GetClassNameW(window, class_name, 64) > 0 && wcscmp(class_name, L"KSSetupWindow") == 0) {
+            s->found = window;
+            return FALSE;
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+  }
+
+  // The text of the window's status line (control 1004), read across the
+  // process boundary; empty when there is no window.
+  std::string StatusLine() const {
+    HWND window = Window();
+    HWND line = window != nullptr ? GetDlgItem(window, IDC_STATUS_LINE) : nullptr;
+    if (line == nullptr) return std::string();
+    wchar_t text[1100] = L"";
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(line, WM_GETTEXT, 1100, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+                             &copied))
+      return std::string();
+    return Narrow(text);
+  }
+
+  // Waits until the status line shows `text`; the window handles the
+  // worker's messages a moment after the worker has logged its step.
+  bool WaitForStatusLine(const std::string& text) {
+    return WaitUntil([&] { return StatusLine() == text; }, 10000);
+  }
+
+  // Closes the window as its close command does (what a user's click on
+  // the close button ends in) and waits for the process to end by itself.
+  bool CloseWindowAndWait() {
+    HWND window = Window();
+    if (window == nullptr || !PostMessageW(window, WM_CLOSE, 0, 0)) return false;
+    return WaitForExit();
+  }
+
+  bool WaitForExit(DWORD timeout_ms = kExitTimeoutMs) {
+    return process_ && WaitForSingleObject(process_.get(), timeout_ms) == WAIT_OBJECT_0;
+  }
+  DWORD ExitCode() const {
+    DWORD code = STILL_ACTIVE;
+    if (process_) GetExitCodeProcess(process_.get(), &code);
+    return code;
+  }
+
+ private:
+  ks::UniqueHandle process_;
+  DWORD id_ = 0;
+};
+
+// The request targets the server saw, in order, without the "rdm" time
+// parameter that requests through WinInet carry.
+inline std::vector<std::string> Targets(const kstest::ServeProcess& server) {
+  std::vector<std::string> targets;
+  for (const std::string& line : server.RequestLines()) {
+    size_t start = line.find(' ');
+    size_t end = line.rfind(' ');
+    if (start == std::string::npos || end <= start) continue;
+    std::string target = line.substr(start + 1, end - start - 1);
+    size_t rdm = target.find("rdm=");
+    if (rdm != std::string::npos && rdm > 0 && (target[rdm - 1] == '&' || target[rdm - 1] == '?')) {
+      size_t value_end = target.find('&', rdm);
+      if (value_end == std::string::npos)
+        target.erase(rdm - 1);
+      else
+        target.erase(rdm, value_end + 1 - rdm);
+    }
+    targets.push_back(target);
+  }
+  return targets;
+}
+
+const char kSizeRequest[] = "/as/wapi/get_client_size?client_type=0&xml_format=Y&client=pc";
+const char kPackageRequest[] = "/as/wapi/get_client?client_type=0&client=pc";
+inline std::string ReportRequest(const std::string& sid = kStarterSid) { return "/as/wapi/ssi?sid=" + sid; }
+
+// Runs kstool and expects it to succeed; its output.
+inline std::string Kstool(const std::string& arguments) {
+  kstest::ProcessResult result = apptest::RunKstool(arguments);
+  EXPECT_TRUE(result.started && !result.timed_out && result.exit_code == 0)
+      << "kstool " << arguments << "\n" << result.output;
+  return result.output;
+}
+
+// The client package the account server hands out and the two local
+// archives, made once for all scenarios with kstool pack from the stand-in
+// installer and a few files.
+class Packages {
+ public:
+  Packages() : dir_("kse2epkg") {
+    std::string client = dir_.File("client");
+    MakeDirectory(client);
+    MakeDirectory(client + "\\Kestrelon");
+    kstest::CopyFileTo(standin_client::StandinPath("KSInstaller.exe"), client + "\\KSInstaller.exe");
+    kstest::WriteFile(client + "\\readme.txt", kReadme);
+    kstest::WriteFile(client + "\\Kestrelon\\version.txt", std::string(kVersion) + "\r\n");
+    Kstool("pack " + Quote(client) + " " + Quote(Client()));
+
+    std::string accessory = dir_.File("accessory");
+    MakeDirectory(accessory);
+    kstest::WriteFile(accessory + "\\accessory.txt", kAccessory);
+    Kstool("pack " + Quote(accessory) + " " + Quote(Accessory()));
+  }
+  std::string Client() const { return dir_.File("client.pkg"); }
+  std::string Accessory() const { return dir_.File("accessory.pkg"); }
+  long long ClientSize() const { return static_cast<long long>(kstest::ReadFileOrEmpty(Client()).size()); }
+
+  static constexpr const char* kReadme = "Kestrelon client package for the end-to-end tests\r\n";
+  static constexpr const char* kAccessory = "accessory file\r\n";
+
+ private:
+  kstest::TempDir dir_;
+};
+
+class StarterEndToEnd : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { packages_.reset(new Packages()); }
+  static void TearDownTestSuite() { packages_.reset(); }
+
+  void SetUp() override {
+    // An installation in the user's application folder is the first place
+    // the starter looks; one there would decide every scenario.
+    wchar_t appdata[MAX_PATH];
+    DWORD length = GetEnvironmentVariableW(L"APPDATA", appdata, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) {
+      ASSERT_FALSE(kstest::FileExists(Narrow(appdata) + "\\Kestrelon\\Kestrelon\\version.txt"))
+          << "a client installed in the Wine prefix's application folder would decide these scenarios";
+    }
+    ASSERT_TRUE(kstest::FileExists(packages_->Client()));
+  }
+
+  // Starts the account server with the client package and `extra` options.
+  void Serve(std::vector<std::string> extra = {}) {
+    std::vector<std::string> args = {"--package", packages_->Client(), "--user-input", kUserInput};
+    args.insert(args.end(), extra.begin(), extra.end());
+    server_.reset(new kstest::ServeProcess(args));
+    ASSERT_TRUE(server_->ok());
+  }
+  int Port() const { return server_ ? server_->port() : 0; }
+  std::vector<std::string> Requests() const { return server_ ? Targets(*server_) : std::vector<std::string>(); }
+
+  // Writes the scene's starter as a copy stamped with `settings`.
+  void StampStarter(const std::string& settings) {
+    std::string settings_file = scene_.root() + "\\stamp_settings.txt";
+    ASSERT_TRUE(kstest::WriteFile(settings_file, settings));
+    Kstool("stamp " + Quote(kstest::BuildDir() + "\\KestrelonStarter.exe") + " " + Quote(settings_file) + " " +
+           Quote(scene_.Starter()));
+    ASSERT_TRUE(kstest::FileExists(scene_.Starter()));
+  }
+  // An unstamped copy, for runs that take their parameters from elsewhere.
+  void CopyStarter() { ASSERT_TRUE(kstest::CopyFileTo(kstest::BuildDir() + "\\KestrelonStarter.exe", scene_.Starter())); }
+
+  // An installed client in the starter's folder "Kestrelon" (the last place
+  // the starter looks): version file, the stand-in client and, unless
+  // `status` is empty, a status file with that launch value.
+  void InstallClient(const std::string& status) {
+    std::string folder = ClientFolder();
+    MakeDirectory(folder);
+    ASSERT_TRUE(kstest::WriteFile(folder + "\\version.txt", std::string(kVersion) + " (installed)\r\n"));
+    ASSERT_TRUE(kstest::CopyFileTo(standin_client::StandinPath("Kestrelon.exe"), folder + "\\Kestrelon.exe"));
+    if (!status.empty()) {
+      ASSERT_TRUE(kstest::WriteFile(folder + "\\setup_status.txt",
+                                    "<__ClientCalledToLaunch__>" + status + "</__ClientCalledToLaunch__>"));
+    }
+  }
+  std::string ClientFolder() const { return scene_.app() + "\\Kestrelon"; }
+  std::string LaunchStatus() const {
+    std::string text = kstest::ReadFileOrEmpty(ClientFolder() + "\\setup_status.txt");
+    std::string value;
+    Utility::GetTagValue(text.c_str(), "<__ClientCalledToLaunch__>", "</__ClientCalledToLaunch__>", value);
+    return value;
+  }
+
+  // Runs the starter until `program` (a stand-in name) was started and the
+  // starter logged the start; then as CloseAfterOutcome.
+  std::string RunUntilStarted(const std::string& arguments, const std::string& program,
+                              const std::string& status_prefix) {
+    EXPECT_TRUE(starter_.Start(scene_, arguments));
+    bool started = StarterProcess::WaitUntil([&] {
+      return scene_.Started(program) && scene_.LoggedPrefix("StartProcess(sStartProcess = ");
+    });
+    EXPECT_TRUE(started) << "log:\n" << LogDump();
+    return CloseAfterOutcome(status_prefix);
+  }
+
+  // Runs the starter until it logs a message starting with `message`; then
+  // as CloseAfterOutcome.
+  std::string RunUntilLogged(const std::string& arguments, const std::string& message,
+                             const std::string& status_prefix) {
+    EXPECT_TRUE(starter_.Start(scene_, arguments));
+    EXPECT_TRUE(StarterProcess::WaitUntil([&] { return scene_.LoggedPrefix(message); })) << "log:\n" << LogDump();
+    return CloseAfterOutcome(status_prefix);
+  }
+
+  // Only the launch road closes the window; on every other road it stays
+  // until the user closes it. Waits until its status line starts with
+  // `status_prefix` (the window shows the worker's last message a moment
+  // after the log has it), closes it, expects a clean end and returns the
+  // status line it showed.
+  std::string CloseAfterOutcome(const std::string& status_prefix) {
+    std::string status;
+    bool shown = StarterProcess::WaitUntil(
+        [&] {
+          status = starter_.StatusLine();
+          return starter_.Window() != nullptr && status.compare(0, status_prefix.size(), status_prefix) == 0;
+        },
+        10000);
+    EXPECT_TRUE(shown) << "status line: " << status;
+    EXPECT_TRUE(starter_.Running());
+    EXPECT_TRUE(starter_.CloseWindowAndWait());
+    EXPECT_EQ(starter_.ExitCode(), 0u);
+    return status;
+  }
+
+  std::string LogDump() const {
+    std::string all;
+    for (const std::string& m : scene_.Log()) all += m + "\n";
+    return all;
+  }
+
+  static std::unique_ptr<Packages> packages_;
+  Scene scene_;
+  std::unique_ptr<kstest::ServeProcess> server_;
+  StarterProcess starter_;
+};
+
+inline std::unique_ptr<Packages> StarterEndToEnd::packages_;
+
+}  // namespace e2e
