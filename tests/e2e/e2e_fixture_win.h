@@ -7,6 +7,7 @@
 // starter process, and closes that window the way a user would.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <functional>
 #include <memory>
@@ -211,18 +212,28 @@ class StarterProcess {
     return search.found;
   }
 
-  // The text of the window's status line (control 1004), read across the
-  // process boundary; empty when there is no window.
-  std::string StatusLine() const {
+  // The text of one of the window's controls, read across the process
+  // boundary; empty when there is no window.
+  std::string ControlText(int id) const {
     HWND window = Window();
-    HWND line = window != nullptr ? GetDlgItem(window, IDC_STATUS_LINE) : nullptr;
-    if (line == nullptr) return std::string();
+    HWND control = window != nullptr ? GetDlgItem(window, id) : nullptr;
+    if (control == nullptr) return std::string();
     wchar_t text[1100] = L"";
     DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutW(line, WM_GETTEXT, 1100, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+    if (!SendMessageTimeoutW(control, WM_GETTEXT, 1100, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
                              &copied))
       return std::string();
     return Narrow(text);
+  }
+  std::string StatusLine() const { return ControlText(IDC_STATUS_LINE); }
+
+  // The progress bar's position, or -1.
+  int ProgressPosition() const {
+    HWND window = Window();
+    HWND bar = window != nullptr ? GetDlgItem(window, IDC_PROGRESS) : nullptr;
+    DWORD_PTR position = 0;
+    if (bar == nullptr || !SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 5000, &position)) return -1;
+    return static_cast<int>(position);
   }
 
   // Waits until the status line shows `text`; the window handles the
@@ -355,11 +366,14 @@ class StarterEndToEnd : public ::testing::Test {
   // An unstamped copy, for runs that take their parameters from elsewhere.
   void CopyStarter() { ASSERT_TRUE(kstest::CopyFileTo(kstest::BuildDir() + "\\KestrelonStarter.exe", scene_.Starter())); }
 
-  // An installed client in the starter's folder "Kestrelon" (the last place
-  // the starter looks): version file, the stand-in client and, unless
-  // `status` is empty, a status file with that launch value.
+  // An installed client in the client folder (by default the starter's
+  // folder "Kestrelon", the last place the starter looks): version file, the
+  // stand-in client and, unless `status` is empty, a status file with that
+  // launch value.
   void InstallClient(const std::string& status) {
     std::string folder = ClientFolder();
+    for (size_t slash = folder.find('\\', 3); slash != std::string::npos; slash = folder.find('\\', slash + 1))
+      MakeDirectory(folder.substr(0, slash));
     MakeDirectory(folder);
     ASSERT_TRUE(kstest::WriteFile(folder + "\\version.txt", std::string(kVersion) + " (installed)\r\n"));
     ASSERT_TRUE(kstest::CopyFileTo(standin_client::StandinPath("Kestrelon.exe"), folder + "\\Kestrelon.exe"));
@@ -368,7 +382,8 @@ class StarterEndToEnd : public ::testing::Test {
                                     "<__ClientCalledToLaunch__>" + status + "</__ClientCalledToLaunch__>"));
     }
   }
-  std::string ClientFolder() const { return scene_.app() + "\\Kestrelon"; }
+  void UseClientFolder(const std::string& folder) { client_folder_ = folder; }
+  std::string ClientFolder() const { return client_folder_.empty() ? scene_.app() + "\\Kestrelon" : client_folder_; }
   std::string LaunchStatus() const {
     std::string text = kstest::ReadFileOrEmpty(ClientFolder() + "\\setup_status.txt");
     std::string value;
@@ -427,6 +442,7 @@ class StarterEndToEnd : public ::testing::Test {
   Scene scene_;
   std::unique_ptr<kstest::ServeProcess> server_;
   StarterProcess starter_;
+  std::string client_folder_;
 };
 
 inline std::unique_ptr<Packages> StarterEndToEnd::packages_;

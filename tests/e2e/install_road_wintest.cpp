@@ -1,6 +1,7 @@
 // The install road end to end: the starter finds no usable client, gets the
 // package (from the account server or from local archives), unpacks it and
 // hands over to the launcher or installer, leaving its window open.
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,29 @@ TEST_F(StarterEndToEnd, StampedCopyDownloadsUnpacksAndStartsTheLauncher) {
   EXPECT_EQ(scene_.Records(), std::vector<std::string>{"standin_KSLauncher.txt"});
   EXPECT_EQ(scene_.Recorded("KSLauncher", "CommandLine"), Quote(setup + "\\KSLauncher.exe") + " ");
   EXPECT_EQ(scene_.Recorded("KSLauncher", "WorkingDirectory"), setup);
+}
+
+TEST_F(StarterEndToEnd, SlowDownloadShowsItsProgressInTheWindow) {
+  // 8 KiB pieces 40 ms apart: the package takes over a second to arrive.
+  Serve({"--piece-bytes", "8192", "--piece-delay-ms", "40"});
+  StampStarter(StampedSettings(Port()));
+  ASSERT_TRUE(starter_.Start(scene_, ""));
+
+  // Part-way through, the window shows the progress layout with a
+  // percentage between the ends, and its bar has moved.
+  std::string percent;
+  int position = -1;
+  bool part_way = StarterProcess::WaitUntil([&] {
+    if (starter_.StatusLine() != "Downloading Kestrelon ...") return false;
+    percent = starter_.ControlText(IDC_PERCENT);
+    position = starter_.ProgressPosition();
+    int shown = atoi(percent.c_str());
+    return shown > 0 && shown < 100 && percent == std::to_string(shown) + "%" && position > 0 && position < 100;
+  });
+  EXPECT_TRUE(part_way) << "percent " << percent << ", bar " << position;
+
+  EXPECT_TRUE(StarterProcess::WaitUntil([&] { return scene_.Started("KSLauncher"); })) << LogDump();
+  CloseAfterOutcome(kSummaryStart);
 }
 
 // An installed client of the wanted version is not trusted while its status

@@ -41,7 +41,19 @@ class LaunchRoad : public StarterEndToEnd {
   }
 };
 
-TEST_F(LaunchRoad, StampedCopyStartsTheCurrentClient) {
+// Where the installed client is, of the places the starter looks; the
+// user's application folder, the first of them, is shared by the whole Wine
+// prefix and left alone here.
+enum class ClientPlace { kTempProduct, kStarterProduct, kStarterFolder };
+
+class StampedLaunch : public LaunchRoad, public ::testing::WithParamInterface<ClientPlace> {};
+
+TEST_P(StampedLaunch, StartsTheCurrentClient) {
+  switch (GetParam()) {
+    case ClientPlace::kTempProduct: UseClientFolder(scene_.tmp() + "\\Kestrelon\\Kestrelon"); break;
+    case ClientPlace::kStarterProduct: UseClientFolder(scene_.app() + "\\Kestrelon\\Kestrelon"); break;
+    case ClientPlace::kStarterFolder: UseClientFolder(scene_.app() + "\\Kestrelon"); break;
+  }
   Serve();
   std::string settings = StampedSettings(Port());
   StampStarter(settings);
@@ -58,6 +70,17 @@ TEST_F(LaunchRoad, StampedCopyStartsTheCurrentClient) {
             Crlf(SetupLines("", scene_.app()) + "<__NeedToRemoveSetup__>Y</__NeedToRemoveSetup__>\n" +
                  kSkippedDownload + settings));
 }
+
+INSTANTIATE_TEST_SUITE_P(LaunchRoad, StampedLaunch,
+                         ::testing::Values(ClientPlace::kTempProduct, ClientPlace::kStarterProduct,
+                                           ClientPlace::kStarterFolder),
+                         [](const ::testing::TestParamInfo<ClientPlace>& info) {
+                           switch (info.param) {
+                             case ClientPlace::kTempProduct: return std::string("InTempKestrelonKestrelon");
+                             case ClientPlace::kStarterProduct: return std::string("InStarterKestrelonKestrelon");
+                             default: return std::string("InStarterKestrelon");
+                           }
+                         });
 
 TEST_F(LaunchRoad, MeetingLinkStartsTheCurrentClientAndKeepsTheStarter) {
   CopyStarter();
