@@ -345,6 +345,12 @@ class StarterEndToEnd : public ::testing::Test {
     ASSERT_TRUE(kstest::FileExists(packages_->Client()));
   }
 
+  // Whatever the road, the starter never crashed on it.
+  void TearDown() override {
+    EXPECT_FALSE(kstest::FileExists(scene_.app() + "\\ERRORLOG.TXT")) << "the starter crashed";
+    EXPECT_FALSE(kstest::FileExists(scene_.app() + "\\CRASH.DMP")) << "the starter crashed";
+  }
+
   // Starts the account server with the client package and `extra` options.
   void Serve(std::vector<std::string> extra = {}) {
     std::vector<std::string> args = {"--package", packages_->Client(), "--user-input", kUserInput};

@@ -73,5 +73,20 @@ TEST_F(FailureRoad, PackageCutShort) {
   ExpectNothingInstalled();
 }
 
+// A user who closes the window during the download ends the run there: the
+// process ends cleanly while its worker and download threads still run.
+TEST_F(FailureRoad, WindowClosedDuringTheDownload) {
+  // 8 KiB pieces 200 ms apart: the package would take several seconds.
+  Serve({"--piece-bytes", "8192", "--piece-delay-ms", "200"});
+  StampStarter(StampedSettings(Port()));
+  ASSERT_TRUE(starter_.Start(scene_, ""));
+  ASSERT_TRUE(starter_.WaitForStatusLine("Downloading Kestrelon ...")) << LogDump();
+
+  EXPECT_TRUE(starter_.CloseWindowAndWait());
+  EXPECT_EQ(starter_.ExitCode(), 0u);
+  EXPECT_FALSE(scene_.LoggedPrefix("Download is completed"));
+  ExpectNothingInstalled();
+}
+
 }  // namespace
 }  // namespace e2e
