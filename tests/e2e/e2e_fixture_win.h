@@ -7,20 +7,18 @@
 // starter process, and closes that window the way a user would.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <commctrl.h>
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/app_test_util_win.h"
-#include "base/handles_win.h"
-#include "base/wide_text.h"
+#include "base/tag_field.h"
+#include "e2e/scene_win.h"
+#include "e2e/starter_process_win.h"
 #include "standins/standin_client_win.h"
 #include "support/serve_process_win.h"
 #include "support/win_test_util_win.h"
-#include "ui/resources/resource.h"
 
 namespace e2e {
 
@@ -29,11 +27,6 @@ using apptest::Quote;
 const char kVersion[] = "5.2.1-e2e";
 const char kStarterSid[] = "sid-e2e-7731";
 const char kUserInput[] = "e2e-noted";
-const char kStarterName[] = "KestrelonStarter.exe";
-// Generous: an outcome normally comes within a few seconds; this only
-// bounds a run that went wrong.
-const DWORD kOutcomeTimeoutMs = 60000;
-const DWORD kExitTimeoutMs = 20000;
 
 // "\n" line ends as a text-mode file stores them.
 inline std::string Crlf(const std::string& text) {
@@ -64,205 +57,6 @@ inline std::string SetupLines(const std::string& setup_directory, const std::str
          "<__SetupFileName__>" + std::string(kStarterName) + "</__SetupFileName__>\n"
          "<__SetupConfigureFile__>" + starter_directory + "\\starter.cfg</__SetupConfigureFile__>\n";
 }
-
-inline bool MakeDirectory(const std::string& path) {
-  return CreateDirectoryW(Widen(path.c_str()).c_str(), nullptr) != FALSE;
-}
-
-// Names of the plain files directly in a folder.
-inline std::vector<std::string> FilesIn(const std::string& folder) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAW data;
-  ks::UniqueFind find(FindFirstFileW(Widen((folder + "\\*").c_str()).c_str(), &data));
-  if (!find) return names;
-  do {
-    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(Narrow(data.cFileName));
-  } while (FindNextFileW(find.get(), &data));
-  return names;
-}
-
-// Ends a stand-in that a record names, if it still runs. The image name is
-// checked so that a process id reused since is never ended by mistake.
-inline void EndRecordedProgram(const std::string& record_path) {
-  std::string program = standin_client::RecordValue(record_path, "Program");
-  DWORD id = static_cast<DWORD>(atol(standin_client::RecordValue(record_path, "ProcessId").c_str()));
-  if (program.empty() || id == 0) return;
-  ks::UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
-  if (!process || WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) return;
-  wchar_t image[MAX_PATH];
-  DWORD length = MAX_PATH;
-  if (!QueryFullProcessImageNameW(process.get(), 0, image, &length)) return;
-  std::wstring expected = L"\\" + Widen((program + ".exe").c_str());
-  std::wstring name(image, length);
-  if (name.size() < expected.size() ||
-      _wcsicmp(name.c_str() + name.size() - expected.size(), expected.c_str()) != 0)
-    return;
-  TerminateProcess(process.get(), 1);
-  WaitForSingleObject(process.get(), 5000);
-}
-
-// The folders of one scenario: the starter's folder ("app", also its working
-// directory), its temporary folder ("tmp") and the stand-ins' records.
-class Scene {
- public:
-  Scene() : root_("kse2e"), app_(root_.File("app")), tmp_(root_.File("tmp")), records_(root_.File("records")) {
-    MakeDirectory(app_);
-    MakeDirectory(tmp_);
-    MakeDirectory(records_);
-  }
-  // Every stand-in the starter started is ended before its files go.
-  ~Scene() {
-    for (const std::string& name : FilesIn(records_)) EndRecordedProgram(records_ + "\\" + name);
-  }
-  Scene(const Scene&) = delete;
-  Scene& operator=(const Scene&) = delete;
-
-  const std::string& root() const { return root_.path(); }
-  const std::string& app() const { return app_; }
-  const std::string& tmp() const { return tmp_; }
-  const std::string& records() const { return records_; }
-  std::string Starter() const { return app_ + "\\" + kStarterName; }
-  std::string SetupDirectory() const { return tmp_ + "\\ks_starter_dir"; }
-
-  std::vector<std::string> Log() const {
-    return apptest::LogMessages(kstest::ReadFileOrEmpty(tmp_ + "\\KSSetup.txt"));
-  }
-  bool Logged(const std::string& message) const { return apptest::FindMessage(Log(), message) >= 0; }
-  bool LoggedPrefix(const std::string& prefix) const { return apptest::FindMessage(Log(), prefix, true) >= 0; }
-
-  // A stand-in's start record, by the program name it records under.
-  std::string RecordPath(const std::string& program) const { return records_ + "\\standin_" + program + ".txt"; }
-  bool Started(const std::string& program) const { return kstest::FileExists(RecordPath(program)); }
-  std::string Recorded(const std::string& program, const char* field) const {
-    return standin_client::RecordValue(RecordPath(program), field);
-  }
-  std::vector<std::string> Records() const { return FilesIn(records_); }
-
- private:
-  kstest::TempDir root_;
-  std::string app_;
-  std::string tmp_;
-  std::string records_;
-};
-
-// One run of a starter copy as a separate process.
-class StarterProcess {
- public:
-  StarterProcess() = default;
-  ~StarterProcess() {
-    if (process_ && WaitForSingleObject(process_.get(), 0) != WAIT_OBJECT_0) {
-      TerminateProcess(process_.get(), 1);
-      WaitForSingleObject(process_.get(), 5000);
-    }
-  }
-  StarterProcess(const StarterProcess&) = delete;
-  StarterProcess& operator=(const StarterProcess&) = delete;
-
-  // Starts the scene's starter (or `program`) in the scene's starter folder
-  // with `arguments`, its temporary folder pointed at the scene's own.
-  bool Start(const Scene& scene, const std::string& arguments, const std::string& program = std::string()) {
-    std::string command = Quote(program.empty() ? scene.Starter() : program);
-    if (!arguments.empty()) command += " " + arguments;
-    // The child takes these over; they are restored as soon as it is made.
-    standin_client::ScopedEnvironment tmp(L"TMP", scene.tmp());
-    standin_client::ScopedEnvironment temp(L"TEMP", scene.tmp());
-    standin_client::ScopedEnvironment records(L"KS_STANDIN_DIR", scene.records());
-    standin_client::ScopedEnvironment lifetime(L"KS_STANDIN_LIFETIME_MS", "60000");
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    std::wstring wide_command = Widen(command.c_str());
-    std::wstring directory = Widen(scene.app().c_str());
-    if (!CreateProcessW(nullptr, &wide_command[0], nullptr, nullptr, FALSE, 0, nullptr, directory.c_str(), &startup,
-                        &info))
-      return false;
-    CloseHandle(info.hThread);
-    process_.reset(info.hProcess);
-    id_ = info.dwProcessId;
-    return true;
-  }
-
-  bool Running() const { return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
-
-  // Polls until `condition` holds; false when it did not within the time.
-  static bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms = kOutcomeTimeoutMs) {
-    return standin_client::WaitUntil(condition, timeout_ms);
-  }
-
-  // The starter's progress window: its top-level window of the class the
-  // start-up registers, or null.
-  HWND Window() const {
-    struct Search {
-      DWORD id;
-      HWND found;
-    } search = {id_, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-          Search* s = reinterpret_cast<Search*>(data);
-          DWORD owner = 0;
-          GetWindowThreadProcessId(window, &owner);
-          wchar_t class_name[64];
-          if (owner == s->id && GetClassNameW(window, class_name, 64) > 0 && wcscmp(class_name, L"KSSetupWindow") == 0) {
-            s->found = window;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-  }
-
-  // The text of one of the window's controls, read across the process
-  // boundary; empty when there is no window.
-  std::string ControlText(int id) const {
-    HWND window = Window();
-    HWND control = window != nullptr ? GetDlgItem(window, id) : nullptr;
-    if (control == nullptr) return std::string();
-    wchar_t text[1100] = L"";
-    DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutW(control, WM_GETTEXT, 1100, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
-                             &copied))
-      return std::string();
-    return Narrow(text);
-  }
-  std::string StatusLine() const { return ControlText(IDC_STATUS_LINE); }
-
-  // The progress bar's position, or -1.
-  int ProgressPosition() const {
-    HWND window = Window();
-    HWND bar = window != nullptr ? GetDlgItem(window, IDC_PROGRESS) : nullptr;
-    DWORD_PTR position = 0;
-    if (bar == nullptr || !SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 5000, &position)) return -1;
-    return static_cast<int>(position);
-  }
-
-  // Waits until the status line shows `text`; the window handles the
-  // worker's messages a moment after the worker has logged its step.
-  bool WaitForStatusLine(const std::string& text) {
-    return WaitUntil([&] { return StatusLine() == text; }, 10000);
-  }
-
-  // Closes the window as its close command does (what a user's click on
-  // the close button ends in) and waits for the process to end by itself.
-  bool CloseWindowAndWait() {
-    HWND window = Window();
-    if (window == nullptr || !PostMessageW(window, WM_CLOSE, 0, 0)) return false;
-    return WaitForExit();
-  }
-
-  bool WaitForExit(DWORD timeout_ms = kExitTimeoutMs) {
-    return process_ && WaitForSingleObject(process_.get(), timeout_ms) == WAIT_OBJECT_0;
-  }
-  DWORD ExitCode() const {
-    DWORD code = STILL_ACTIVE;
-    if (process_) GetExitCodeProcess(process_.get(), &code);
-    return code;
-  }
-
- private:
-  ks::UniqueHandle process_;
-  DWORD id_ = 0;
-};
 
 // The request targets the server saw, in order, without the "rdm" time
 // parameter that requests through WinInet carry.
