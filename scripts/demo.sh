@@ -1,18 +1,170 @@
 #!/usr/bin/env bash
-# The starter's main job, shown end to end under Wine.
+# The starter's main job, end to end under Wine:
+#   1. a client package is made (the stand-in installer and client, a version
+#      file) and served by the local account server (kstool serve), slowly
+#      enough that the download takes a few seconds;
+#   2. a starter copy is stamped with settings naming that server;
+#   3. first run: no client installed, so the starter downloads the package
+#      (the progress window is captured as a screenshot), unpacks it, reports
+#      the installation and starts the launcher;
+#   4. the installation is completed by hand (the stand-in installer cannot
+#      install), and a second run launches the installed client directly.
+# Everything goes to build/demo; nothing is left running.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
 "$KS_ROOT/scripts/setup.sh"
-"$KS_ROOT/scripts/build.sh" KestrelonStarter kstool
+"$KS_ROOT/scripts/build.sh" KestrelonStarter kstool standins
 
-cleanup() { ks_wine_down; ks_display_down; }
+DEMO=$KS_BUILD_ROOT/demo
+KSTOOL=$KS_WIN_BUILD/kstool.exe
+STANDINS=$KS_WIN_BUILD/standins
+VERSION=5.2.1
+STARTER_SID=demo-starter-0001
+
+winpath() { local p=$1; printf 'Z:%s' "${p//\//\\}"; }
+say() { printf '%s\n' "$*"; }
+# Waits up to $1 seconds for the command after the description to succeed.
+wait_for() {
+  local limit=$1 what=$2
+  shift 2
+  local end=$((SECONDS + limit))
+  until "$@"; do
+    if [ "$SECONDS" -ge "$end" ]; then
+      ks_log "gave up waiting for $what"
+      return 1
+    fi
+    sleep 0.2
+  done
+}
+logged() { [ -f "$DEMO/tmp/KSSetup.txt" ] && grep -qF "$1" "$DEMO/tmp/KSSetup.txt"; }
+started() { [ -f "$DEMO/records/standin_$1.txt" ]; }
+installer_started() { started KSLauncher && logged "StartProcess(sStartProcess = "; }
+ended() { ! kill -0 "$1" 2>/dev/null; }
+# One field of a stand-in's start record.
+recorded() { tr -d '\r' <"$DEMO/records/standin_$1.txt" | sed -n "s|^<__$2__>\(.*\)</__$2__>\$|\1|p"; }
+indent() { tr -d '\r' | sed 's/^/      /'; }
+
+SERVER_PID=""
+cleanup() {
+  if [ -n "$SERVER_PID" ]; then
+    kill "$SERVER_PID" 2>/dev/null || true
+    wait "$SERVER_PID" 2>/dev/null || true
+  fi
+  ks_wine_down
+  ks_display_down
+}
 trap cleanup EXIT
+
+rm -rf "$DEMO"
+mkdir -p "$DEMO/package/Kestrelon" "$DEMO/starter" "$DEMO/tmp" "$DEMO/records" "$DEMO/server"
 ks_display_up
 ks_wine_up
 
-TEMP_DIR="$WINEPREFIX/drive_c/users/$(id -un)/Temp"
-ks_log "running the starter without parameters (it registers its URL protocol)"
-wine "$KS_WIN_BUILD/KestrelonStarter.exe" </dev/null
-ks_log "the starter's log ($TEMP_DIR/KSSetup.txt):"
-tr -d '\r' < "$TEMP_DIR/KSSetup.txt"
+ks_log "making the client package"
+cp "$STANDINS/KSInstaller.exe" "$DEMO/package/"
+cp "$STANDINS/Kestrelon.exe" "$DEMO/package/Kestrelon/"
+printf '%s\r\n' "$VERSION" >"$DEMO/package/Kestrelon/version.txt"
+printf 'Kestrelon client package for the demo\r\n' >"$DEMO/package/readme.txt"
+wine "$KSTOOL" pack "$(winpath "$DEMO/package")" "$(winpath "$DEMO/client.pkg")" </dev/null | tr -d '\r' >&2
+
+ks_log "starting the account server (kstool serve) on the loopback interface"
+# 8 KiB pieces 100 ms apart: the package takes several seconds to arrive.
+wine "$KSTOOL" serve --bind 127.0.0.1 --port 0 --package "$(winpath "$DEMO/client.pkg")" \
+  --ready-file "$(winpath "$DEMO/server/port.txt")" --request-log "$(winpath "$DEMO/server/requests.log")" \
+  --piece-bytes 8192 --piece-delay-ms 100 --user-input "demo installation noted" --exit-after-seconds 600 \
+  </dev/null >"$DEMO/server/serve.txt" 2>&1 &
+SERVER_PID=$!
+wait_for 60 "the account server" test -s "$DEMO/server/port.txt"
+PORT=$(tr -dc '0-9' <"$DEMO/server/port.txt")
+
+ks_log "stamping a starter copy for 127.0.0.1:$PORT"
+cat >"$DEMO/settings.txt" <<EOF
+<__AccountServerIP__>127.0.0.1</__AccountServerIP__>
+<__AccountServerPort__>$PORT</__AccountServerPort__>
+<__Version__>$VERSION</__Version__>
+<__MeetingId__>demo-meeting-42</__MeetingId__>
+<__AttendeeName__>Demo Attendee</__AttendeeName__>
+<__Role__>attendee</__Role__>
+<__StarterSid__>$STARTER_SID</__StarterSid__>
+EOF
+wine "$KSTOOL" stamp "$(winpath "$KS_WIN_BUILD/KestrelonStarter.exe")" "$(winpath "$DEMO/settings.txt")" \
+  "$(winpath "$DEMO/starter/KestrelonStarter.exe")" </dev/null | tr -d '\r' >&2
+
+# The starter runs from its own folder with a private temporary folder (its
+# log and setup directory), and the stand-ins record how they were started.
+# Wine sets TMP and TEMP from the prefix, so a batch file sets them.
+cat >"$DEMO/run-starter.bat" <<EOF
+@echo off
+set TMP=$(winpath "$DEMO/tmp")
+set TEMP=$(winpath "$DEMO/tmp")
+set KS_STANDIN_DIR=$(winpath "$DEMO/records")
+set KS_STANDIN_LIFETIME_MS=4000
+cd /d "$(winpath "$DEMO/starter")"
+KestrelonStarter.exe
+EOF
+run_starter() { wine cmd /c "$(winpath "$DEMO/run-starter.bat")" </dev/null >/dev/null 2>&1; }
+
+ks_log "first run: the starter downloads and installs the client"
+run_starter &
+STARTER=$!
+wait_for 60 "the download to start" logged "iDownloadSize = "
+sleep 2  # let the bar move before the picture is taken
+window=$(xwininfo -root -tree | awk '/"Bootwick"/ {print $1; exit}')
+if [ -n "$window" ]; then
+  import -window "$window" "$DEMO/progress.png"
+else
+  import -window root "$DEMO/progress.png"
+fi
+wait_for 60 "the launcher to be started" installer_started
+# The window waits for its user; close it as a user would (taskkill without
+# /f sends the window a close message).
+wine taskkill /im KestrelonStarter.exe </dev/null >/dev/null 2>&1
+wait_for 30 "the starter to end" ended "$STARTER"
+wait "$STARTER" || true
+
+SETUP=$DEMO/tmp/ks_starter_dir
+CLIENT=$DEMO/starter/Kestrelon
+ks_log "completing the installation by hand"
+cp -r "$SETUP/Kestrelon" "$CLIENT"
+printf '<__ClientCalledToLaunch__>N</__ClientCalledToLaunch__>' >"$CLIENT/setup_status.txt"
+
+ks_log "second run: the starter launches the installed client"
+run_starter &
+STARTER=$!
+# This time the starter closes its window and ends by itself.
+wait_for 60 "the starter to end by itself" ended "$STARTER"
+wait "$STARTER" || true
+wait_for 30 "the client to be started" started Kestrelon
+
+say ""
+say "== Demo report"
+say "Account server: kstool serve on 127.0.0.1:$PORT with $(stat -c %s "$DEMO/client.pkg") package bytes."
+say "Requests it received (both runs):"
+tr -d '\r' <"$DEMO/server/requests.log" | grep '^GET' | sed 's/^/      /'
+say ""
+say "First run (no client installed):"
+say "  - package unpacked into $SETUP:"
+(cd "$SETUP" && find . -type f | sed 's|^\./||' | sort | sed 's/^/      /')
+say "  - started $(recorded KSLauncher Program).exe"
+say "      command line:      $(recorded KSLauncher CommandLine)"
+say "      working directory: $(recorded KSLauncher WorkingDirectory)"
+say "      parameter file:    $SETUP/rsp1024hcmd.txt"
+indent <"$SETUP/rsp1024hcmd.txt"
+say "  - progress window during the download: $DEMO/progress.png"
+say "      (speed and time remaining are first measured after ten seconds; this download is shorter)"
+say ""
+say "The stand-in installer only records its start, so the demo itself put the client where"
+say "the starter looks for it: it copied the package's Kestrelon folder (the stand-in client"
+say "Kestrelon.exe and version.txt with $VERSION) to $CLIENT and wrote"
+say "setup_status.txt there with the launch status \"N\" (as a client that started properly does)."
+say ""
+say "Second run (client $VERSION installed):"
+say "  - started $(recorded Kestrelon Program).exe, no download"
+say "      command line:      $(recorded Kestrelon CommandLine)"
+say "      working directory: $(recorded Kestrelon WorkingDirectory)"
+say "      parameter file:    $CLIENT/rsp1024hcmd.txt"
+indent <"$CLIENT/rsp1024hcmd.txt"
+say "  - launch status afterwards: $(tr -d '\r' <"$CLIENT/setup_status.txt")"
+say ""
+say "Starter log (both runs): $DEMO/tmp/KSSetup.txt"

@@ -62,10 +62,18 @@ SettingsReadResult ReadSettingsText(const char* text, const SettingsMembers& mem
   if (!FitsMembers(text)) return SettingsReadResult::kRefused;
 
   ReadIfPresent(text, kReadFields[0], members.account_server_name);
+  // A settings text built from a meeting link carries every field, empty
+  // when the link left its key out. An empty port or client name names none:
+  // the defaults (port 8889, client "Kestrelon") stay instead of port 0 and
+  // a nameless client.
   char port[kSettingsValueSize];
-  if (Utility::GetTagValue(text, kReadFields[1].opening, kReadFields[1].closing, port, sizeof port))
+  if (Utility::GetTagValue(text, kReadFields[1].opening, kReadFields[1].closing, port, sizeof port) &&
+      port[0] != '\0')
     *members.account_server_port = ks::ParseInt(port);
-  ReadIfPresent(text, kReadFields[2], members.client_name);
+  char client_name[kSettingsValueSize];
+  if (Utility::GetTagValue(text, kReadFields[2].opening, kReadFields[2].closing, client_name, sizeof client_name) &&
+      client_name[0] != '\0')
+    ks::CopyText(members.client_name, kReadFields[2].capacity, client_name);
   ReadIfPresent(text, kReadFields[3], members.version);
   Utility::GetTagValue(text, kReadFields[4].opening, kReadFields[4].closing, members.starter_sid, kStarterSidSize);
 

@@ -26,7 +26,8 @@ enum class SettingsReadResult {
 };
 
 // Fields missing from the text leave their member unchanged, except the
-// starter identifier, which becomes empty. Sets the process-wide version text.
+// starter identifier, which becomes empty; so do an empty port and an empty
+// client name. Sets the process-wide version text.
 SettingsReadResult ReadSettingsText(const char* text, const SettingsMembers& members);
 
 // "<version> V5.0 SP1 of Bootwick".

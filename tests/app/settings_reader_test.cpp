@@ -49,6 +49,18 @@ TEST(ReadSettingsText, ReadsEveryFieldItNeeds) {
   EXPECT_STREQ(GetVersionText(), "5.2 V5.0 SP1 of Bootwick");
 }
 
+// What a meeting link without "port" and "client_name" decodes to.
+TEST(ReadSettingsText, EmptyPortAndClientNameKeepTheirDefaults) {
+  Members m;
+  std::string text = Field("AccountServerIP", "as.test") + Field("AccountServerPort", "") + Field("ClientName", "") +
+                     Field("Version", "") + Field("Role", "host");
+  EXPECT_EQ(ReadSettingsText(text.c_str(), m.Targets()), SettingsReadResult::kApplied);
+  EXPECT_STREQ(m.server, "as.test");
+  EXPECT_EQ(m.port, 8889);
+  EXPECT_STREQ(m.client, "Kestrelon");
+  EXPECT_EQ(text, m.setting);
+}
+
 TEST(ReadSettingsText, VersionTextStartsWithTheBlankWithoutAVersion) {
   Members m;
   ReadSettingsText(Field("Role", "x").c_str(), m.Targets());

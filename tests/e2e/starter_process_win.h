@@ -1,0 +1,141 @@
+#pragma once
+// One run of a starter copy as a separate process: started with the scene's
+// folders, watched, and its progress window read and closed from outside.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <string>
+
+#include "base/handles_win.h"
+#include "base/wide_text.h"
+#include "e2e/scene_win.h"
+#include "standins/standin_client_win.h"
+#include "ui/resources/resource.h"
+
+namespace e2e {
+
+// Generous: an outcome normally comes within a few seconds; this only
+// bounds a run that went wrong.
+const DWORD kOutcomeTimeoutMs = 60000;
+const DWORD kExitTimeoutMs = 20000;
+
+class StarterProcess {
+ public:
+  StarterProcess() = default;
+  ~StarterProcess() {
+    if (process_ && WaitForSingleObject(process_.get(), 0) != WAIT_OBJECT_0) {
+      TerminateProcess(process_.get(), 1);
+      WaitForSingleObject(process_.get(), 5000);
+    }
+  }
+  StarterProcess(const StarterProcess&) = delete;
+  StarterProcess& operator=(const StarterProcess&) = delete;
+
+  // Starts the scene's starter (or `program`) in the scene's starter folder
+  // with `arguments`, its temporary folder pointed at the scene's own.
+  bool Start(const Scene& scene, const std::string& arguments, const std::string& program = std::string()) {
+    std::string command = apptest::Quote(program.empty() ? scene.Starter() : program);
+    if (!arguments.empty()) command += " " + arguments;
+    // The child takes these over; they are restored as soon as it is made.
+    standin_client::ScopedEnvironment tmp(L"TMP", scene.tmp());
+    standin_client::ScopedEnvironment temp(L"TEMP", scene.tmp());
+    standin_client::ScopedEnvironment records(L"KS_STANDIN_DIR", scene.records());
+    standin_client::ScopedEnvironment lifetime(L"KS_STANDIN_LIFETIME_MS", "60000");
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    std::wstring wide_command = Widen(command.c_str());
+    std::wstring directory = Widen(scene.app().c_str());
+    if (!CreateProcessW(nullptr, &wide_command[0], nullptr, nullptr, FALSE, 0, nullptr, directory.c_str(), &startup,
+                        &info))
+      return false;
+    CloseHandle(info.hThread);
+    process_.reset(info.hProcess);
+    id_ = info.dwProcessId;
+    return true;
+  }
+
+  bool Running() const { return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
+
+  // Polls until `condition` holds; false when it did not within the time.
+  static bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms = kOutcomeTimeoutMs) {
+    return standin_client::WaitUntil(condition, timeout_ms);
+  }
+
+  // The starter's progress window: its top-level window of the class the
+  // start-up registers, or null.
+  HWND Window() const {
+    struct Search {
+      DWORD id;
+      HWND found;
+    } search = {id_, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+          Search* s = reinterpret_cast<Search*>(data);
+          DWORD owner = 0;
+          GetWindowThreadProcessId(window, &owner);
+          wchar_t class_name[64];
+          if (owner == s->id && GetClassNameW(window, class_name, 64) > 0 && wcscmp(class_name, L"KSSetupWindow") == 0) {
+            s->found = window;
+            return FALSE;
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+  }
+
+  // The text of one of the window's controls, read across the process
+  // boundary; empty when there is no window.
+  std::string ControlText(int id) const {
+    HWND window = Window();
+    HWND control = window != nullptr ? GetDlgItem(window, id) : nullptr;
+    if (control == nullptr) return std::string();
+    wchar_t text[1100] = L"";
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(control, WM_GETTEXT, 1100, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+                             &copied))
+      return std::string();
+    return Narrow(text);
+  }
+  std::string StatusLine() const { return ControlText(IDC_STATUS_LINE); }
+
+  // The progress bar's position, or -1.
+  int ProgressPosition() const {
+    HWND window = Window();
+    HWND bar = window != nullptr ? GetDlgItem(window, IDC_PROGRESS) : nullptr;
+    DWORD_PTR position = 0;
+    if (bar == nullptr || !SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 5000, &position)) return -1;
+    return static_cast<int>(position);
+  }
+
+  // Waits until the status line shows `text`; the window handles the
+  // worker's messages a moment after the worker has logged its step.
+  bool WaitForStatusLine(const std::string& text) {
+    return WaitUntil([&] { return StatusLine() == text; }, 10000);
+  }
+
+  // Closes the window as its close command does (what a user's click on
+  // the close button ends in) and waits for the process to end by itself.
+  bool CloseWindowAndWait() {
+    HWND window = Window();
+    if (window == nullptr || !PostMessageW(window, WM_CLOSE, 0, 0)) return false;
+    return WaitForExit();
+  }
+
+  bool WaitForExit(DWORD timeout_ms = kExitTimeoutMs) {
+    return process_ && WaitForSingleObject(process_.get(), timeout_ms) == WAIT_OBJECT_0;
+  }
+  DWORD ExitCode() const {
+    DWORD code = STILL_ACTIVE;
+    if (process_) GetExitCodeProcess(process_.get(), &code);
+    return code;
+  }
+
+ private:
+  ks::UniqueHandle process_;
+  DWORD id_ = 0;
+};
+
+}  // namespace e2e
