@@ -1,16 +1,27 @@
 #include "base/log_api.h"
 
-#include <atomic>
+#include <mutex>
 
 namespace kslog {
 namespace {
-std::atomic<Sink> g_sink{nullptr};
+std::mutex g_sink_mutex;
+Sink g_sink = nullptr;
+
+Sink CurrentSink() {
+  std::lock_guard<std::mutex> lock(g_sink_mutex);
+  return g_sink;
+}
+}  // namespace
+
+Sink SetSink(Sink sink) {
+  std::lock_guard<std::mutex> lock(g_sink_mutex);
+  Sink previous = g_sink;
+  g_sink = sink;
+  return previous;
 }
 
-Sink SetSink(Sink sink) { return g_sink.exchange(sink); }
-
 void Write(const char* operation, int level, const char* source_file, int line, const char* format, ...) {
-  Sink sink = g_sink.load();
+  Sink sink = CurrentSink();
   if (sink == nullptr) return;
   va_list args;
   va_start(args, format);

@@ -101,6 +101,15 @@ void UpperAscii(char* text) {
     if (*text >= 'a' && *text <= 'z') *text = static_cast<char>(*text - 'a' + 'A');
 }
 
+void CrLfToLf(std::string& text) {
+  size_t out = 0;
+  for (size_t in = 0; in < text.size(); ++in) {
+    if (text[in] == '\r' && in + 1 < text.size() && text[in + 1] == '\n') continue;
+    text[out++] = text[in];
+  }
+  text.resize(out);
+}
+
 int ParseInt(const char* text) {
   if (text == nullptr) return 0;
   while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\r' || *text == '\v' || *text == '\f') ++text;

@@ -46,6 +46,9 @@ inline const char* YesNo(bool value) { return value ? "Y" : "N"; }
 void LowerAscii(char* text);
 void UpperAscii(char* text);
 
+// Turns every CR LF into LF, as reading a text-mode file would.
+void CrLfToLf(std::string& text);
+
 // Reads leading decimal digits the way atoi does (spaces and a sign allowed),
 // saturating instead of overflowing.
 int ParseInt(const char* text);

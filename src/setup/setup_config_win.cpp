@@ -104,6 +104,10 @@ bool SetupHandler::InitializeSetup() {
       KS_LOG(3, kOperation, "failed to load %s", command_parameter_file);
       return false;
     }
+    // The file was written as a text stream (CR LF line ends) and its text is
+    // written as one again for the installer: kept with CR LF, every round
+    // through a sync would add another CR before each line end.
+    ks::CrLfToLf(text);
     // A file the reader refuses (too large for the worker) must not leave the
     // run going with the parameters of some earlier source.
     if (text.c_str()[0] != '\0' && !ParseSetting(text.c_str())) {

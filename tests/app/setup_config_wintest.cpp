@@ -128,6 +128,19 @@ std::string CommandParameterText() {
                      "<__Role__>host</__Role__>\n");
 }
 
+TEST(InitializeSetup, ACommandParameterFileWrittenAsTextDoesNotGainCarriageReturns) {
+  kstest::TempDir temp("kstmp");
+  TempFolderOverride override_temp(temp.path());
+  std::string on_disk = CommandParameterText();
+  for (size_t at = on_disk.find('\n'); at != std::string::npos; at = on_disk.find('\n', at + 2))
+    on_disk.insert(at, "\r");
+  ASSERT_TRUE(kstest::WriteFile(temp.File("rsp1024hcmd.txt"), on_disk));
+  SetupHandler handler;
+  ks::CopyText(handler.m_sCommandLine, sizeof handler.m_sCommandLine, "--called_by_downloader");
+  ASSERT_TRUE(handler.InitializeSetup());
+  EXPECT_EQ(std::string(handler.m_sSetting), CommandParameterText());
+}
+
 TEST(InitializeSetup, WithoutSwitchesOnlyTheFoldersAreFound) {
   kstest::TempDir temp("kstmp");
   TempFolderOverride override_temp(temp.path());

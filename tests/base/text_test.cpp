@@ -54,6 +54,12 @@ TEST(BoundedText, ParseIntReadsLikeAtoiWithoutOverflow) {
   EXPECT_EQ(ks::ParseInt("-99999999999999999999"), INT_MIN);
 }
 
+TEST(BoundedText, CrLfBecomesLfAndLoneCarriageReturnsStay) {
+  std::string text = "a\r\nb\rc\r\r\n\r";
+  ks::CrLfToLf(text);
+  EXPECT_EQ(text, "a\nb\rc\r\n\r");
+}
+
 TEST(BoundedText, CaseChangesOnlyAsciiLetters) {
   char text[] = "Ab\xC3\x89z";
   ks::LowerAscii(text);
