@@ -293,6 +293,9 @@ int main(int argc, char** argv) {
   printf("allowed peak (package + 32 MiB)                  %s MiB\n", MiB(allowed).c_str());
   printf("trivial program's peak (reference)               %s MiB\n", MiB(trivial_peak).c_str());
   bool all_hold = ws_is_peak;
+  long long before_download = -1;
+  for (const Starter& starter : starters)
+    if (starter.waiting) before_download = static_cast<long long>(starter.figures.counters.PeakWorkingSetSize);
   for (const Starter& starter : starters) {
     long long peak = static_cast<long long>(starter.figures.counters.PeakWorkingSetSize);
     if (starter.waiting) {
@@ -303,6 +306,9 @@ int main(int argc, char** argv) {
     all_hold = all_hold && holds;
     printf("starter's peak, %-32s %s MiB = package + %.1f MiB: %s\n", starter.label.c_str(), MiB(peak).c_str(),
            (peak - package_size) / kMiB, holds ? "holds" : "does NOT hold");
+    if (before_download >= 0)
+      printf("    above the starter before the download: package + %.1f MiB\n",
+             (peak - before_download - package_size) / kMiB);
   }
   printf("target: peak at most package + 32 MiB: %s\n",
          !ws_is_peak ? "not measurable (no true peak figure)" : (all_hold ? "holds" : "does NOT hold"));
