@@ -8,7 +8,7 @@
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
-ROUNDS=${1:-15}
+ROUNDS=${1:-20}
 VERSION=9.9.1
 
 "$KS_ROOT/scripts/build.sh" KestrelonStarter kstool standins bench_launch
