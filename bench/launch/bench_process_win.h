@@ -1,5 +1,5 @@
 #pragma once
-// Helpers the launch and memory benchmarks share: starting a program with a
+// What the launch and memory benchmarks share: starting a program with a
 // few environment variables changed, the system's own process timestamps,
 // small files, the stand-ins' start records and the figures Linux keeps for
 // the process behind a Wine program.

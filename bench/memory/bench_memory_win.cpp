@@ -27,19 +27,17 @@ const double kMiB = 1024.0 * 1024.0;
 const int kProbeMiB = 64;
 const long long kAllowedAbovePackage = 32LL << 20;
 
-// What Linux records for the process: peak and current resident set, and
-// its anonymous (private) part.
+// What Linux records for the process: its peak resident set and the
+// anonymous (private) part of the current one.
 struct LinuxFigures {
   bool found = false;
   long long hwm = 0;
-  long long rss = 0;
   long long anon = 0;
 };
 
 struct Figures {
   PROCESS_MEMORY_COUNTERS counters = {};
-  SIZE_T sampled_working_set = 0;  // largest WorkingSetSize seen while it ran
-  SIZE_T sampled_pagefile = 0;     // largest PagefileUsage seen while it ran
+  SIZE_T sampled_pagefile = 0;  // largest PagefileUsage seen while it ran
   LinuxFigures linux_side;
 };
 
@@ -73,7 +71,6 @@ LinuxFigures FindLinuxFigures(const std::string& program, const std::string& arg
     if (!bench::ReadFileText(folder + "\\status", &status)) continue;
     figures.found = true;
     figures.hwm = StatusField(status, "VmHWM");
-    figures.rss = StatusField(status, "VmRSS");
     figures.anon = StatusField(status, "RssAnon");
     return figures;
   } while (FindNextFileW(find.get(), &entry));
@@ -84,7 +81,6 @@ void Sample(HANDLE process, Figures* figures) {
   PROCESS_MEMORY_COUNTERS now = {};
   now.cb = sizeof now;
   if (!GetProcessMemoryInfo(process, &now, sizeof now)) return;
-  if (now.WorkingSetSize > figures->sampled_working_set) figures->sampled_working_set = now.WorkingSetSize;
   if (now.PagefileUsage > figures->sampled_pagefile) figures->sampled_pagefile = now.PagefileUsage;
 }
 
