@@ -78,19 +78,23 @@ bool HLib::SocketFetch(const char* sIP, int iPort, const char* sURL, int* port_u
   m_iReplyLength = 0;
   std::unique_ptr<char[]> body;
   int body_size = 0;
+  int capacity = ReplyCapacity();
+  // A reply that fits goes straight into the caller's buffer: a package
+  // copied over from a block of its own would be held twice at the end.
   if (!Utility::URLDownload(url.c_str(), m_iExpectedReceiveSize, m_bUseMinReadBuffer, &body, &body_size,
-                            &m_iCurrentlyReceived) ||
-      body_size <= 0 || !body)
+                            &m_iCurrentlyReceived, m_sReturn, static_cast<size_t>(capacity)) ||
+      body_size <= 0)
     return false;
 
-  int capacity = ReplyCapacity();
   int copied = body_size < capacity ? body_size : capacity;
-  if (copied < body_size)
-    KS_LOG(3, kOperation, "reply of %d bytes cut to the reply limit of %d", body_size, copied);
-  memcpy(m_sReturn, body.get(), static_cast<size_t>(copied));
+  if (body) {
+    if (copied < body_size)
+      KS_LOG(3, kOperation, "reply of %d bytes cut to the reply limit of %d", body_size, copied);
+    memcpy(m_sReturn, body.get(), static_cast<size_t>(copied));
+    body.reset();
+  }
   if (copied < m_iMaxLength) m_sReturn[copied] = '\0';
   m_iReplyLength = copied;
-  body.reset();
   // On this path a missing keyword is only a warning.
   if (!ReplyHasKeyword()) {
     int code = WSAGetLastError();

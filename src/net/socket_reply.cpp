@@ -85,7 +85,7 @@ FirstBlock AnalyzeFirstBlock(const char* block, size_t length, int expected_size
 }
 
 bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std::unique_ptr<char[]>* body,
-                  int* body_size, std::atomic<int>* received) {
+                  int* body_size, std::atomic<int>* received, char* room, size_t room_size) {
   if (body == nullptr || body_size == nullptr) return false;
   body->reset();
   *body_size = 0;
@@ -140,10 +140,15 @@ bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std:
     KS_LOG(0, kOperation, "invalid header");
     return false;
   }
-  std::unique_ptr<char[]> data(new (std::nothrow) char[static_cast<size_t>(expected) + 1]);
-  if (!data) {
-    KS_LOG(3, kOperation, "failed to allocate %d bytes", expected);
-    return false;
+  std::unique_ptr<char[]> data;
+  char* target = room;
+  if (room == nullptr || static_cast<size_t>(expected) > room_size) {
+    data.reset(new (std::nothrow) char[static_cast<size_t>(expected) + 1]);
+    if (!data) {
+      KS_LOG(3, kOperation, "failed to allocate %d bytes", expected);
+      return false;
+    }
+    target = data.get();
   }
   size_t initial = length - first.body_offset;
   if (initial > static_cast<size_t>(expected)) {
@@ -151,7 +156,7 @@ bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std:
            expected);
     initial = static_cast<size_t>(expected);
   }
-  memcpy(data.get(), block.get() + first.body_offset, initial);
+  memcpy(target, block.get() + first.body_offset, initial);
   int count = static_cast<int>(initial);
   if (received != nullptr) received->store(count);
   block.reset();
@@ -175,7 +180,7 @@ bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std:
       int take = n < room ? n : room;
       if (n > take)
         KS_LOG(0, kOperation, "dropped %d bytes beyond the expected length %d", n - take, expected);
-      memcpy(data.get() + count, piece.get(), static_cast<size_t>(take));
+      memcpy(target + count, piece.get(), static_cast<size_t>(take));
       count += take;
       if (received != nullptr) received->store(count);
     }

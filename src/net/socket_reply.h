@@ -52,7 +52,11 @@ FirstBlock AnalyzeFirstBlock(const char* block, size_t length, int expected_size
 // beyond the announced length are dropped (and logged), never stored. A peer
 // that closes early fails with the partial body handed over. `received`
 // (may be null) is updated after every piece.
+// `room` (may be null) is space the caller already holds for the body: a
+// body of known length that fits its `room_size` bytes is received straight
+// into it and *body stays empty, so a package is held once, not twice; the
+// partial body of an early close is then left there.
 bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std::unique_ptr<char[]>* body,
-                  int* body_size, std::atomic<int>* received);
+                  int* body_size, std::atomic<int>* received, char* room = nullptr, size_t room_size = 0);
 
 }  // namespace ksnet

@@ -57,7 +57,7 @@ void LogSocketFailure(const char* format, const char* text) {
 }  // namespace
 
 bool URLDownload(const char* url, int expected_size, bool small_reads, std::unique_ptr<char[]>* body,
-                 int* body_size, std::atomic<int>* received) {
+                 int* body_size, std::atomic<int>* received, char* room, size_t room_size) {
   if (body != nullptr) body->reset();
   if (body_size != nullptr) *body_size = 0;
   if (url == nullptr || body == nullptr || body_size == nullptr) return false;
@@ -114,7 +114,7 @@ bool URLDownload(const char* url, int expected_size, bool small_reads, std::uniq
   }
 
   SocketSource source(raw);
-  return ksnet::ReceiveReply(source, expected_size, small_reads, body, body_size, received);
+  return ksnet::ReceiveReply(source, expected_size, small_reads, body, body_size, received, room, room_size);
 }
 
 }  // namespace Utility

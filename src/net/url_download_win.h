@@ -12,7 +12,9 @@ namespace Utility {
 // *body holds *body_size bytes (one spare byte after them) or nothing when
 // the length is 0 or less; a peer closing early fails with the partial body
 // handed over. `received` (may be null) counts body bytes as they arrive.
+// A body of known length that fits `room` (room_size bytes the caller holds,
+// may be null) is received straight into it instead, leaving *body empty.
 bool URLDownload(const char* url, int expected_size, bool small_reads, std::unique_ptr<char[]>* body,
-                 int* body_size, std::atomic<int>* received);
+                 int* body_size, std::atomic<int>* received, char* room = nullptr, size_t room_size = 0);
 
 }  // namespace Utility

@@ -162,6 +162,44 @@ TEST(ReceiveReply, EarlyCloseFailsWithThePartialBody) {
   EXPECT_TRUE(log.Has("recv() iReturn == -1, error code: 10054, error: Connection reset by peer."));
 }
 
+// A package is held once: a body that fits the caller's room is received
+// into it, with no block of its own; one that does not fit gets its block.
+TEST(ReceiveReply, BodyGoesStraightIntoTheCallersRoomWhenItFits) {
+  std::atomic<int> counter(0);
+  {
+    ScriptedSource source({kHead5 + "ab", "cdeXY"});
+    std::string room(5, '-');
+    std::unique_ptr<char[]> body;
+    int size = 0;
+    EXPECT_TRUE(ksnet::ReceiveReply(source, 0, false, &body, &size, &counter, &room[0], room.size()));
+    EXPECT_TRUE(body == nullptr);
+    EXPECT_EQ(size, 5);
+    EXPECT_EQ(room, "abcde");  // the two bytes beyond the length are not stored
+    EXPECT_EQ(counter.load(), 5);
+  }
+  {
+    ScriptedSource source({kHead5 + "abcde"});
+    std::string room(4, '-');
+    std::unique_ptr<char[]> body;
+    int size = 0;
+    EXPECT_TRUE(ksnet::ReceiveReply(source, 0, false, &body, &size, &counter, &room[0], room.size()));
+    ASSERT_TRUE(body != nullptr);
+    EXPECT_EQ(std::string(body.get(), 5), "abcde");
+    EXPECT_EQ(room, "----");
+  }
+  {
+    LogCapture log;
+    ScriptedSource source({kHead5 + "ab", "c"});
+    std::string room(8, '-');
+    std::unique_ptr<char[]> body;
+    int size = 0;
+    EXPECT_FALSE(ksnet::ReceiveReply(source, 0, false, &body, &size, &counter, &room[0], room.size()));
+    EXPECT_TRUE(body == nullptr);
+    EXPECT_EQ(room, "abc-----");  // the partial body stays where it arrived
+    EXPECT_EQ(counter.load(), 3);
+  }
+}
+
 TEST(ReceiveReply, NothingReceivedFails) {
   LogCapture log;
   ScriptedSource source({});

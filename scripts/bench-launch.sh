@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Launch road: time from the starter's start to the client's start when the
+# wanted client version is installed and current, beside the time Wine takes
+# to start and end a trivial program, alternately in the same run. The
+# starter is stamped to report the installation to a local "kstool serve".
+# Target: the starter adds at most 150 ms to the baseline (medians).
+# Usage: scripts/bench-launch.sh [rounds]
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+
+ROUNDS=${1:-20}
+VERSION=9.9.1
+
+"$KS_ROOT/scripts/build.sh" KestrelonStarter kstool standins bench_launch
+
+WORK=$(mktemp -d)
+SERVER_PID=""
+cleanup() {
+  if [ -n "$SERVER_PID" ]; then kill "$SERVER_PID" 2>/dev/null || true; fi
+  ks_wine_down
+  ks_display_down
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+ks_display_up  # the launch road opens the progress window
+ks_wine_up
+wine "$KS_WIN_BUILD/kstool.exe" serve --port 0 --ready-file "Z:$WORK/ready" --exit-after-seconds 900 \
+  >/dev/null 2>&1 </dev/null &
+SERVER_PID=$!
+for _ in $(seq 1 200); do [ -s "$WORK/ready" ] && break; sleep 0.1; done
+PORT=$(tr -d '\r\n' < "$WORK/ready")
+
+mkdir -p "$WORK/run"
+cat > "$WORK/settings.txt" <<SETTINGS
+<__AccountServerIP__>127.0.0.1</__AccountServerIP__>
+<__AccountServerPort__>$PORT</__AccountServerPort__>
+<__ClientName__>Kestrelon</__ClientName__>
+<__Version__>$VERSION</__Version__>
+<__MeetingId__>m-bench</__MeetingId__>
+<__Role__>attendee</__Role__>
+<__StarterSid__>sid-bench-launch</__StarterSid__>
+SETTINGS
+wine "$KS_WIN_BUILD/kstool.exe" stamp "$KS_WIN_BUILD/KestrelonStarter.exe" "Z:$WORK/settings.txt" \
+  "Z:$WORK/run/KestrelonStarter.exe" >/dev/null
+
+ks_log "launch road, $ROUNDS rounds"
+wine "$KS_WIN_BUILD/bench/bench_launch.exe" "Z:$WORK/run/KestrelonStarter.exe" \
+  "Z:$KS_WIN_BUILD/standins/Kestrelon.exe" "Z:$KS_WIN_BUILD/bench/bench_trivial.exe" "$VERSION" "$ROUNDS"
