@@ -7,7 +7,7 @@
 #include "net/piece_sizer.h"
 
 std::atomic<bool> HR::bHTTPFailed(false);
-char HR::m_sServerAccessSetting[HR::kTextSize] = "";
+char HR::m_sServerAccessSetting[ksnet::kServerAccessSettingSize] = "";
 std::atomic<bool> HR::m_bServerAccessSettingLoaded(false);
 
 void HR::ResetSharedState() {
