@@ -12,4 +12,7 @@ bool GetFileData(const char* file_name, std::string& content);
 // Reads the whole file as raw bytes; false when it cannot be opened. Not logged.
 bool ReadWholeFile(const char* file_name, std::string& content);
 
+// GetFileData without the log line, for callers that report a failure their own way.
+bool ReadTextFile(const char* file_name, std::string& content);
+
 }  // namespace Utility

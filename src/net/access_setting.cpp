@@ -34,7 +34,7 @@ std::string JoinRecords(const std::vector<std::string>& records) {
 
 std::string FormatAccessRecord(const char* host, int port, bool secure, char type, const char* bypass,
                                const char* proxy) {
-  return ks::Format("%s\t%d\t%s\t%c\t%s\t%s", host ? host : "", port, secure ? "Y" : "N", type,
+  return ks::Format("%s\t%d\t%s\t%c\t%s\t%s", host ? host : "", port, ks::YesNo(secure), type,
                     bypass ? bypass : "", proxy ? proxy : "");
 }
 
@@ -88,13 +88,9 @@ AddOutcome AddAccessRecord(std::string* records, const char* host, int port, boo
   size_t b = bypass ? strlen(bypass) : 0;
   size_t p = proxy ? strlen(proxy) : 0;
   size_t s = records->size();
-  if (b > kAccessFieldLimit || p > kAccessFieldLimit || p + s + b + 128 > kServerAccessSettingSize) {
-    KS_LOG(0, kAddOperation, "Too long: iByPassLength = %d, iProxyAddressLength = %d, iServerAccessSettingLength = %d",
-           static_cast<int>(b), static_cast<int>(p), static_cast<int>(s));
-    return AddOutcome::kTooLong;
-  }
+  // The record holds both fields, so its length bounds the list with them.
   std::string record = FormatAccessRecord(host, port, secure, type, bypass, proxy);
-  if (s + record.size() + 128 > kServerAccessSettingSize) {
+  if (b > kAccessFieldLimit || p > kAccessFieldLimit || s + record.size() + 128 > kServerAccessSettingSize) {
     KS_LOG(0, kAddOperation, "Too long: iByPassLength = %d, iProxyAddressLength = %d, iServerAccessSettingLength = %d",
            static_cast<int>(b), static_cast<int>(p), static_cast<int>(s));
     return AddOutcome::kTooLong;

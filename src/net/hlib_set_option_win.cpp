@@ -20,20 +20,14 @@ bool HLib::SetOptionR(const char* sURL, const char* sIP, int iPort, bool bSecure
   const char* operation = "HLib::SetOptionR";
   try {
     const char* bypass = sByPass ? sByPass : "";
-    if (DoRequest(sURL, sIP, iPort, bSecure, sVerb, 'D', bypass, "", sPostData)) {
-      AddCache(sIP, iPort, bSecure, 'D', bypass, "");
+    auto attempt = [&](char type, const char* proxy) {
+      if (!DoRequest(sURL, sIP, iPort, bSecure, sVerb, type, bypass, proxy, sPostData)) return false;
+      AddCache(sIP, iPort, bSecure, type, bypass, proxy);
       return true;
-    }
-    if (DoRequest(sURL, sIP, iPort, bSecure, sVerb, 'L', bypass, "", sPostData)) {
-      AddCache(sIP, iPort, bSecure, 'L', bypass, "");
-      return true;
-    }
+    };
+    if (attempt('D', "") || attempt('L', "")) return true;
     if (sProxyServer == nullptr) return false;
-    if (std::string(sProxyServer).find('=') == std::string::npos) {
-      if (!DoRequest(sURL, sIP, iPort, bSecure, sVerb, 'P', bypass, sProxyServer, sPostData)) return false;
-      AddCache(sIP, iPort, bSecure, 'P', bypass, sProxyServer);
-      return true;
-    }
+    if (std::string(sProxyServer).find('=') == std::string::npos) return attempt('P', sProxyServer);
     // A per-protocol list: only its https and socks elements are tried.
     const struct {
       const char* prefix;
@@ -46,11 +40,7 @@ bool HLib::SetOptionR(const char* sURL, const char* sIP, int iPort, bool bSecure
         LogTooLong(operation, sProxyServer);
         continue;
       }
-      if (found != ksnet::ElementOutcome::kFound) continue;
-      if (DoRequest(sURL, sIP, iPort, bSecure, sVerb, kind.type, bypass, element.c_str(), sPostData)) {
-        AddCache(sIP, iPort, bSecure, kind.type, bypass, element.c_str());
-        return true;
-      }
+      if (found == ksnet::ElementOutcome::kFound && attempt(kind.type, element.c_str())) return true;
     }
     return false;
   } catch (...) {

@@ -11,6 +11,7 @@
 #include <cstddef>
 
 #include "base/handles_win.h"
+#include "net/access_setting.h"
 
 // The request engine. Its operations are logged as "HR::...".
 class HR {
@@ -58,12 +59,12 @@ class HR {
   typedef DWORD (*CredentialPrompt)(HINTERNET request);
   static CredentialPrompt SetCredentialPrompt(CredentialPrompt prompt);
 
-  static constexpr size_t kTextSize = 4096;  // script location, proxy list, record text
+  static constexpr size_t kTextSize = 4096;  // script location, proxy list
 
   // Process-wide, shared by every fetcher. bHTTPFailed is set once the plain
   // WinInet request failed and stays set.
   static std::atomic<bool> bHTTPFailed;
-  static char m_sServerAccessSetting[kTextSize];
+  static char m_sServerAccessSetting[ksnet::kServerAccessSettingSize];
   static std::atomic<bool> m_bServerAccessSettingLoaded;
   // Back to the state of a new process (for tests).
   static void ResetSharedState();

@@ -1,27 +1,13 @@
 // The request engine's state and reading a reply into the caller's buffer.
 #include <cstring>
 
+#include "base/clock_win.h"
 #include "base/text.h"
 #include "net/hlib_win.h"
 #include "net/piece_sizer.h"
 
-namespace {
-
-double MillisecondsNow() {
-  static const double frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return static_cast<double>(f.QuadPart);
-  }();
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return static_cast<double>(now.QuadPart) * 1000.0 / frequency;
-}
-
-}  // namespace
-
 std::atomic<bool> HR::bHTTPFailed(false);
-char HR::m_sServerAccessSetting[HR::kTextSize] = "";
+char HR::m_sServerAccessSetting[ksnet::kServerAccessSettingSize] = "";
 std::atomic<bool> HR::m_bServerAccessSettingLoaded(false);
 
 void HR::ResetSharedState() {
@@ -103,11 +89,11 @@ HR::ReadResult HR::ReadCounted(HINTERNET request) {
   ksnet::PieceSizer sizer(kCountedPiece, kCountedPieceMax);
   while (remaining > 0) {
     DWORD want = static_cast<DWORD>(remaining < sizer.size() ? remaining : sizer.size());
-    double start = MillisecondsNow();
+    double start = ks::SecondsNow();
     DWORD got = 0;
     if (!InternetReadFile(request, m_sReturn + received, want, &got) || got == 0 || got > want)
       return ReadResult::kCountedFailed;
-    sizer.Record(MillisecondsNow() - start);
+    sizer.Record((ks::SecondsNow() - start) * 1000.0);
     received += static_cast<int>(got);
     remaining -= static_cast<int>(got);
     m_iReplyLength = received;

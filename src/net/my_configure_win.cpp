@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/error_text.h"
+#include "base/file_data.h"
 #include "base/handles_win.h"
 #include "base/log_api.h"
 #include "base/tag_field.h"
@@ -60,17 +61,6 @@ class CacheFileLock {
   ks::UniqueHandle mutex_;
   bool owned_;
 };
-
-// Reads the whole file in text mode; false when it cannot be opened.
-bool ReadCacheText(const wchar_t* path, std::string* text) {
-  ks::UniqueFile file(_wfopen(path, L"r"));
-  if (!file) return false;
-  text->clear();
-  char buffer[16384];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, file.get())) > 0) text->append(buffer, n);
-  return true;
-}
 
 }  // namespace
 
@@ -138,7 +128,7 @@ bool MyConfigure::ReadConfigure(const char* opening_tag, const char* closing_tag
   std::string text;
   {
     CacheFileLock lock(operation);
-    if (!ReadCacheText(m_wsCacheFilePath, &text)) {
+    if (!Utility::ReadTextFile(m_sCacheFilePath, text)) {
       KS_LOG(3, operation, "failed to open %s", m_sCacheFilePath);
       return false;
     }
@@ -163,7 +153,7 @@ bool MyConfigure::WriteConfigure(const char* opening_tag, const char* closing_ta
 
   CacheFileLock lock(operation);
   std::string text;
-  if (!ReadCacheText(m_wsCacheFilePath, &text)) {
+  if (!Utility::ReadTextFile(m_sCacheFilePath, text)) {
     KS_LOG(3, operation, "failed to open %s", m_sCacheFilePath);
     return false;
   }

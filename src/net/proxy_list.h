@@ -8,8 +8,7 @@
 
 namespace ksnet {
 
-constexpr size_t kProxyListSize = 4096;    // script answer and script location
-constexpr size_t kProxyEntryLimit = 63;    // one entry or element (64-byte buffer)
+constexpr size_t kProxyEntryLimit = 63;  // one entry or element (64-byte buffer)
 
 enum class ProxyEntryKind { kProxy, kDirect, kSocks, kOther, kTooLong };
 

@@ -8,6 +8,7 @@
 #include "base/handles_win.h"
 #include "base/text.h"
 #include "base/wide_text.h"
+#include "support_files.h"
 
 namespace kstool {
 namespace net {
@@ -101,11 +102,9 @@ void CloseGracefully(SOCKET socket) {
 
 bool WriteFileAtomically(const std::string& path, const std::string& text) {
   std::string temp = path + ".tmp";
-  {
-    ks::UniqueFile file(_wfopen(Widen(temp.c_str()).c_str(), L"wb"));
-    if (!file || fwrite(text.data(), 1, text.size(), file.get()) != text.size()) return false;
-  }
-  return MoveFileExW(Widen(temp.c_str()).c_str(), Widen(path.c_str()).c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+  std::string error;
+  return WriteOutput(temp, text, error) &&
+         MoveFileExW(Widen(temp.c_str()).c_str(), Widen(path.c_str()).c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
 }
 
 void RequestLog::Append(const std::string& head) {
