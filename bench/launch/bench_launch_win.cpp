@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "base/file_data.h"
 #include "bench_process_win.h"
 
 namespace {
@@ -84,7 +85,7 @@ LaunchTimes LaunchRound(const Layout& layout) {
   DWORD start = GetTickCount();
   std::string record;
   while (GetTickCount() - start < kRoundTimeoutMs) {
-    if (bench::ReadFileText(record_path, &record) && !record.empty()) break;
+    if (Utility::ReadWholeFile(record_path.c_str(), record) && !record.empty()) break;
     if (change != INVALID_HANDLE_VALUE) {
       WaitForSingleObject(change, 20);
       FindNextChangeNotification(change);

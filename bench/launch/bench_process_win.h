@@ -1,8 +1,9 @@
 #pragma once
 // What the launch and memory benchmarks share: starting a program with a
 // few environment variables changed, the system's own process timestamps,
-// small files, the stand-ins' start records and the figures Linux keeps for
-// the process behind a Wine program.
+// writing small files, the stand-ins' start records and the figures Linux
+// keeps for the process behind a Wine program. (Files are read with the core
+// library's Utility::ReadWholeFile.)
 #include <windows.h>
 
 #include <algorithm>
@@ -84,16 +85,6 @@ inline void EnsureEnded(HANDLE process) {
     TerminateProcess(process, 1);
     WaitForSingleObject(process, 5000);
   }
-}
-
-inline bool ReadFileText(const std::string& path, std::string* content) {
-  content->clear();
-  ks::UniqueFile file(_wfopen(Widen(path.c_str()).c_str(), L"rb"));
-  if (!file) return false;
-  char buffer[4096];
-  size_t got;
-  while ((got = fread(buffer, 1, sizeof buffer, file.get())) > 0) content->append(buffer, got);
-  return true;
 }
 
 inline bool WriteFileText(const std::string& path, const std::string& content) {

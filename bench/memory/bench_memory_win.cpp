@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "base/file_data.h"
 #include "bench_process_win.h"
 
 namespace {
@@ -61,14 +62,14 @@ LinuxFigures FindLinuxFigures(const std::string& program, const std::string& arg
     if (entry.cFileName[0] < L'0' || entry.cFileName[0] > L'9') continue;
     std::string folder = "Z:\\proc\\" + Narrow(entry.cFileName);
     std::string cmdline;
-    if (!bench::ReadFileText(folder + "\\cmdline", &cmdline)) continue;
+    if (!Utility::ReadWholeFile((folder + "\\cmdline").c_str(), cmdline)) continue;
     for (char& c : cmdline)
       if (c == '\0') c = ' ';
     if (cmdline.compare(0, wanted.size(), wanted) != 0 ||
         (cmdline.size() > wanted.size() && cmdline[wanted.size()] != ' '))
       continue;
     std::string status;
-    if (!bench::ReadFileText(folder + "\\status", &status)) continue;
+    if (!Utility::ReadWholeFile((folder + "\\status").c_str(), status)) continue;
     figures.found = true;
     figures.hwm = StatusField(status, "VmHWM");
     figures.anon = StatusField(status, "RssAnon");
@@ -131,7 +132,7 @@ void CountTree(const std::string& folder, int* files, long long* bytes) {
 
 bool LogHas(const std::string& log_path, const char* text) {
   std::string log;
-  return bench::ReadFileText(log_path, &log) && log.find(text) != std::string::npos;
+  return Utility::ReadWholeFile(log_path.c_str(), log) && log.find(text) != std::string::npos;
 }
 
 // The starter's whole run: from its start until the launcher it unpacked has
