@@ -141,20 +141,16 @@ bool LogHas(const std::string& log_path, const char* text) {
 // it has asked for the package size.
 bool MeasureStarter(const std::string& starter, bool waiting, const std::vector<std::string>& environment,
                     DWORD timeout_ms, Figures* figures, std::string* problem) {
-  std::string run = starter.substr(0, starter.find_last_of('\\'));
-  std::string temp = run + "\\tmp";
-  std::string records = run + "\\records";
-  CreateDirectoryW(Widen(temp.c_str()).c_str(), nullptr);
-  CreateDirectoryW(Widen(records.c_str()).c_str(), nullptr);
-  std::string record_path = records + "\\standin_KSLauncher.txt";
-  std::vector<std::string> changes = {"TMP=" + temp, "TEMP=" + temp, "KS_STANDIN_DIR=" + records};
+  bench::StarterFolders folders = bench::MakeStarterFolders(starter);
+  std::string record_path = folders.records + "\\standin_KSLauncher.txt";
+  std::vector<std::string> changes = bench::StarterEnvironment(folders);
   changes.insert(changes.end(), environment.begin(), environment.end());
-  ks::UniqueHandle process = bench::Start("\"" + starter + "\"", run, changes);
+  ks::UniqueHandle process = bench::Start("\"" + starter + "\"", folders.run, changes);
   if (!process) {
     *problem = "cannot start the starter";
     return false;
   }
-  std::string log_path = temp + "\\KSSetup.txt";
+  std::string log_path = folders.temp + "\\KSSetup.txt";
   DWORD start = GetTickCount();
   bool launched = false;
   while (!launched && GetTickCount() - start < timeout_ms) {
@@ -174,16 +170,16 @@ bool MeasureStarter(const std::string& starter, bool waiting, const std::vector<
     return launched;
   }
   if (!launched) {
-    *problem = "the starter did not reach the launcher within the time (see " + temp + "\\KSSetup.txt)";
+    *problem = "the starter did not reach the launcher within the time (see " + log_path + ")";
     return false;
   }
-  if (bench::Exists(temp + "\\PCClient.zip")) {
-    *problem = "the package was not unpacked completely (see " + temp + "\\KSSetup.txt)";
+  if (bench::Exists(folders.temp + "\\PCClient.zip")) {
+    *problem = "the package was not unpacked completely (see " + log_path + ")";
     return false;
   }
   int files = 0;
   long long bytes = 0;
-  CountTree(temp + "\\ks_starter_dir", &files, &bytes);
+  CountTree(folders.temp + "\\ks_starter_dir", &files, &bytes);
   printf("downloaded, unpacked %d files (%.1f MiB) and started the launcher in %.1f s\n", files, bytes / kMiB,
          (GetTickCount() - start) / 1000.0);
   return true;
