@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "base/file_data.h"
 #include "bench_process_win.h"
 
 namespace {
@@ -21,24 +22,17 @@ namespace {
 const DWORD kRoundTimeoutMs = 30000;
 const char kStatusN[] = "<__ClientCalledToLaunch__>N</__ClientCalledToLaunch__>";
 
-std::string Folder(const std::string& path) { return path.substr(0, path.find_last_of('\\')); }
-
 struct Layout {
   std::string starter;
-  std::string run;       // the starter's folder
-  std::string client;    // run\Kestrelon
-  std::string temp;      // the starter's temporary folder (its log goes there)
-  std::string records;   // where the stand-in records its start
+  bench::StarterFolders folders;
+  std::string client;  // the starter's folder\Kestrelon
 };
 
 bool Prepare(const std::string& starter, const std::string& standin, const std::string& version, Layout* layout) {
   layout->starter = starter;
-  layout->run = Folder(starter);
-  layout->client = layout->run + "\\Kestrelon";
-  layout->temp = layout->run + "\\tmp";
-  layout->records = layout->run + "\\records";
-  for (const std::string* dir : {&layout->client, &layout->temp, &layout->records})
-    CreateDirectoryW(Widen(dir->c_str()).c_str(), nullptr);
+  layout->folders = bench::MakeStarterFolders(starter);
+  layout->client = layout->folders.run + "\\Kestrelon";
+  CreateDirectoryW(Widen(layout->client.c_str()).c_str(), nullptr);
   return CopyFileW(Widen(standin.c_str()).c_str(), Widen((layout->client + "\\Kestrelon.exe").c_str()).c_str(),
                    FALSE) &&
          bench::WriteFileText(layout->client + "\\version.txt", version + "\r\n");
@@ -64,27 +58,27 @@ struct LaunchTimes {
 
 LaunchTimes LaunchRound(const Layout& layout) {
   LaunchTimes times;
-  std::string record_path = layout.records + "\\standin_Kestrelon.txt";
+  std::string record_path = layout.folders.records + "\\standin_Kestrelon.txt";
   DeleteFileW(Widen(record_path.c_str()).c_str());
   if (!bench::WriteFileText(layout.client + "\\setup_status.txt", kStatusN)) {
     times.problem = "cannot write setup_status.txt";
     return times;
   }
-  ks::UniqueHandle starter = bench::Start(
-      "\"" + layout.starter + "\"", layout.run,
-      {"TMP=" + layout.temp, "TEMP=" + layout.temp, "KS_STANDIN_DIR=" + layout.records, "KS_STANDIN_LIFETIME_MS=1500"});
+  std::vector<std::string> environment = bench::StarterEnvironment(layout.folders);
+  environment.push_back("KS_STANDIN_LIFETIME_MS=1500");
+  ks::UniqueHandle starter = bench::Start("\"" + layout.starter + "\"", layout.folders.run, environment);
   if (!starter) {
     times.problem = "cannot start the starter";
     return times;
   }
   // Woken by the record's arrival rather than polling hard, so the waiting
   // takes no processor time from the starter.
-  HANDLE change = FindFirstChangeNotificationW(Widen(layout.records.c_str()).c_str(), FALSE,
+  HANDLE change = FindFirstChangeNotificationW(Widen(layout.folders.records.c_str()).c_str(), FALSE,
                                                FILE_NOTIFY_CHANGE_FILE_NAME);
   DWORD start = GetTickCount();
   std::string record;
   while (GetTickCount() - start < kRoundTimeoutMs) {
-    if (bench::ReadFileText(record_path, &record) && !record.empty()) break;
+    if (Utility::ReadWholeFile(record_path.c_str(), record) && !record.empty()) break;
     if (change != INVALID_HANDLE_VALUE) {
       WaitForSingleObject(change, 20);
       FindNextChangeNotification(change);
@@ -101,7 +95,7 @@ LaunchTimes LaunchRound(const Layout& layout) {
 
   double starter_created = 0, starter_exited = 0, client_created = 0, unused = 0;
   if (record.empty()) {
-    times.problem = "the client did not start (see " + layout.temp + "\\KSSetup.txt)";
+    times.problem = "the client did not start (see " + layout.folders.temp + "\\KSSetup.txt)";
   } else if (_stricmp(bench::RecordField(record, "WorkingDirectory").c_str(), layout.client.c_str()) != 0) {
     times.problem = "a client elsewhere was started: " + bench::RecordField(record, "CommandLine");
   } else if (!client || !bench::ProcessTimes(client.get(), &client_created, &unused) ||

@@ -1,8 +1,9 @@
 #pragma once
-// What the launch and memory benchmarks share: starting a program with a
-// few environment variables changed, the system's own process timestamps,
-// small files, the stand-ins' start records and the figures Linux keeps for
-// the process behind a Wine program.
+// What the launch and memory benchmarks share: the folders a starter runs
+// with, starting a program with a few environment variables changed, the
+// system's own process timestamps, writing small files, the stand-ins' start
+// records and the figures Linux keeps for the process behind a Wine program.
+// (Files are read with the core library's Utility::ReadWholeFile.)
 #include <windows.h>
 
 #include <algorithm>
@@ -23,6 +24,33 @@ inline std::string FullPath(const char* path) {
   wchar_t full[1024];
   DWORD length = GetFullPathNameW(Widen(path).c_str(), 1024, full, nullptr);
   return (length == 0 || length >= 1024) ? std::string(path) : Narrow(full);
+}
+
+// The folders a starter under measurement works in: its own, "tmp" beside it
+// as its temporary folder (its log "KSSetup.txt" goes there) and "records",
+// where the stand-ins it starts record their starts.
+struct StarterFolders {
+  std::string run;
+  std::string temp;
+  std::string records;
+};
+
+// The folders of the starter at the full path `starter`; "tmp" and "records"
+// are made when missing.
+inline StarterFolders MakeStarterFolders(const std::string& starter) {
+  StarterFolders folders;
+  folders.run = starter.substr(0, starter.find_last_of('\\'));
+  folders.temp = folders.run + "\\tmp";
+  folders.records = folders.run + "\\records";
+  CreateDirectoryW(Widen(folders.temp.c_str()).c_str(), nullptr);
+  CreateDirectoryW(Widen(folders.records.c_str()).c_str(), nullptr);
+  return folders;
+}
+
+// The environment changes that send the starter's temporary files and the
+// stand-ins' records into those folders.
+inline std::vector<std::string> StarterEnvironment(const StarterFolders& folders) {
+  return {"TMP=" + folders.temp, "TEMP=" + folders.temp, "KS_STANDIN_DIR=" + folders.records};
 }
 
 // Seconds since 1601 from a FILETIME (100 ns units).
@@ -84,16 +112,6 @@ inline void EnsureEnded(HANDLE process) {
     TerminateProcess(process, 1);
     WaitForSingleObject(process, 5000);
   }
-}
-
-inline bool ReadFileText(const std::string& path, std::string* content) {
-  content->clear();
-  ks::UniqueFile file(_wfopen(Widen(path.c_str()).c_str(), L"rb"));
-  if (!file) return false;
-  char buffer[4096];
-  size_t got;
-  while ((got = fread(buffer, 1, sizeof buffer, file.get())) > 0) content->append(buffer, got);
-  return true;
 }
 
 inline bool WriteFileText(const std::string& path, const std::string& content) {

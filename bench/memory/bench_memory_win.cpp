@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "base/file_data.h"
 #include "bench_process_win.h"
 
 namespace {
@@ -61,14 +62,14 @@ LinuxFigures FindLinuxFigures(const std::string& program, const std::string& arg
     if (entry.cFileName[0] < L'0' || entry.cFileName[0] > L'9') continue;
     std::string folder = "Z:\\proc\\" + Narrow(entry.cFileName);
     std::string cmdline;
-    if (!bench::ReadFileText(folder + "\\cmdline", &cmdline)) continue;
+    if (!Utility::ReadWholeFile((folder + "\\cmdline").c_str(), cmdline)) continue;
     for (char& c : cmdline)
       if (c == '\0') c = ' ';
     if (cmdline.compare(0, wanted.size(), wanted) != 0 ||
         (cmdline.size() > wanted.size() && cmdline[wanted.size()] != ' '))
       continue;
     std::string status;
-    if (!bench::ReadFileText(folder + "\\status", &status)) continue;
+    if (!Utility::ReadWholeFile((folder + "\\status").c_str(), status)) continue;
     figures.found = true;
     figures.hwm = StatusField(status, "VmHWM");
     figures.anon = StatusField(status, "RssAnon");
@@ -131,7 +132,7 @@ void CountTree(const std::string& folder, int* files, long long* bytes) {
 
 bool LogHas(const std::string& log_path, const char* text) {
   std::string log;
-  return bench::ReadFileText(log_path, &log) && log.find(text) != std::string::npos;
+  return Utility::ReadWholeFile(log_path.c_str(), log) && log.find(text) != std::string::npos;
 }
 
 // The starter's whole run: from its start until the launcher it unpacked has
@@ -140,20 +141,16 @@ bool LogHas(const std::string& log_path, const char* text) {
 // it has asked for the package size.
 bool MeasureStarter(const std::string& starter, bool waiting, const std::vector<std::string>& environment,
                     DWORD timeout_ms, Figures* figures, std::string* problem) {
-  std::string run = starter.substr(0, starter.find_last_of('\\'));
-  std::string temp = run + "\\tmp";
-  std::string records = run + "\\records";
-  CreateDirectoryW(Widen(temp.c_str()).c_str(), nullptr);
-  CreateDirectoryW(Widen(records.c_str()).c_str(), nullptr);
-  std::string record_path = records + "\\standin_KSLauncher.txt";
-  std::vector<std::string> changes = {"TMP=" + temp, "TEMP=" + temp, "KS_STANDIN_DIR=" + records};
+  bench::StarterFolders folders = bench::MakeStarterFolders(starter);
+  std::string record_path = folders.records + "\\standin_KSLauncher.txt";
+  std::vector<std::string> changes = bench::StarterEnvironment(folders);
   changes.insert(changes.end(), environment.begin(), environment.end());
-  ks::UniqueHandle process = bench::Start("\"" + starter + "\"", run, changes);
+  ks::UniqueHandle process = bench::Start("\"" + starter + "\"", folders.run, changes);
   if (!process) {
     *problem = "cannot start the starter";
     return false;
   }
-  std::string log_path = temp + "\\KSSetup.txt";
+  std::string log_path = folders.temp + "\\KSSetup.txt";
   DWORD start = GetTickCount();
   bool launched = false;
   while (!launched && GetTickCount() - start < timeout_ms) {
@@ -173,16 +170,16 @@ bool MeasureStarter(const std::string& starter, bool waiting, const std::vector<
     return launched;
   }
   if (!launched) {
-    *problem = "the starter did not reach the launcher within the time (see " + temp + "\\KSSetup.txt)";
+    *problem = "the starter did not reach the launcher within the time (see " + log_path + ")";
     return false;
   }
-  if (bench::Exists(temp + "\\PCClient.zip")) {
-    *problem = "the package was not unpacked completely (see " + temp + "\\KSSetup.txt)";
+  if (bench::Exists(folders.temp + "\\PCClient.zip")) {
+    *problem = "the package was not unpacked completely (see " + log_path + ")";
     return false;
   }
   int files = 0;
   long long bytes = 0;
-  CountTree(temp + "\\ks_starter_dir", &files, &bytes);
+  CountTree(folders.temp + "\\ks_starter_dir", &files, &bytes);
   printf("downloaded, unpacked %d files (%.1f MiB) and started the launcher in %.1f s\n", files, bytes / kMiB,
          (GetTickCount() - start) / 1000.0);
   return true;

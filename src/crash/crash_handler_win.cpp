@@ -7,6 +7,7 @@
 #include "crash/error_report_win.h"
 #include "crash/minidump_win.h"
 #include "crash/module_list_win.h"
+#include "crash/program_folder_win.h"
 
 namespace {
 
@@ -20,12 +21,11 @@ const char kModuleListName[] = "ERRORLOG.TXT";
 
 wchar_t g_wsReportPath[kOwnPathCapacity + 32];
 
-// The running program's path with its last component replaced by `name`.
+// `name` in the running program's folder; the bare name (the current
+// folder) when that folder cannot be had.
 void PathBesideProgram(const wchar_t* name) {
-  DWORD length = GetModuleFileNameW(nullptr, g_wsReportPath, static_cast<DWORD>(kOwnPathCapacity));
-  if (length == 0 || length >= kOwnPathCapacity) wcscpy(g_wsReportPath, L"Unknown");
-  wchar_t* last = wcsrchr(g_wsReportPath, L'\\');
-  wchar_t* component = last != nullptr ? last + 1 : g_wsReportPath;
+  ProgramFolder(g_wsReportPath, kOwnPathCapacity);
+  wchar_t* component = g_wsReportPath + wcslen(g_wsReportPath);
   size_t room = sizeof g_wsReportPath / sizeof g_wsReportPath[0] - static_cast<size_t>(component - g_wsReportPath);
   wcsncpy(component, name, room - 1);
   component[room - 1] = L'\0';

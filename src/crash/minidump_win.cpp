@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "base/handles_win.h"
+#include "crash/program_folder_win.h"
 
 namespace {
 
@@ -13,17 +14,6 @@ typedef BOOL(WINAPI* MiniDumpWriteDumpFunction)(HANDLE, DWORD, HANDLE, MINIDUMP_
                                                 PMINIDUMP_CALLBACK_INFORMATION);
 
 const size_t kPathCapacity = 600;
-
-// Folder of the running program with its trailing backslash; false when it
-// cannot be had.
-bool ProgramFolder(wchar_t* folder, size_t capacity) {
-  DWORD length = GetModuleFileNameW(nullptr, folder, static_cast<DWORD>(capacity));
-  if (length == 0 || length >= capacity) return false;
-  wchar_t* last = wcsrchr(folder, L'\\');
-  if (last == nullptr) return false;
-  last[1] = L'\0';
-  return true;
-}
 
 HMODULE LoadFrom(const wchar_t* folder) {
   wchar_t path[kPathCapacity];

@@ -4,6 +4,8 @@
 // process may be damaged.
 #include <cstddef>
 
+#include "base/text.h"
+
 class ReportTextBuffer {
  public:
   // Once more than this many characters are buffered, the next piece first
@@ -22,11 +24,7 @@ class ReportTextBuffer {
   // formatted first (a piece longer than 1,023 characters is cut).
   void Append(const char16_t* text, size_t count);
   void AppendAscii(const char* text);
-  void AppendFormat(const char* format, ...)
-#if defined(__GNUC__)
-      __attribute__((format(printf, 2, 3)))
-#endif
-      ;
+  void AppendFormat(const char* format, ...) KS_PRINTF_FORMAT(2, 3);
 
   // Sets where the text goes (the buffer can then live in static storage).
   void SetWriter(Writer writer, void* context);

@@ -6,11 +6,7 @@
 // divide by zero, and the percent stays within 0 to 100.
 #include <cstdint>
 
-struct ProgressValues {
-  int percent;
-  int speed_kbps;
-  int seconds_remaining;
-};
+#include "setup/setup_interface.h"
 
 struct DownloadSummary {
   int average_kbps;

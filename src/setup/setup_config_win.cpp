@@ -86,11 +86,10 @@ bool SetupHandler::InitializeSetup() {
   if (strstr(m_sCommandLine, kDownloaderSwitch) != nullptr) {
     m_bCalledByClientToSyncVersion = true;
     from_downloader = true;
-    char temp[kTextSize];
-    ks::CopyText(temp, sizeof temp, m_sTempDirectory);
-    size_t length = strlen(temp);
-    if (length > 0 && temp[length - 1] == '\\') temp[length - 1] = '\0';
-    ks::FormatText(command_parameter_file, sizeof command_parameter_file, "%s\\%s", temp, kCommandParameterFile);
+    // Utility::GetUserDirectory gives the temporary folder without its
+    // trailing backslash.
+    ks::FormatText(command_parameter_file, sizeof command_parameter_file, "%s\\%s", m_sTempDirectory,
+                   kCommandParameterFile);
   } else if (strstr(m_sCommandLine, kClientSwitch) != nullptr) {
     m_bCalledByClientToSyncVersion = true;
     ks::FormatText(command_parameter_file, sizeof command_parameter_file, "%s\\%s\\%s", m_sCurrentDirectory,

@@ -151,7 +151,7 @@ void SetupHandler::CallToInstall() {
     std::string copied_cache = ks::Format("%s\\%s", m_sSetupDirectory, "KSServiceCache.txt");
     CopyFileW(Widen(service_cache.c_str()).c_str(), Widen(copied_cache.c_str()).c_str(), FALSE);
     WriteParameterFile(operation, ks::Format("%s\\WorkingDirectory.txt", m_sSetupDirectory),
-                       ks::Format("<__WorkingDirectory__>%s</__WorkingDirectory__>\n", m_sCurrentDirectory).c_str());
+                       TagLine("WorkingDirectory", m_sCurrentDirectory).c_str());
   } else {
     KS_LOG(0, operation, "m_bCalledByClientToSyncVersion is false");
   }

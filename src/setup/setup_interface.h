@@ -12,6 +12,13 @@ enum SetupNotification {
   NOTIFY_CLOSE = 6044                // text "Launching %s ... ": the flow is over, the window closes
 };
 
+// The three numbers a NOTIFY_PROGRESS_VALUES text carries.
+struct ProgressValues {
+  int percent;
+  int speed_kbps;
+  int seconds_remaining;
+};
+
 // Texts travel as 512-byte buffers allocated by the sender; ownership passes
 // with the notification and the receiver frees them.
 const int kNotificationTextSize = 512;

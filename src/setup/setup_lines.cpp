@@ -2,10 +2,11 @@
 
 #include <cstring>
 
+#include "base/tag_field.h"
 #include "base/text.h"
 
 std::string TagLine(const char* name, const std::string& value) {
-  return std::string("<__") + name + "__>" + value + "</__" + name + "__>\n";
+  return Utility::OpeningTag(name) + value + Utility::ClosingTag(name) + "\n";
 }
 
 std::string BuildSetupLines(const SetupLineValues& values) {

@@ -93,8 +93,8 @@ bool ProcessLocalArchives(SetupHandler& handler) {
   std::string working_file = ks::Format("%s\\WorkingDirectory.txt", handler.m_sSetupDirectory);
   ks::UniqueFile file(OpenForWriting(working_file, L"wt"));
   if (file)
-    fprintf(file.get(), "<__WorkingDirectory__>%s\\%s</__WorkingDirectory__>\n", handler.m_sCurrentDirectory,
-            handler.m_sClientName);
+    fputs(TagLine("WorkingDirectory", ks::Format("%s\\%s", handler.m_sCurrentDirectory, handler.m_sClientName)).c_str(),
+          file.get());
   else
     KS_LOG(0, kOperation, "Filed to open file to write: %s", working_file.c_str());
   file.reset();

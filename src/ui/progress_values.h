@@ -2,11 +2,7 @@
 // The download numbers the worker sends as "percent,kbps,seconds".
 #include <cstddef>
 
-struct ProgressValues {
-  int percent;
-  int speed_kbps;
-  int seconds_remaining;
-};
+#include "setup/setup_interface.h"
 
 // Reads at most `capacity` bytes of `text` (a zero byte may end it sooner; a
 // null text reads as empty). The text splits at its first and second comma,
