@@ -14,9 +14,8 @@ VERSION=9.9.1
 "$KS_ROOT/scripts/build.sh" KestrelonStarter kstool standins bench_launch
 
 WORK=$(mktemp -d)
-SERVER_PID=""
 cleanup() {
-  if [ -n "$SERVER_PID" ]; then kill "$SERVER_PID" 2>/dev/null || true; fi
+  ks_serve_down
   ks_wine_down
   ks_display_down
   rm -rf "$WORK"
@@ -25,11 +24,8 @@ trap cleanup EXIT
 
 ks_display_up  # the launch road opens the progress window
 ks_wine_up
-wine "$KS_WIN_BUILD/kstool.exe" serve --port 0 --ready-file "Z:$WORK/ready" --exit-after-seconds 900 \
-  >/dev/null 2>&1 </dev/null &
-SERVER_PID=$!
-for _ in $(seq 1 200); do [ -s "$WORK/ready" ] && break; sleep 0.1; done
-PORT=$(tr -d '\r\n' < "$WORK/ready")
+ks_serve "$WORK/server" --exit-after-seconds 900
+PORT=$KS_SERVE_PORT
 
 mkdir -p "$WORK/run"
 cat > "$WORK/settings.txt" <<SETTINGS

@@ -14,9 +14,8 @@ FILES=8
 "$KS_ROOT/scripts/build.sh" KestrelonStarter kstool standins bench_memory
 
 WORK=$(mktemp -d)
-SERVER_PIDS=()
 cleanup() {
-  for pid in "${SERVER_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+  ks_serve_down
   ks_wine_down
   ks_display_down
   rm -rf "$WORK"
@@ -45,12 +44,8 @@ rm -rf "$WORK/content"
 prepare() {  # name, serve options...
   local name=$1; shift
   mkdir -p "$WORK/$name"
-  wine "$KS_WIN_BUILD/kstool.exe" serve --port 0 --ready-file "Z:$WORK/$name/ready" --package "Z:$WORK/package.bin" \
-    --exit-after-seconds 900 "$@" >/dev/null 2>&1 </dev/null &
-  SERVER_PIDS+=($!)
-  for _ in $(seq 1 200); do [ -s "$WORK/$name/ready" ] && break; sleep 0.1; done
-  local port
-  port=$(tr -d '\r\n' < "$WORK/$name/ready")
+  ks_serve "$WORK/$name" --package "$(ks_winpath "$WORK/package.bin")" --exit-after-seconds 900 "$@"
+  local port=$KS_SERVE_PORT
   cat > "$WORK/$name/settings.txt" <<SETTINGS
 <__AccountServerIP__>127.0.0.1</__AccountServerIP__>
 <__AccountServerPort__>$port</__AccountServerPort__>

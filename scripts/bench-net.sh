@@ -15,9 +15,8 @@ SIZE=$((SIZE_MIB * 1024 * 1024))
 "$KS_ROOT/scripts/build.sh" kstool bench_net_getpage
 
 WORK=$(mktemp -d)
-SERVER_PID=""
 cleanup() {
-  if [ -n "$SERVER_PID" ]; then kill "$SERVER_PID" 2>/dev/null || true; fi
+  ks_serve_down
   ks_wine_down
   rm -rf "$WORK"
 }
@@ -25,11 +24,8 @@ trap cleanup EXIT
 
 head -c "$SIZE" /dev/urandom > "$WORK/package.bin"
 ks_wine_up
-wine "$KS_WIN_BUILD/kstool.exe" serve --port 0 --ready-file "Z:$WORK/ready" --package "Z:$WORK/package.bin" \
-  --exit-after-seconds 900 >/dev/null 2>&1 </dev/null &
-SERVER_PID=$!
-for _ in $(seq 1 200); do [ -s "$WORK/ready" ] && break; sleep 0.1; done
-PORT=$(tr -d '\r\n' < "$WORK/ready")
+ks_serve "$WORK/server" --package "$(ks_winpath "$WORK/package.bin")" --exit-after-seconds 900
+PORT=$KS_SERVE_PORT
 PATH_QUERY="/as/wapi/get_client?client_type=0&client=pc"
 URL="http://127.0.0.1:$PORT$PATH_QUERY"
 

@@ -22,7 +22,6 @@ STANDINS=$KS_WIN_BUILD/standins
 VERSION=5.2.1
 STARTER_SID=demo-starter-0001
 
-winpath() { local p=$1; printf 'Z:%s' "${p//\//\\}"; }
 say() { printf '%s\n' "$*"; }
 # Waits up to $1 seconds for the command after the description to succeed.
 wait_for() {
@@ -45,12 +44,8 @@ ended() { ! kill -0 "$1" 2>/dev/null; }
 recorded() { tr -d '\r' <"$DEMO/records/standin_$1.txt" | sed -n "s|^<__$2__>\(.*\)</__$2__>\$|\1|p"; }
 indent() { tr -d '\r' | sed 's/^/      /'; }
 
-SERVER_PID=""
 cleanup() {
-  if [ -n "$SERVER_PID" ]; then
-    kill "$SERVER_PID" 2>/dev/null || true
-    wait "$SERVER_PID" 2>/dev/null || true
-  fi
+  ks_serve_down
   ks_wine_down
   ks_display_down
 }
@@ -66,17 +61,14 @@ cp "$STANDINS/KSInstaller.exe" "$DEMO/package/"
 cp "$STANDINS/Kestrelon.exe" "$DEMO/package/Kestrelon/"
 printf '%s\r\n' "$VERSION" >"$DEMO/package/Kestrelon/version.txt"
 printf 'Kestrelon client package for the demo\r\n' >"$DEMO/package/readme.txt"
-wine "$KSTOOL" pack "$(winpath "$DEMO/package")" "$(winpath "$DEMO/client.pkg")" </dev/null | tr -d '\r' >&2
+wine "$KSTOOL" pack "$(ks_winpath "$DEMO/package")" "$(ks_winpath "$DEMO/client.pkg")" </dev/null | tr -d '\r' >&2
 
 ks_log "starting the account server (kstool serve) on the loopback interface"
 # 8 KiB pieces 100 ms apart: the package takes several seconds to arrive.
-wine "$KSTOOL" serve --bind 127.0.0.1 --port 0 --package "$(winpath "$DEMO/client.pkg")" \
-  --ready-file "$(winpath "$DEMO/server/port.txt")" --request-log "$(winpath "$DEMO/server/requests.log")" \
-  --piece-bytes 8192 --piece-delay-ms 100 --user-input "demo installation noted" --exit-after-seconds 600 \
-  </dev/null >"$DEMO/server/serve.txt" 2>&1 &
-SERVER_PID=$!
-wait_for 60 "the account server" test -s "$DEMO/server/port.txt"
-PORT=$(tr -dc '0-9' <"$DEMO/server/port.txt")
+ks_serve "$DEMO/server" --bind 127.0.0.1 --package "$(ks_winpath "$DEMO/client.pkg")" \
+  --request-log "$(ks_winpath "$DEMO/server/requests.log")" \
+  --piece-bytes 8192 --piece-delay-ms 100 --user-input "demo installation noted" --exit-after-seconds 600
+PORT=$KS_SERVE_PORT
 
 ks_log "stamping a starter copy for 127.0.0.1:$PORT"
 cat >"$DEMO/settings.txt" <<EOF
@@ -88,22 +80,22 @@ cat >"$DEMO/settings.txt" <<EOF
 <__Role__>attendee</__Role__>
 <__StarterSid__>$STARTER_SID</__StarterSid__>
 EOF
-wine "$KSTOOL" stamp "$(winpath "$KS_WIN_BUILD/KestrelonStarter.exe")" "$(winpath "$DEMO/settings.txt")" \
-  "$(winpath "$DEMO/starter/KestrelonStarter.exe")" </dev/null | tr -d '\r' >&2
+wine "$KSTOOL" stamp "$(ks_winpath "$KS_WIN_BUILD/KestrelonStarter.exe")" "$(ks_winpath "$DEMO/settings.txt")" \
+  "$(ks_winpath "$DEMO/starter/KestrelonStarter.exe")" </dev/null | tr -d '\r' >&2
 
 # The starter runs from its own folder with a private temporary folder (its
 # log and setup directory), and the stand-ins record how they were started.
 # Wine sets TMP and TEMP from the prefix, so a batch file sets them.
 cat >"$DEMO/run-starter.bat" <<EOF
 @echo off
-set TMP=$(winpath "$DEMO/tmp")
-set TEMP=$(winpath "$DEMO/tmp")
-set KS_STANDIN_DIR=$(winpath "$DEMO/records")
+set TMP=$(ks_winpath "$DEMO/tmp")
+set TEMP=$(ks_winpath "$DEMO/tmp")
+set KS_STANDIN_DIR=$(ks_winpath "$DEMO/records")
 set KS_STANDIN_LIFETIME_MS=4000
-cd /d "$(winpath "$DEMO/starter")"
+cd /d "$(ks_winpath "$DEMO/starter")"
 KestrelonStarter.exe
 EOF
-run_starter() { wine cmd /c "$(winpath "$DEMO/run-starter.bat")" </dev/null >/dev/null 2>&1; }
+run_starter() { wine cmd /c "$(ks_winpath "$DEMO/run-starter.bat")" </dev/null >/dev/null 2>&1; }
 
 ks_log "first run: the starter downloads and installs the client"
 run_starter &

@@ -54,3 +54,35 @@ ks_display_up() {
 ks_display_down() {
   if [ -n "$KS_XVFB_PID" ]; then kill "$KS_XVFB_PID" 2>/dev/null || true; fi
 }
+
+# "Z:\..." form of a Unix path, as Wine's programs see it.
+ks_winpath() { local p=$1; printf 'Z:%s' "${p//\//\\}"; }
+
+# Starts "kstool serve" (Wine must be up) with the given options, its ready
+# file in folder $1, and waits until it listens: KS_SERVE_PORT is its port.
+# Every server started so is ended by ks_serve_down.
+KS_SERVE_PIDS=()
+KS_SERVE_PORT=""
+ks_serve() {
+  local dir=$1; shift
+  mkdir -p "$dir"
+  rm -f "$dir/ready"
+  wine "$KS_WIN_BUILD/kstool.exe" serve --port 0 --ready-file "$(ks_winpath "$dir/ready")" "$@" \
+    </dev/null >"$dir/serve.txt" 2>&1 &
+  KS_SERVE_PIDS+=($!)
+  for _ in $(seq 1 600); do [ -s "$dir/ready" ] && break; sleep 0.1; done
+  KS_SERVE_PORT=$(tr -dc '0-9' <"$dir/ready" 2>/dev/null || true)
+  if [ -z "$KS_SERVE_PORT" ]; then
+    ks_log "kstool serve did not start (see $dir/serve.txt)"
+    return 1
+  fi
+}
+
+ks_serve_down() {
+  local pid
+  for pid in "${KS_SERVE_PIDS[@]}"; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  KS_SERVE_PIDS=()
+}

@@ -108,11 +108,6 @@ bool MeasureTrivial(const std::string& trivial, int probe_mib, Figures* figures)
   return signalled;
 }
 
-long long FileSize(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExW(Widen(path.c_str()).c_str(), GetFileExInfoStandard, &data)) return -1;
-  return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
 
 void CountTree(const std::string& folder, int* files, long long* bytes) {
   WIN32_FIND_DATAW entry;
@@ -214,7 +209,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string trivial = bench::FullPath(argv[1]), package = bench::FullPath(argv[2]);
-  long long package_size = FileSize(package);
+  long long package_size = Utility::FileSize(package.c_str());
   if (package_size <= 0) {
     fprintf(stderr, "no package at %s\n", package.c_str());
     return 2;

@@ -1,3 +1,5 @@
+#include <windows.h>
+
 #include <cstdio>
 
 #include "base/file_data.h"
@@ -32,5 +34,13 @@ bool GetFileData(const char* file_name, std::string& content) {
 bool ReadWholeFile(const char* file_name, std::string& content) { return ReadAll(file_name, L"rb", content); }
 
 bool ReadTextFile(const char* file_name, std::string& content) { return ReadAll(file_name, L"r", content); }
+
+long long FileSize(const wchar_t* path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (path == nullptr || !GetFileAttributesExW(path, GetFileExInfoStandard, &data)) return -1;
+  return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+long long FileSize(const char* file_name) { return FileSize(Widen(file_name).c_str()); }
 
 }  // namespace Utility

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <new>
 
+#include "base/file_data.h"
 #include "base/log_api.h"
 #include "base/wide_text.h"
 
@@ -31,12 +32,6 @@ void SetStatus(int status, const char* format, ...) {
 
 bool FileExists(const wchar_t* path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
 
-// Size in bytes as the file system reports it (what is on disk, CR LF included).
-long long FileSize(const wchar_t* path) {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data)) return 0;
-  return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
 
 }  // namespace
 
@@ -185,7 +180,8 @@ void MyLog::WriteV(const char* operation, int level, const char* /*source_file*/
       LeaveCriticalSection(&m_oWriteLock);
       return;
     }
-    long long size = FileSize(m_wsLogPath);
+    long long size = Utility::FileSize(m_wsLogPath);
+    if (size < 0) size = 0;
 
     SYSTEMTIME now;
     GetLocalTime(&now);

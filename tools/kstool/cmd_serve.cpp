@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/file_data.h"
 #include "base/handles_win.h"
 #include "base/text.h"
 #include "base/wide_text.h"
@@ -206,11 +207,6 @@ const char* StatusText(int status) {
   }
 }
 
-long long FileSize(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExW(Widen(path.c_str()).c_str(), GetFileExInfoStandard, &data)) return -1;
-  return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
 
 Reply TextReply(int status, const std::string& text) {
   Reply reply;
@@ -223,7 +219,7 @@ Reply TextReply(int status, const std::string& text) {
 Reply RouteAccountServer(const Options& options, const std::string& path) {
   auto file = options.files.find(path);
   if (file != options.files.end()) {
-    long long size = FileSize(file->second);
+    long long size = Utility::FileSize(file->second.c_str());
     if (size < 0) return TextReply(404, "no such file\n");
     Reply reply;
     reply.file = file->second;
@@ -235,7 +231,7 @@ Reply RouteAccountServer(const Options& options, const std::string& path) {
   if (path == AccountServer::kClientSizePath) {
     long long size = options.client_size >= 0 ? options.client_size
                      : options.package.empty() ? 0
-                                               : FileSize(options.package);
+                                               : Utility::FileSize(options.package.c_str());
     if (options.size_form == "letters") return TextReply(200, "unknown");
     std::string digits = ks::Format("%lld", size < 0 ? 0 : size);
     if (options.size_form == "bare") return TextReply(200, digits);
@@ -243,7 +239,7 @@ Reply RouteAccountServer(const Options& options, const std::string& path) {
                               AccountServer::kClientSizeClosingTag);
   }
   if (path == AccountServer::kClientPath) {
-    long long size = options.package.empty() ? -1 : FileSize(options.package);
+    long long size = options.package.empty() ? -1 : Utility::FileSize(options.package.c_str());
     if (size < 0) return TextReply(404, "no package\n");
     Reply reply;
     reply.content_type = "application/octet-stream";
@@ -335,7 +331,7 @@ int RunServe(const std::vector<std::string>& args) {
   static Options options;  // outlives the detached connection threads
   std::string error;
   if (!ParseOptions(args, &options, &error)) return kstool::Fail("serve: %s", error.c_str());
-  if (!options.package.empty() && FileSize(options.package) < 0)
+  if (!options.package.empty() && Utility::FileSize(options.package.c_str()) < 0)
     return kstool::Fail("serve: cannot read package %s", options.package.c_str());
 
   WSADATA wsa;
