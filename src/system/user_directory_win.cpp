@@ -66,13 +66,6 @@ void GetTempFolder(char* output) {
   LongPathUtf8(GetTempPathW(kTextSize, path), path, output);
 }
 
-void GetUserNameUtf8(char* output) {
-  wchar_t name[kTextSize];
-  DWORD size = kTextSize;
-  if (!GetUserNameW(name, &size)) name[0] = L'\0';
-  ToUtf8OrEmpty(name, output);
-}
-
 }  // namespace
 
 void GetUserDirectory(const char* product_name, char* current_directory, char* current_file,
@@ -91,11 +84,9 @@ void GetUserDirectory(const char* product_name, char* current_directory, char* c
   }
 
   *user_application_directory_accessible = true;
-  char user_name[kTextSize];
-  GetUserNameUtf8(user_name);
   *system_user = false;
 
-  if (!IsSystemAccountName(user_name)) {
+  if (!IsSystemUser()) {
     if (!GetKnownFolder(FOLDERID_RoamingAppData, false, user_application_directory)) {
       *user_application_directory_accessible = false;
       KS_LOG(0, kOperation, "user application directory does not exist");
