@@ -24,10 +24,12 @@ bool ReadAll(const char* file_name, const wchar_t* mode, std::string& content) {
 }  // namespace
 
 bool GetFileData(const char* file_name, std::string& content) {
-  if (ReadAll(file_name, L"r", content)) return true;
+  if (ReadTextFile(file_name, content)) return true;
   KS_LOG(0, "Utility::GetFileData()", "Failed to open sFileName %s", file_name ? file_name : "");
   return false;
 }
+
+bool ReadTextFile(const char* file_name, std::string& content) { return ReadAll(file_name, L"r", content); }
 
 bool ReadWholeFile(const char* file_name, std::string& content) { return ReadAll(file_name, L"rb", content); }
 
