@@ -25,10 +25,6 @@ void ToLongForm(wchar_t* path) {
   if (length > 0 && length < static_cast<DWORD>(kTextSize)) wcscpy(path, long_path);
 }
 
-void ToUtf8OrEmpty(const wchar_t* wide, char* output) {
-  if (!UTF16ToUTF8(wide, output, kTextSize)) output[0] = '\0';
-}
-
 // A known folder in UTF-8; false (output empty) when the system cannot give it.
 bool GetKnownFolder(REFKNOWNFOLDERID id, bool long_form, char* output) {
   output[0] = '\0';
@@ -53,7 +49,7 @@ void LongPathUtf8(DWORD length, wchar_t* path, char* output) {
     return;
   }
   ToLongForm(path);
-  ToUtf8OrEmpty(path, output);
+  UTF16ToUTF8(path, output, kTextSize);  // empty when it does not fit
 }
 
 void GetCurrentFilePath(char* output) {
