@@ -22,6 +22,7 @@
 #include "package/file_stream_win.h"
 #include "package/package_writer.h"
 #include "package/zlibpp_win.h"
+#include "system/remove_all_file.h"
 
 namespace {
 
@@ -168,23 +169,6 @@ void Fingerprint(const std::wstring& directory, uLong* adler, long long* bytes, 
   }
 }
 
-void RemoveTree(const std::wstring& path) {
-  WIN32_FIND_DATAW data;
-  ks::UniqueFind find(FindFirstFileW((path + L"\\*").c_str(), &data));
-  if (find) {
-    do {
-      if (wcscmp(data.cFileName, L".") == 0 || wcscmp(data.cFileName, L"..") == 0) continue;
-      std::wstring full = path + L"\\" + data.cFileName;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(full);
-      else
-        DeleteFileW(full.c_str());
-    } while (FindNextFileW(find.get(), &data));
-  }
-  find.reset();
-  RemoveDirectoryW(path.c_str());
-}
-
 // CPU time of this thread (user and kernel), in seconds.
 double ThreadCpu() {
   FILETIME created, exited, kernel, user;
@@ -237,7 +221,7 @@ int wmain(int argc, wchar_t** argv) {
   Outcome best_unzip, best_reference;
   for (int round = 1; round <= kRounds; ++round) {
     for (int which = 0; which < 2; ++which) {
-      RemoveTree(destination);
+      Utility::RemoveAllFile(Narrow(destination.c_str()).c_str(), nullptr);
       Outcome outcome;
       if (which == 0) {
         CopyFileW(master.c_str(), archive.c_str(), FALSE);  // UnZip deletes what it read
@@ -259,7 +243,7 @@ int wmain(int argc, wchar_t** argv) {
       if (best.seconds == 0 || outcome.seconds < best.seconds) best = outcome;
     }
   }
-  RemoveTree(destination);
+  Utility::RemoveAllFile(Narrow(destination.c_str()).c_str(), nullptr);
   DeleteFileW(archive.c_str());
 
   bool same = best_unzip.ok && best_reference.ok && best_unzip.adler == best_reference.adler &&

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/embedded_settings_win.h"
+#include "app/own_path_win.h"
 #include "app/pc_utility_win.h"
 #include "app/starter_name.h"
 #include "base/log_api.h"
@@ -32,14 +33,6 @@ int EditionIcon(const char* settings) {
   if (strcmp(oem_id, "Fennimo") == 0) return IDI_EDITION_FENNIMO;
   if (strcmp(oem_id, "Quorrel") == 0) return IDI_EDITION_QUORREL;
   return IDI_EDITION_DEFAULT;
-}
-
-// The starter's own path (UTF-8) or an empty text.
-void GetOwnPath(char* path, size_t capacity) {
-  wchar_t wide[512];
-  DWORD length = GetModuleFileNameW(nullptr, wide, 512);
-  if (length == 0 || length >= 512) wide[0] = L'\0';
-  if (!UTF16ToUTF8(wide, path, static_cast<int>(capacity))) path[0] = '\0';
 }
 }  // namespace
 

@@ -1,6 +1,7 @@
 #include "app/meeting_settings.h"
 
 #include "app/query_map.h"
+#include "base/tag_field.h"
 
 namespace {
 
@@ -38,13 +39,9 @@ const QueryField kQueryFields[] = {
 };
 
 void AppendField(std::string& text, const char* name, const std::string& value) {
-  text += "<__";
-  text += name;
-  text += "__>";
+  text += Utility::OpeningTag(name);
   text += value;
-  text += "</__";
-  text += name;
-  text += "__>";
+  text += Utility::ClosingTag(name);
 }
 
 }  // namespace

@@ -9,6 +9,10 @@ namespace Utility {
 // logged as "Failed to open sFileName %s". The size is content.size().
 bool GetFileData(const char* file_name, std::string& content);
 
+// The same text-mode read without the log line, for files whose absence is
+// an ordinary case.
+bool ReadTextFile(const char* file_name, std::string& content);
+
 // Reads the whole file as raw bytes; false when it cannot be opened. Not logged.
 bool ReadWholeFile(const char* file_name, std::string& content);
 

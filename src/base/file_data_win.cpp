@@ -31,6 +31,8 @@ bool GetFileData(const char* file_name, std::string& content) {
   return false;
 }
 
+bool ReadTextFile(const char* file_name, std::string& content) { return ReadAll(file_name, L"r", content); }
+
 bool ReadWholeFile(const char* file_name, std::string& content) { return ReadAll(file_name, L"rb", content); }
 
 bool ReadTextFile(const char* file_name, std::string& content) { return ReadAll(file_name, L"r", content); }

@@ -17,17 +17,14 @@ bool ReadUint32(ByteSource& source, uint32_t* value) {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-char UpperAsciiChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
 // Device names stay devices whatever extension follows them ("nul.txt").
 bool IsDeviceName(const char* level, size_t length) {
   size_t base = 0;
   while (base < length && level[base] != '.') ++base;
   while (base > 0 && level[base - 1] == ' ') --base;
   char upper[8];
-  if (base == 0 || base >= sizeof upper) return false;
-  for (size_t i = 0; i < base; ++i) upper[i] = UpperAsciiChar(level[i]);
-  upper[base] = '\0';
+  if (base == 0 || !ks::CopyBytes(upper, sizeof upper, level, base)) return false;
+  ks::UpperAscii(upper);
   static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
   for (const char* device : kDevices)
     if (strcmp(upper, device) == 0) return true;

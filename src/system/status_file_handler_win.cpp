@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/file_data.h"
 #include "base/handles_win.h"
 #include "base/log_api.h"
 #include "base/tag_field.h"
@@ -40,16 +41,11 @@ bool StatusFileHandler::ReadCurrentContent(const char* operation, int type, cons
     return false;
   }
   path = joined;
-  content.clear();
-  ks::UniqueFile file(_wfopen(Widen(joined).c_str(), L"r"));
-  existed = file.valid();
+  existed = Utility::ReadTextFile(joined, content);
   if (!existed) {
     content = kDefaultContent;
     return true;
   }
-  char buffer[4096];
-  size_t got;
-  while ((got = fread(buffer, 1, sizeof buffer, file.get())) > 0) content.append(buffer, got);
   content.resize(strlen(content.c_str()));  // the text ends at its first zero byte
   return true;
 }

@@ -25,10 +25,6 @@ void ToLongForm(wchar_t* path) {
   if (length > 0 && length < static_cast<DWORD>(kTextSize)) wcscpy(path, long_path);
 }
 
-void ToUtf8OrEmpty(const wchar_t* wide, char* output) {
-  if (!UTF16ToUTF8(wide, output, kTextSize)) output[0] = '\0';
-}
-
 // A known folder in UTF-8; false (output empty) when the system cannot give it.
 bool GetKnownFolder(REFKNOWNFOLDERID id, bool long_form, char* output) {
   output[0] = '\0';
@@ -53,7 +49,7 @@ void LongPathUtf8(DWORD length, wchar_t* path, char* output) {
     return;
   }
   ToLongForm(path);
-  ToUtf8OrEmpty(path, output);
+  UTF16ToUTF8(path, output, kTextSize);  // empty when it does not fit
 }
 
 void GetCurrentFilePath(char* output) {
@@ -64,13 +60,6 @@ void GetCurrentFilePath(char* output) {
 void GetTempFolder(char* output) {
   wchar_t path[kTextSize];
   LongPathUtf8(GetTempPathW(kTextSize, path), path, output);
-}
-
-void GetUserNameUtf8(char* output) {
-  wchar_t name[kTextSize];
-  DWORD size = kTextSize;
-  if (!GetUserNameW(name, &size)) name[0] = L'\0';
-  ToUtf8OrEmpty(name, output);
 }
 
 }  // namespace
@@ -91,11 +80,9 @@ void GetUserDirectory(const char* product_name, char* current_directory, char* c
   }
 
   *user_application_directory_accessible = true;
-  char user_name[kTextSize];
-  GetUserNameUtf8(user_name);
   *system_user = false;
 
-  if (!IsSystemAccountName(user_name)) {
+  if (!IsSystemUser()) {
     if (!GetKnownFolder(FOLDERID_RoamingAppData, false, user_application_directory)) {
       *user_application_directory_accessible = false;
       KS_LOG(0, kOperation, "user application directory does not exist");

@@ -5,6 +5,7 @@
 #include "app/parameter_cipher.h"
 #include "app/query_decoding_win.h"
 #include "app/query_map.h"
+#include "app/settings_reader.h"
 #include "base/codec.h"
 #include "base/text.h"
 #include "command.h"
@@ -41,9 +42,9 @@ int RunQuery(const std::vector<std::string>& args) {
   pairs.Parse(query.c_str(), '&', true);
   std::string settings = BuildSettingsTextFromQuery(pairs);
   if (settings.find('\0') != std::string::npos) return kstool::Fail("a value decodes to a zero byte");
-  if (settings.size() >= 2048)
-    return kstool::Fail("the settings text would have %d bytes; the starter keeps at most 2047",
-                        static_cast<int>(settings.size()));
+  if (settings.size() >= kKeptSettingSize)
+    return kstool::Fail("the settings text would have %d bytes; the starter keeps at most %d",
+                        static_cast<int>(settings.size()), static_cast<int>(kKeptSettingSize - 1));
 
   std::string parameter = Utility::EncodeParameter(query);
   std::string checksum = Utility::GetSHA1CheckSum(query.c_str());

@@ -27,13 +27,8 @@ bool WriteOutput(const std::string& path, const std::string& content, std::strin
 }
 
 bool ReadSettingsFile(const std::string& path, bool require_role, std::string& text, std::string& error) {
-  std::string raw;
-  if (!ReadInput(path, raw, error)) return false;
-  text.clear();
-  for (size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
-    text += raw[i];
-  }
+  if (!ReadInput(path, text, error)) return false;
+  ks::CrLfToLf(text);
   if (text.empty()) {
     error = "settings file '" + path + "' is empty";
   } else if (text.find('\0') != std::string::npos) {
