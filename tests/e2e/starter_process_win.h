@@ -38,10 +38,10 @@ class StarterProcess {
     std::string command = apptest::Quote(program.empty() ? scene.Starter() : program);
     if (!arguments.empty()) command += " " + arguments;
     // The child takes these over; they are restored as soon as it is made.
-    standin_client::ScopedEnvironment tmp(L"TMP", scene.tmp());
-    standin_client::ScopedEnvironment temp(L"TEMP", scene.tmp());
-    standin_client::ScopedEnvironment records(L"KS_STANDIN_DIR", scene.records());
-    standin_client::ScopedEnvironment lifetime(L"KS_STANDIN_LIFETIME_MS", "60000");
+    kstest::ScopedEnvironment tmp(L"TMP", scene.tmp());
+    kstest::ScopedEnvironment temp(L"TEMP", scene.tmp());
+    kstest::ScopedEnvironment records(L"KS_STANDIN_DIR", scene.records());
+    kstest::ScopedEnvironment lifetime(L"KS_STANDIN_LIFETIME_MS", "60000");
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
@@ -60,7 +60,7 @@ class StarterProcess {
 
   // Polls until `condition` holds; false when it did not within the time.
   static bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms = kOutcomeTimeoutMs) {
-    return standin_client::WaitUntil(condition, timeout_ms);
+    return kstest::WaitUntil(condition, timeout_ms);
   }
 
   // The starter's progress window: its top-level window of the class the

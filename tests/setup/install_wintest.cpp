@@ -18,10 +18,10 @@
 
 namespace {
 
+using kstest::ScopedEnvironment;
+using kstest::WaitUntil;
 using standin_client::RecordValue;
-using standin_client::ScopedEnvironment;
 using standin_client::StandinPath;
-using standin_client::WaitUntil;
 
 const char kSettings[] = "<__AccountServerIP__>as.example</__AccountServerIP__>\n<__Role__>1</__Role__>\n";
 

@@ -14,8 +14,8 @@
 #include "support/win_test_util_win.h"
 #include "system/process_control_win.h"
 
+using kstest::WaitUntil;
 using standin_client::StandinPath;
-using standin_client::WaitUntil;
 
 namespace {
 
@@ -46,7 +46,7 @@ class StopProcess : public ::testing::Test {
   }
 
   kstest::TempDir dir_;
-  standin_client::ScopedEnvironment record_dir_;
+  kstest::ScopedEnvironment record_dir_;
   ks::UniqueHandle client_;
   ks::UniqueHandle installer_;
   SetupHandler handler_;

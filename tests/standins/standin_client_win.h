@@ -1,9 +1,8 @@
 #pragma once
 // Test-side helpers for the stand-in programs: where they are, starting one,
-// waiting for what it does, and reading its start record.
+// and reading its start record.
 #include <windows.h>
 
-#include <functional>
 #include <string>
 
 #include "base/handles_win.h"
@@ -14,16 +13,6 @@
 namespace standin_client {
 
 inline std::string StandinPath(const char* program) { return kstest::BuildDir() + "\\standins\\" + program; }
-
-// Polls every 20 ms until the condition holds or `timeout_ms` passed.
-inline bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms = 20000) {
-  DWORD start = GetTickCount();
-  for (;;) {
-    if (condition()) return true;
-    if (GetTickCount() - start > timeout_ms) return false;
-    Sleep(20);
-  }
-}
 
 // Starts a program with the test's environment; the process handle (empty
 // when it could not be started).
@@ -61,28 +50,5 @@ inline std::string RecordValue(const std::string& record_path, const char* field
   Utility::GetTagValue(record.c_str(), Utility::OpeningTag(field).c_str(), Utility::ClosingTag(field).c_str(), value);
   return value;
 }
-
-// Sets an environment variable for the test's lifetime of this object (the
-// programs it starts inherit it) and restores the old state afterwards.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const wchar_t* name, const std::string& value) : name_(name), had_(false) {
-    wchar_t old[2048];
-    DWORD length = GetEnvironmentVariableW(name, old, 2048);
-    if (length > 0 && length < 2048) {
-      had_ = true;
-      old_ = old;
-    }
-    SetEnvironmentVariableW(name, Widen(value.c_str()).c_str());
-  }
-  ~ScopedEnvironment() { SetEnvironmentVariableW(name_.c_str(), had_ ? old_.c_str() : nullptr); }
-  ScopedEnvironment(const ScopedEnvironment&) = delete;
-  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
- private:
-  std::wstring name_;
-  std::wstring old_;
-  bool had_;
-};
 
 }  // namespace standin_client

@@ -189,4 +189,25 @@ ProcessResult RunProcessUntil(const std::string& command_line, const std::string
   return result;
 }
 
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    if (condition()) return true;
+    if (GetTickCount() - start > timeout_ms) return false;
+    Sleep(20);
+  }
+}
+
+ScopedEnvironment::ScopedEnvironment(const wchar_t* name, const std::string& value) : name_(name), had_(false) {
+  wchar_t old[2048];
+  DWORD length = GetEnvironmentVariableW(name, old, 2048);
+  if (length > 0 && length < 2048) {
+    had_ = true;
+    old_ = old;
+  }
+  SetEnvironmentVariableW(name, Widen(value.c_str()).c_str());
+}
+
+ScopedEnvironment::~ScopedEnvironment() { SetEnvironmentVariableW(name_.c_str(), had_ ? old_.c_str() : nullptr); }
+
 }  // namespace kstest

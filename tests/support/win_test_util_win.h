@@ -61,4 +61,22 @@ ProcessResult RunProcessUntil(const std::string& command_line, const std::string
                               DWORD timeout_ms, const std::vector<std::string>& extra_env,
                               const std::function<bool()>& done);
 
+// Polls every 20 ms until the condition holds or `timeout_ms` passed.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms = 20000);
+
+// Sets an environment variable for the lifetime of this object (the
+// programs started meanwhile inherit it) and restores the old state afterwards.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const wchar_t* name, const std::string& value);
+  ~ScopedEnvironment();
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  std::wstring name_;
+  std::wstring old_;
+  bool had_;
+};
+
 }  // namespace kstest

@@ -10,9 +10,9 @@
 #include "support/log_capture.h"
 #include "support/win_test_util_win.h"
 
+using kstest::WaitUntil;
 using standin_client::RecordValue;
 using standin_client::StandinPath;
-using standin_client::WaitUntil;
 
 namespace {
 
@@ -35,7 +35,7 @@ class ProcessControl : public ::testing::Test {
   }
 
   kstest::TempDir dir_;
-  standin_client::ScopedEnvironment record_dir_;
+  kstest::ScopedEnvironment record_dir_;
 };
 
 TEST_F(ProcessControl, StartsTheClientShownInItsWorkingDirectory) {
