@@ -38,8 +38,7 @@ class StarterProcess {
     std::string command = apptest::Quote(program.empty() ? scene.Starter() : program);
     if (!arguments.empty()) command += " " + arguments;
     // The child takes these over; they are restored as soon as it is made.
-    kstest::ScopedEnvironment tmp(L"TMP", scene.tmp());
-    kstest::ScopedEnvironment temp(L"TEMP", scene.tmp());
+    kstest::TempFolderOverride temp(scene.tmp());
     kstest::ScopedEnvironment records(L"KS_STANDIN_DIR", scene.records());
     kstest::ScopedEnvironment lifetime(L"KS_STANDIN_LIFETIME_MS", "60000");
     STARTUPINFOW startup = {};

@@ -79,4 +79,15 @@ class ScopedEnvironment {
   bool had_;
 };
 
+// Points the user's temporary folder (TMP and TEMP) at `path` for the
+// lifetime of this object.
+class TempFolderOverride {
+ public:
+  explicit TempFolderOverride(const std::string& path) : tmp_(L"TMP", path), temp_(L"TEMP", path) {}
+
+ private:
+  ScopedEnvironment tmp_;
+  ScopedEnvironment temp_;
+};
+
 }  // namespace kstest
