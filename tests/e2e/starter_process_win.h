@@ -23,12 +23,7 @@ const DWORD kExitTimeoutMs = 20000;
 class StarterProcess {
  public:
   StarterProcess() = default;
-  ~StarterProcess() {
-    if (process_ && WaitForSingleObject(process_.get(), 0) != WAIT_OBJECT_0) {
-      TerminateProcess(process_.get(), 1);
-      WaitForSingleObject(process_.get(), 5000);
-    }
-  }
+  ~StarterProcess() { standin_client::EnsureEnded(process_.get()); }
   StarterProcess(const StarterProcess&) = delete;
   StarterProcess& operator=(const StarterProcess&) = delete;
 
@@ -41,18 +36,9 @@ class StarterProcess {
     kstest::TempFolderOverride temp(scene.tmp());
     kstest::ScopedEnvironment records(L"KS_STANDIN_DIR", scene.records());
     kstest::ScopedEnvironment lifetime(L"KS_STANDIN_LIFETIME_MS", "60000");
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    std::wstring wide_command = Widen(command.c_str());
-    std::wstring directory = Widen(scene.app().c_str());
-    if (!CreateProcessW(nullptr, &wide_command[0], nullptr, nullptr, FALSE, 0, nullptr, directory.c_str(), &startup,
-                        &info))
-      return false;
-    CloseHandle(info.hThread);
-    process_.reset(info.hProcess);
-    id_ = info.dwProcessId;
-    return true;
+    process_ = kstest::StartProcess(command, scene.app());
+    id_ = process_ ? GetProcessId(process_.get()) : 0;
+    return static_cast<bool>(process_);
   }
 
   bool Running() const { return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }

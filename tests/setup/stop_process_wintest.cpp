@@ -37,7 +37,7 @@ class StopProcess : public ::testing::Test {
     standin_client::EnsureEnded(installer_.get());
   }
   void StartClient(const char* on_close) {
-    client_ = standin_client::Start("\"" + StandinPath("Kestrelon.exe") + "\" --on-close=" + on_close);
+    client_ = kstest::StartProcess("\"" + StandinPath("Kestrelon.exe") + "\" --on-close=" + on_close);
     ASSERT_TRUE(client_);
     ASSERT_TRUE(WaitUntil([] { return standin_client::ClientWindow() != nullptr; }));
     // The record is written from the client's message loop: it now answers.
@@ -53,7 +53,7 @@ class StopProcess : public ::testing::Test {
 };
 
 TEST_F(StopProcess, WithoutClientWindowNothingWaitsAndTheInstallerIsEnded) {
-  installer_ = standin_client::Start("\"" + StandinPath("KSInstaller.exe") + "\" --wait=60000");
+  installer_ = kstest::StartProcess("\"" + StandinPath("KSInstaller.exe") + "\" --wait=60000");
   ASSERT_TRUE(installer_);
   ASSERT_TRUE(WaitUntil([] { return IsProcessRunning("KSInstaller.exe"); }));
   LogCapture log;

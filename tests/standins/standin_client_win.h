@@ -1,5 +1,5 @@
 #pragma once
-// Test-side helpers for the stand-in programs: where they are, starting one,
+// Test-side helpers for the stand-in programs: where they are, ending one,
 // and reading its start record.
 #include <windows.h>
 
@@ -13,21 +13,6 @@
 namespace standin_client {
 
 inline std::string StandinPath(const char* program) { return kstest::BuildDir() + "\\standins\\" + program; }
-
-// Starts a program with the test's environment; the process handle (empty
-// when it could not be started).
-inline ks::UniqueHandle Start(const std::string& command_line, const std::string& directory = std::string()) {
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info = {};
-  std::wstring command = Widen(command_line.c_str());
-  std::wstring folder = Widen(directory.c_str());
-  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                      folder.empty() ? nullptr : folder.c_str(), &startup, &info))
-    return ks::UniqueHandle();
-  CloseHandle(info.hThread);
-  return ks::UniqueHandle(info.hProcess);
-}
 
 inline bool HasEnded(HANDLE process, DWORD timeout_ms = 20000) {
   return WaitForSingleObject(process, timeout_ms) == WAIT_OBJECT_0;

@@ -189,6 +189,19 @@ ProcessResult RunProcessUntil(const std::string& command_line, const std::string
   return result;
 }
 
+ks::UniqueHandle StartProcess(const std::string& command_line, const std::string& directory, DWORD creation_flags) {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  std::wstring command = Widen(command_line.c_str());
+  std::wstring folder = Widen(directory.c_str());
+  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, creation_flags, nullptr,
+                      folder.empty() ? nullptr : folder.c_str(), &startup, &info))
+    return ks::UniqueHandle();
+  CloseHandle(info.hThread);
+  return ks::UniqueHandle(info.hProcess);
+}
+
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms) {
   DWORD start = GetTickCount();
   for (;;) {

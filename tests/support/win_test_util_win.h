@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/handles_win.h"
+
 namespace kstest {
 
 // "Z:\..." form of a Unix path, as Wine's programs see it.
@@ -60,6 +62,12 @@ ProcessResult RunProcess(const std::string& command_line, const std::string& wor
 ProcessResult RunProcessUntil(const std::string& command_line, const std::string& working_directory,
                               DWORD timeout_ms, const std::vector<std::string>& extra_env,
                               const std::function<bool()>& done);
+
+// Starts `command_line` in `directory` (empty: the current one) with the
+// test's environment and does not wait for it; the process handle, empty when
+// it could not be started.
+ks::UniqueHandle StartProcess(const std::string& command_line, const std::string& directory = std::string(),
+                              DWORD creation_flags = 0);
 
 // Polls every 20 ms until the condition holds or `timeout_ms` passed.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms = 20000);

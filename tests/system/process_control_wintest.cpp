@@ -112,8 +112,8 @@ TEST_F(ProcessControl, ProgramThatNeitherWayStartsFails) {
 }
 
 TEST_F(ProcessControl, TerminatesByTheQuotedNameMatchingRule) {
-  ks::UniqueHandle client = standin_client::Start("\"" + dir_.File("Kestrelon.exe") + "\"");
-  ks::UniqueHandle installer = standin_client::Start("\"" + dir_.File("KSInstaller.exe") + "\" --wait=60000");
+  ks::UniqueHandle client = kstest::StartProcess("\"" + dir_.File("Kestrelon.exe") + "\"");
+  ks::UniqueHandle installer = kstest::StartProcess("\"" + dir_.File("KSInstaller.exe") + "\" --wait=60000");
   ASSERT_TRUE(client && installer);
   ASSERT_TRUE(Recorded("Kestrelon") && Recorded("KSInstaller"));
 
@@ -143,7 +143,7 @@ TEST_F(ProcessControl, TerminationRefusesEmptyNamesAndSparesItsOwnProcess) {
 }
 
 TEST_F(ProcessControl, ProcessRunningComparesWholeNamesIgnoringCase) {
-  ks::UniqueHandle service = standin_client::Start("\"" + StandinPath("KSService.exe") + "\" --run-for=60000");
+  ks::UniqueHandle service = kstest::StartProcess("\"" + StandinPath("KSService.exe") + "\" --run-for=60000");
   ASSERT_TRUE(service);
   ASSERT_TRUE(WaitUntil([] { return IsProcessRunning("ksservice.EXE"); }));
   EXPECT_FALSE(IsProcessRunning("KSService"));
