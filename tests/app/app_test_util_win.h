@@ -24,7 +24,7 @@ inline kstest::ProcessResult RunKstool(const std::string& arguments) {
 class StarterCopy {
  public:
   explicit StarterCopy(const std::string& file_name) : dir_("ksstarter"), name_(file_name) {
-    CreateDirectoryW(Widen(dir_.File("tmp").c_str()).c_str(), nullptr);
+    kstest::MakeDirectory(dir_.File("tmp"));
     copied_ = kstest::CopyFileTo(kstest::BuildDir() + "\\KestrelonStarter.exe", Path());
   }
   bool copied() const { return copied_; }

@@ -16,9 +16,7 @@ namespace e2e {
 
 const char kStarterName[] = "KestrelonStarter.exe";
 
-inline bool MakeDirectory(const std::string& path) {
-  return CreateDirectoryW(Widen(path.c_str()).c_str(), nullptr) != FALSE;
-}
+using kstest::MakeDirectory;
 
 // Names of the plain files directly in a folder.
 inline std::vector<std::string> FilesIn(const std::string& folder) {

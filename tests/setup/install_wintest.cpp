@@ -35,8 +35,7 @@ class HandOver : public ::testing::Test {
     client_dir_ = dir_.File("client");
     setup_dir_ = dir_.File("setup");
     current_dir_ = dir_.File("starter");
-    for (const std::string& d : {client_dir_, setup_dir_, current_dir_})
-      CreateDirectoryW(Widen(d.c_str()).c_str(), nullptr);
+    for (const std::string& d : {client_dir_, setup_dir_, current_dir_}) kstest::MakeDirectory(d);
     ks::CopyText(handler_.m_sClientDirectory, 512, client_dir_.c_str());
     ks::CopyText(handler_.m_sSetupDirectory, 512, setup_dir_.c_str());
     ks::CopyText(handler_.m_sCurrentDirectory, 512, current_dir_.c_str());

@@ -42,6 +42,10 @@ TempDir::~TempDir() {
   if (!keep_) RemoveTree(path_);
 }
 
+bool MakeDirectory(const std::string& path) {
+  return CreateDirectoryW(Widen(path.c_str()).c_str(), nullptr) != FALSE;
+}
+
 bool RemoveTree(const std::string& path) {
   std::wstring wide = Widen(path.c_str());
   WIN32_FIND_DATAW data;

@@ -35,6 +35,7 @@ class TempDir {
   bool keep_;
 };
 
+bool MakeDirectory(const std::string& path);
 bool RemoveTree(const std::string& path);
 bool FileExists(const std::string& path);
 bool ReadFile(const std::string& path, std::string* content);
