@@ -13,11 +13,8 @@
 
 namespace apptest {
 
-inline std::string Quote(const std::string& text) { return "\"" + text + "\""; }
-
-inline kstest::ProcessResult RunKstool(const std::string& arguments) {
-  return kstest::RunProcess(Quote(kstest::BuildDir() + "\\kstool.exe") + " " + arguments, "", 60000);
-}
+using kstest::Quote;
+using kstest::RunKstool;
 
 // A copy of the starter under a chosen file name in a fresh folder, with a
 // private temporary folder so its log is its own.

@@ -8,7 +8,7 @@ namespace kstest {
 
 ServeProcess::ServeProcess(const std::vector<std::string>& args) : dir_("ksserve"), port_(0) {
   std::string ready = dir_.File("ready.txt");
-  std::string command = "\"" + BuildDir() + "\\kstool.exe\" serve --port 0 --ready-file \"" + ready +
+  std::string command = Quote(KstoolPath()) + " serve --port 0 --ready-file \"" + ready +
                         "\" --request-log \"" + dir_.File("requests.log") + "\" --exit-after-seconds 900";
   for (const std::string& arg : args) command += " \"" + arg + "\"";
   process_ = StartProcess(command, std::string(), CREATE_NO_WINDOW);

@@ -23,6 +23,7 @@ std::string WinPathOfUnix(const std::string& unix_path) {
 
 std::string BuildDir() { return WinPathOfUnix(KS_BINARY_DIR); }
 std::string SourceDir() { return WinPathOfUnix(KS_SOURCE_DIR); }
+std::string KstoolPath() { return BuildDir() + "\\kstool.exe"; }
 
 TempDir::TempDir(const char* prefix) : keep_(false) {
   wchar_t temp[MAX_PATH];
@@ -126,6 +127,10 @@ std::wstring BuildEnvironment(const std::vector<std::string>& extra) {
 ProcessResult RunProcess(const std::string& command_line, const std::string& working_directory,
                          DWORD timeout_ms, const std::vector<std::string>& extra_env) {
   return RunProcessUntil(command_line, working_directory, timeout_ms, extra_env, std::function<bool()>());
+}
+
+ProcessResult RunKstool(const std::string& arguments) {
+  return RunProcess(Quote(KstoolPath()) + " " + arguments, "", 60000);
 }
 
 ProcessResult RunProcessUntil(const std::string& command_line, const std::string& working_directory,

@@ -18,6 +18,12 @@ std::string WinPathOfUnix(const std::string& unix_path);
 std::string BuildDir();
 std::string SourceDir();
 
+// The built kstool.
+std::string KstoolPath();
+
+// `text` in double quotes, as one argument of a command line.
+inline std::string Quote(const std::string& text) { return "\"" + text + "\""; }
+
 // A fresh, empty folder under the user's temporary folder, removed (with
 // everything in it) on destruction unless kept.
 class TempDir {
@@ -56,6 +62,9 @@ struct ProcessResult {
 // is terminated.
 ProcessResult RunProcess(const std::string& command_line, const std::string& working_directory,
                          DWORD timeout_ms, const std::vector<std::string>& extra_env = {});
+
+// Runs the built kstool with `arguments` to its end.
+ProcessResult RunKstool(const std::string& arguments);
 
 // As RunProcess, but a program still running when `done` first answers true
 // (asked every 50 ms) is ended there, without counting as timed out. For
