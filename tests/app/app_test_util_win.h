@@ -8,6 +8,7 @@
 
 #include "app/parameter_cipher.h"
 #include "base/handles_win.h"
+#include "base/text.h"
 #include "base/wide_text.h"
 #include "support/win_test_util_win.h"
 
@@ -52,9 +53,8 @@ class StarterCopy {
 
 // The messages of a log (a text-mode file: CR LF line ends), in order.
 inline std::vector<std::string> LogMessages(const std::string& raw) {
-  std::string log;
-  for (size_t i = 0; i < raw.size(); ++i)
-    if (!(raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n')) log += raw[i];
+  std::string log = raw;
+  ks::CrLfToLf(log);
   std::vector<std::string> messages;
   const std::string marker = "\nMessage: ";
   size_t pos = 0;
