@@ -80,7 +80,7 @@ class Scene {
   bool LoggedPrefix(const std::string& prefix) const { return apptest::FindMessage(Log(), prefix, true) >= 0; }
 
   // A stand-in's start record, by the program name it records under.
-  std::string RecordPath(const std::string& program) const { return records_ + "\\standin_" + program + ".txt"; }
+  std::string RecordPath(const std::string& program) const { return standin_client::RecordPath(records_, program); }
   bool Started(const std::string& program) const { return kstest::FileExists(RecordPath(program)); }
   std::string Recorded(const std::string& program, const char* field) const {
     return standin_client::RecordValue(RecordPath(program), field);

@@ -19,7 +19,6 @@
 namespace {
 
 using kstest::ScopedEnvironment;
-using kstest::WaitUntil;
 using standin_client::RecordValue;
 using standin_client::StandinPath;
 
@@ -46,11 +45,8 @@ class HandOver : public ::testing::Test {
   // No launched stand-in outlives its test (some never got to their window).
   void TearDown() override { Utility::TerminateProcessByName("\"Kestrelon.exe\""); }
 
-  std::string Record(const char* program) const { return dir_.File(std::string("standin_") + program + ".txt"); }
-  bool WaitForRecord(const char* program) const {
-    std::string path = Record(program);
-    return WaitUntil([&path] { return kstest::FileExists(path); }, 20000);
-  }
+  std::string Record(const char* program) const { return standin_client::RecordPath(dir_.path(), program); }
+  bool WaitForRecord(const char* program) const { return standin_client::WaitForRecord(dir_.path(), program); }
   void InstallClient(const std::string& status) {
     ASSERT_TRUE(kstest::CopyFileTo(StandinPath("Kestrelon.exe"), client_dir_ + "\\Kestrelon.exe"));
     if (!status.empty())

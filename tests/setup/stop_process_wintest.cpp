@@ -41,8 +41,7 @@ class StopProcess : public ::testing::Test {
     ASSERT_TRUE(client_);
     ASSERT_TRUE(WaitUntil([] { return standin_client::ClientWindow() != nullptr; }));
     // The record is written from the client's message loop: it now answers.
-    std::string record = dir_.File("standin_Kestrelon.txt");
-    ASSERT_TRUE(WaitUntil([&] { return kstest::FileExists(record); }));
+    ASSERT_TRUE(standin_client::WaitForRecord(dir_.path(), "Kestrelon"));
   }
 
   kstest::TempDir dir_;
@@ -124,7 +123,7 @@ class ServiceStop : public StopProcess {
     std::wstring record_dir = L"--record-dir=" + Widen(dir_.path().c_str());
     const wchar_t* arguments[] = {stop_delay, record_dir.c_str()};
     ASSERT_TRUE(StartServiceW(service.get(), 2, arguments)) << GetLastError();
-    ASSERT_TRUE(WaitUntil([&] { return kstest::FileExists(dir_.File("standin_KSService.txt")); }));
+    ASSERT_TRUE(standin_client::WaitForRecord(dir_.path(), "KSService"));
     ASSERT_TRUE(WaitUntil([] { return IsProcessRunning("KSService.exe"); }));
     ASSERT_TRUE(WaitUntil([&] {
       SERVICE_STATUS status = {};

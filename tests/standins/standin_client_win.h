@@ -28,6 +28,17 @@ inline void EnsureEnded(HANDLE process) {
 
 inline HWND ClientWindow() { return FindWindowW(L"KestrelonMainWindowClass", nullptr); }
 
+// Where a stand-in started with KS_STANDIN_DIR=`folder` records its start.
+inline std::string RecordPath(const std::string& folder, const std::string& program) {
+  return folder + "\\standin_" + program + ".txt";
+}
+
+// Waits until the stand-in `program` has written its start record in `folder`.
+inline bool WaitForRecord(const std::string& folder, const std::string& program, DWORD timeout_ms = 20000) {
+  std::string path = RecordPath(folder, program);
+  return kstest::WaitUntil([&path] { return kstest::FileExists(path); }, timeout_ms);
+}
+
 // One field of a start record ("" when the record or the field is missing).
 inline std::string RecordValue(const std::string& record_path, const char* field) {
   std::string record = kstest::ReadFileOrEmpty(record_path);

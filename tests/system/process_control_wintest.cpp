@@ -25,11 +25,8 @@ class ProcessControl : public ::testing::Test {
     ASSERT_TRUE(kstest::CopyFileTo(StandinPath("Kestrelon.exe"), dir_.File("Kestrelon.exe")));
     ASSERT_TRUE(kstest::CopyFileTo(StandinPath("KSInstaller.exe"), dir_.File("KSInstaller.exe")));
   }
-  std::string Record(const char* program) const { return dir_.File(std::string("standin_") + program + ".txt"); }
-  bool Recorded(const char* program) const {
-    std::string path = Record(program);
-    return WaitUntil([&] { return kstest::FileExists(path); });
-  }
+  std::string Record(const char* program) const { return standin_client::RecordPath(dir_.path(), program); }
+  bool Recorded(const char* program) const { return standin_client::WaitForRecord(dir_.path(), program); }
   ks::UniqueHandle OpenProcessId(DWORD id) const {
     return ks::UniqueHandle(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE, id));
   }
