@@ -24,6 +24,10 @@ std::string KstoolPath();
 // `text` in double quotes, as one argument of a command line.
 inline std::string Quote(const std::string& text) { return "\"" + text + "\""; }
 
+inline bool EndsWith(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
 // A fresh, empty folder under the user's temporary folder, removed (with
 // everything in it) on destruction unless kept.
 class TempDir {

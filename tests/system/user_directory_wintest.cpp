@@ -36,9 +36,7 @@ std::string Known(REFKNOWNFOLDERID id) {
   return result;
 }
 
-bool EndsWith(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
+using kstest::EndsWith;
 
 // The account name Wine reports, for the length of one test.
 class UserNameOverride {
