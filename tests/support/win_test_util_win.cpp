@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <map>
 
+#include "base/file_data.h"
 #include "base/handles_win.h"
 #include "base/wide_text.h"
 
@@ -71,15 +72,7 @@ bool FileExists(const std::string& path) {
   return GetFileAttributesW(Widen(path.c_str()).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool ReadFile(const std::string& path, std::string* content) {
-  ks::UniqueFile file(_wfopen(Widen(path.c_str()).c_str(), L"rb"));
-  if (!file) return false;
-  content->clear();
-  char buffer[65536];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, file.get())) > 0) content->append(buffer, n);
-  return true;
-}
+bool ReadFile(const std::string& path, std::string* content) { return Utility::ReadWholeFile(path.c_str(), *content); }
 
 std::string ReadFileOrEmpty(const std::string& path) {
   std::string content;
