@@ -1,6 +1,7 @@
 #pragma once
-// Helpers for the Windows tests: paths of the built programs, scratch folders
-// and running a program to completion.
+// Helpers for the Windows tests: paths of the built programs, scratch folders,
+// running a program to completion or starting one, waiting for a condition
+// and environment variables changed for a scope.
 #include <windows.h>
 
 #include <functional>
