@@ -81,7 +81,7 @@ class Scene {
 
   // A stand-in's start record, by the program name it records under.
   std::string RecordPath(const std::string& program) const { return standin_client::RecordPath(records_, program); }
-  bool Started(const std::string& program) const { return kstest::FileExists(RecordPath(program)); }
+  bool Started(const std::string& program) const { return standin_client::HasRecord(RecordPath(program)); }
   std::string Recorded(const std::string& program, const char* field) const {
     return standin_client::RecordValue(RecordPath(program), field);
   }

@@ -33,10 +33,18 @@ inline std::string RecordPath(const std::string& folder, const std::string& prog
   return folder + "\\standin_" + program + ".txt";
 }
 
+// True once a start record can be read. It appears by a rename, and under
+// Wine the handle that renamed it keeps readers out for a moment after, so
+// that it exists does not yet mean it can be read.
+inline bool HasRecord(const std::string& record_path) {
+  std::string record;
+  return kstest::ReadFile(record_path, &record);
+}
+
 // Waits until the stand-in `program` has written its start record in `folder`.
 inline bool WaitForRecord(const std::string& folder, const std::string& program, DWORD timeout_ms = 20000) {
   std::string path = RecordPath(folder, program);
-  return kstest::WaitUntil([&path] { return kstest::FileExists(path); }, timeout_ms);
+  return kstest::WaitUntil([&path] { return HasRecord(path); }, timeout_ms);
 }
 
 // One field of a start record ("" when the record or the field is missing).
