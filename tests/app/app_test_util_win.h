@@ -8,23 +8,21 @@
 
 #include "app/parameter_cipher.h"
 #include "base/handles_win.h"
+#include "base/text.h"
 #include "base/wide_text.h"
 #include "support/win_test_util_win.h"
 
 namespace apptest {
 
-inline std::string Quote(const std::string& text) { return "\"" + text + "\""; }
-
-inline kstest::ProcessResult RunKstool(const std::string& arguments) {
-  return kstest::RunProcess(Quote(kstest::BuildDir() + "\\kstool.exe") + " " + arguments, "", 60000);
-}
+using kstest::Quote;
+using kstest::RunKstool;
 
 // A copy of the starter under a chosen file name in a fresh folder, with a
 // private temporary folder so its log is its own.
 class StarterCopy {
  public:
   explicit StarterCopy(const std::string& file_name) : dir_("ksstarter"), name_(file_name) {
-    CreateDirectoryW(Widen(dir_.File("tmp").c_str()).c_str(), nullptr);
+    kstest::MakeDirectory(dir_.File("tmp"));
     copied_ = kstest::CopyFileTo(kstest::BuildDir() + "\\KestrelonStarter.exe", Path());
   }
   bool copied() const { return copied_; }
@@ -55,9 +53,8 @@ class StarterCopy {
 
 // The messages of a log (a text-mode file: CR LF line ends), in order.
 inline std::vector<std::string> LogMessages(const std::string& raw) {
-  std::string log;
-  for (size_t i = 0; i < raw.size(); ++i)
-    if (!(raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n')) log += raw[i];
+  std::string log = raw;
+  ks::CrLfToLf(log);
   std::vector<std::string> messages;
   const std::string marker = "\nMessage: ";
   size_t pos = 0;

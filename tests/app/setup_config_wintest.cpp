@@ -28,27 +28,7 @@ class InFolder {
   std::wstring previous_;
 };
 
-// Points the process's temporary folder somewhere else for one test.
-class TempFolderOverride {
- public:
-  explicit TempFolderOverride(const std::string& path) {
-    SetEnvironmentVariableW(L"TMP", Widen(path.c_str()).c_str());
-    SetEnvironmentVariableW(L"TEMP", Widen(path.c_str()).c_str());
-  }
-  ~TempFolderOverride() {
-    SetEnvironmentVariableW(L"TMP", saved_tmp_.c_str());
-    SetEnvironmentVariableW(L"TEMP", saved_temp_.c_str());
-  }
-
- private:
-  static std::wstring Get(const wchar_t* name) {
-    wchar_t value[1024];
-    DWORD n = GetEnvironmentVariableW(name, value, 1024);
-    return n > 0 && n < 1024 ? std::wstring(value) : std::wstring();
-  }
-  std::wstring saved_tmp_ = Get(L"TMP");
-  std::wstring saved_temp_ = Get(L"TEMP");
-};
+using kstest::TempFolderOverride;
 
 const char kSettings[] =
     "<__AccountServerIP__>cfg.kestrelon.test</__AccountServerIP__>\n<__Version__>6.1</__Version__>\n"

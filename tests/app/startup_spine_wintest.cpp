@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "support/win_test_util_win.h"
+#include "app/app_test_util_win.h"
 
 namespace {
 
@@ -16,14 +16,11 @@ struct StarterRun {
 // Runs a copy of the starter named `file_name` from a scratch folder, with the
 // user's temporary folder (and so the log) private to the run.
 StarterRun RunStarterCopy(const std::string& file_name) {
-  kstest::TempDir folder("spine");
-  kstest::TempDir temp("spinetmp");
-  std::string copy = folder.File(file_name);
-  EXPECT_TRUE(kstest::CopyFileTo(kstest::BuildDir() + "\\KestrelonStarter.exe", copy));
+  apptest::StarterCopy starter(file_name);
+  EXPECT_TRUE(starter.copied());
   StarterRun run;
-  run.process = kstest::RunProcess("\"" + copy + "\"", folder.path(), 60000,
-                                   {"TMP=" + temp.path(), "TEMP=" + temp.path()});
-  run.log = kstest::ReadFileOrEmpty(temp.File("KSSetup.txt"));
+  run.log = starter.Run();
+  run.process = starter.last();
   return run;
 }
 

@@ -9,7 +9,6 @@
 #include <thread>
 #include <vector>
 
-#include "base/wide_text.h"
 #include "support/win_test_util_win.h"
 
 namespace {
@@ -18,22 +17,14 @@ namespace {
 // for the lifetime of the object.
 class TempFolderLog {
  public:
-  TempFolderLog() : dir_("kslog") {
-    wchar_t old[1024];
-    DWORD n = GetEnvironmentVariableW(L"TMP", old, 1024);
-    had_tmp_ = n > 0 && n < 1024;
-    if (had_tmp_) old_tmp_ = old;
-    SetEnvironmentVariableW(L"TMP", Widen(dir_.path().c_str()).c_str());
-  }
-  ~TempFolderLog() { SetEnvironmentVariableW(L"TMP", had_tmp_ ? old_tmp_.c_str() : nullptr); }
+  TempFolderLog() : dir_("kslog"), tmp_(L"TMP", dir_.path()) {}
   std::string LogFile() const { return dir_.File("KSSetup.txt"); }
   std::string Backup1() const { return dir_.File("KSSetup.txt.bak"); }
   std::string Backup2() const { return dir_.File("KSSetup.txt.bak.bak"); }
 
  private:
   kstest::TempDir dir_;
-  bool had_tmp_ = false;
-  std::wstring old_tmp_;
+  kstest::ScopedEnvironment tmp_;
 };
 
 std::unique_ptr<MyLog> OpenLog() {

@@ -12,9 +12,7 @@ namespace {
 
 const char kSummaryStart[] = "Setup Kestrelon ...\n\nSummary - average speed: ";
 
-bool EndsWith(const std::string& text, const std::string& end) {
-  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
+using kstest::EndsWith;
 
 TEST_F(StarterEndToEnd, StampedCopyDownloadsUnpacksAndStartsTheLauncher) {
   Serve();

@@ -16,9 +16,7 @@ namespace e2e {
 
 const char kStarterName[] = "KestrelonStarter.exe";
 
-inline bool MakeDirectory(const std::string& path) {
-  return CreateDirectoryW(Widen(path.c_str()).c_str(), nullptr) != FALSE;
-}
+using kstest::MakeDirectory;
 
 // Names of the plain files directly in a folder.
 inline std::vector<std::string> FilesIn(const std::string& folder) {
@@ -82,8 +80,8 @@ class Scene {
   bool LoggedPrefix(const std::string& prefix) const { return apptest::FindMessage(Log(), prefix, true) >= 0; }
 
   // A stand-in's start record, by the program name it records under.
-  std::string RecordPath(const std::string& program) const { return records_ + "\\standin_" + program + ".txt"; }
-  bool Started(const std::string& program) const { return kstest::FileExists(RecordPath(program)); }
+  std::string RecordPath(const std::string& program) const { return standin_client::RecordPath(records_, program); }
+  bool Started(const std::string& program) const { return standin_client::HasRecord(RecordPath(program)); }
   std::string Recorded(const std::string& program, const char* field) const {
     return standin_client::RecordValue(RecordPath(program), field);
   }

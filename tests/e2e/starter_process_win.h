@@ -23,12 +23,7 @@ const DWORD kExitTimeoutMs = 20000;
 class StarterProcess {
  public:
   StarterProcess() = default;
-  ~StarterProcess() {
-    if (process_ && WaitForSingleObject(process_.get(), 0) != WAIT_OBJECT_0) {
-      TerminateProcess(process_.get(), 1);
-      WaitForSingleObject(process_.get(), 5000);
-    }
-  }
+  ~StarterProcess() { standin_client::EnsureEnded(process_.get()); }
   StarterProcess(const StarterProcess&) = delete;
   StarterProcess& operator=(const StarterProcess&) = delete;
 
@@ -38,29 +33,19 @@ class StarterProcess {
     std::string command = apptest::Quote(program.empty() ? scene.Starter() : program);
     if (!arguments.empty()) command += " " + arguments;
     // The child takes these over; they are restored as soon as it is made.
-    standin_client::ScopedEnvironment tmp(L"TMP", scene.tmp());
-    standin_client::ScopedEnvironment temp(L"TEMP", scene.tmp());
-    standin_client::ScopedEnvironment records(L"KS_STANDIN_DIR", scene.records());
-    standin_client::ScopedEnvironment lifetime(L"KS_STANDIN_LIFETIME_MS", "60000");
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    std::wstring wide_command = Widen(command.c_str());
-    std::wstring directory = Widen(scene.app().c_str());
-    if (!CreateProcessW(nullptr, &wide_command[0], nullptr, nullptr, FALSE, 0, nullptr, directory.c_str(), &startup,
-                        &info))
-      return false;
-    CloseHandle(info.hThread);
-    process_.reset(info.hProcess);
-    id_ = info.dwProcessId;
-    return true;
+    kstest::TempFolderOverride temp(scene.tmp());
+    kstest::ScopedEnvironment records(L"KS_STANDIN_DIR", scene.records());
+    kstest::ScopedEnvironment lifetime(L"KS_STANDIN_LIFETIME_MS", "60000");
+    process_ = kstest::StartProcess(command, scene.app());
+    id_ = process_ ? GetProcessId(process_.get()) : 0;
+    return static_cast<bool>(process_);
   }
 
   bool Running() const { return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
 
   // Polls until `condition` holds; false when it did not within the time.
   static bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms = kOutcomeTimeoutMs) {
-    return standin_client::WaitUntil(condition, timeout_ms);
+    return kstest::WaitUntil(condition, timeout_ms);
   }
 
   // The starter's progress window: its top-level window of the class the

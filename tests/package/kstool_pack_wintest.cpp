@@ -9,8 +9,6 @@
 
 namespace {
 
-std::string Kstool() { return "\"" + kstest::BuildDir() + "\\kstool.exe\""; }
-
 TEST(KstoolPack, PackThenUnpackGivesTheSameTree) {
   kstest::TempDir dir;
   std::string tree = dir.File("client");
@@ -24,12 +22,12 @@ TEST(KstoolPack, PackThenUnpackGivesTheSameTree) {
   ASSERT_TRUE(kstest::WriteFile(tree + "\\bin\\plugins\\empty.dat", ""));
 
   std::string archive = dir.File("PCClient.zip");
-  kstest::ProcessResult pack = kstest::RunProcess(Kstool() + " pack \"" + tree + "\" \"" + archive + "\"", "", 60000);
+  kstest::ProcessResult pack = kstest::RunKstool("pack \"" + tree + "\" \"" + archive + "\"");
   ASSERT_EQ(pack.exit_code, 0u) << pack.output;
   EXPECT_NE(pack.output.find("packed 3 files"), std::string::npos) << pack.output;
 
   std::string out = dir.File("unpacked");
-  kstest::ProcessResult unpack = kstest::RunProcess(Kstool() + " unpack \"" + archive + "\" \"" + out + "\"", "", 60000);
+  kstest::ProcessResult unpack = kstest::RunKstool("unpack \"" + archive + "\" \"" + out + "\"");
   ASSERT_EQ(unpack.exit_code, 0u) << unpack.output;
   EXPECT_TRUE(kstest::FileExists(archive)) << "the operator's archive is kept";
   EXPECT_EQ(kstest::ReadFileOrEmpty(out + "\\KSInstaller.exe"), "MZ installer");
@@ -42,8 +40,7 @@ TEST(KstoolPack, BrokenArchiveIsReportedWithTheUnpackerLines) {
   kstest::TempDir dir;
   std::string archive = dir.File("broken.zip");
   ASSERT_TRUE(kstest::WriteFile(archive, std::string("\x06\x00\x00\x00" "a.txt\0" "\x05\x00", 12)));
-  kstest::ProcessResult unpack =
-      kstest::RunProcess(Kstool() + " unpack \"" + archive + "\" \"" + dir.File("out") + "\"", "", 60000);
+  kstest::ProcessResult unpack = kstest::RunKstool("unpack \"" + archive + "\" \"" + dir.File("out") + "\"");
   EXPECT_NE(unpack.exit_code, 0u);
   EXPECT_NE(unpack.output.find("CZLib::UnZip: fread lFileLength error"), std::string::npos) << unpack.output;
   EXPECT_TRUE(kstest::FileExists(archive));

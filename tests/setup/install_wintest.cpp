@@ -18,10 +18,9 @@
 
 namespace {
 
+using kstest::ScopedEnvironment;
 using standin_client::RecordValue;
-using standin_client::ScopedEnvironment;
 using standin_client::StandinPath;
-using standin_client::WaitUntil;
 
 const char kSettings[] = "<__AccountServerIP__>as.example</__AccountServerIP__>\n<__Role__>1</__Role__>\n";
 
@@ -35,8 +34,7 @@ class HandOver : public ::testing::Test {
     client_dir_ = dir_.File("client");
     setup_dir_ = dir_.File("setup");
     current_dir_ = dir_.File("starter");
-    for (const std::string& d : {client_dir_, setup_dir_, current_dir_})
-      CreateDirectoryW(Widen(d.c_str()).c_str(), nullptr);
+    for (const std::string& d : {client_dir_, setup_dir_, current_dir_}) kstest::MakeDirectory(d);
     ks::CopyText(handler_.m_sClientDirectory, 512, client_dir_.c_str());
     ks::CopyText(handler_.m_sSetupDirectory, 512, setup_dir_.c_str());
     ks::CopyText(handler_.m_sCurrentDirectory, 512, current_dir_.c_str());
@@ -47,11 +45,8 @@ class HandOver : public ::testing::Test {
   // No launched stand-in outlives its test (some never got to their window).
   void TearDown() override { Utility::TerminateProcessByName("\"Kestrelon.exe\""); }
 
-  std::string Record(const char* program) const { return dir_.File(std::string("standin_") + program + ".txt"); }
-  bool WaitForRecord(const char* program) const {
-    std::string path = Record(program);
-    return WaitUntil([&path] { return kstest::FileExists(path); }, 20000);
-  }
+  std::string Record(const char* program) const { return standin_client::RecordPath(dir_.path(), program); }
+  bool WaitForRecord(const char* program) const { return standin_client::WaitForRecord(dir_.path(), program); }
   void InstallClient(const std::string& status) {
     ASSERT_TRUE(kstest::CopyFileTo(StandinPath("Kestrelon.exe"), client_dir_ + "\\Kestrelon.exe"));
     if (!status.empty())

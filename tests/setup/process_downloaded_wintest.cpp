@@ -31,7 +31,7 @@ class Handler : public SetupHandler {
   int stops = 0;
 };
 
-void MakeDirectory(const std::string& path) { CreateDirectoryW(Widen(path.c_str()).c_str(), nullptr); }
+using kstest::MakeDirectory;
 
 const char kSettings[] = "<__AccountServer__>as.example</__AccountServer__><__MeetingID__>77</__MeetingID__>";
 

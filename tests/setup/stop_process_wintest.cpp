@@ -14,8 +14,8 @@
 #include "support/win_test_util_win.h"
 #include "system/process_control_win.h"
 
+using kstest::WaitUntil;
 using standin_client::StandinPath;
-using standin_client::WaitUntil;
 
 namespace {
 
@@ -37,23 +37,22 @@ class StopProcess : public ::testing::Test {
     standin_client::EnsureEnded(installer_.get());
   }
   void StartClient(const char* on_close) {
-    client_ = standin_client::Start("\"" + StandinPath("Kestrelon.exe") + "\" --on-close=" + on_close);
+    client_ = kstest::StartProcess("\"" + StandinPath("Kestrelon.exe") + "\" --on-close=" + on_close);
     ASSERT_TRUE(client_);
     ASSERT_TRUE(WaitUntil([] { return standin_client::ClientWindow() != nullptr; }));
     // The record is written from the client's message loop: it now answers.
-    std::string record = dir_.File("standin_Kestrelon.txt");
-    ASSERT_TRUE(WaitUntil([&] { return kstest::FileExists(record); }));
+    ASSERT_TRUE(standin_client::WaitForRecord(dir_.path(), "Kestrelon"));
   }
 
   kstest::TempDir dir_;
-  standin_client::ScopedEnvironment record_dir_;
+  kstest::ScopedEnvironment record_dir_;
   ks::UniqueHandle client_;
   ks::UniqueHandle installer_;
   SetupHandler handler_;
 };
 
 TEST_F(StopProcess, WithoutClientWindowNothingWaitsAndTheInstallerIsEnded) {
-  installer_ = standin_client::Start("\"" + StandinPath("KSInstaller.exe") + "\" --wait=60000");
+  installer_ = kstest::StartProcess("\"" + StandinPath("KSInstaller.exe") + "\" --wait=60000");
   ASSERT_TRUE(installer_);
   ASSERT_TRUE(WaitUntil([] { return IsProcessRunning("KSInstaller.exe"); }));
   LogCapture log;
@@ -124,7 +123,7 @@ class ServiceStop : public StopProcess {
     std::wstring record_dir = L"--record-dir=" + Widen(dir_.path().c_str());
     const wchar_t* arguments[] = {stop_delay, record_dir.c_str()};
     ASSERT_TRUE(StartServiceW(service.get(), 2, arguments)) << GetLastError();
-    ASSERT_TRUE(WaitUntil([&] { return kstest::FileExists(dir_.File("standin_KSService.txt")); }));
+    ASSERT_TRUE(standin_client::WaitForRecord(dir_.path(), "KSService"));
     ASSERT_TRUE(WaitUntil([] { return IsProcessRunning("KSService.exe"); }));
     ASSERT_TRUE(WaitUntil([&] {
       SERVICE_STATUS status = {};

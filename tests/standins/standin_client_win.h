@@ -1,9 +1,8 @@
 #pragma once
-// Test-side helpers for the stand-in programs: where they are, starting one,
-// waiting for what it does, and reading its start record.
+// Test-side helpers for the stand-in programs: where they are, ending one,
+// and reading its start record.
 #include <windows.h>
 
-#include <functional>
 #include <string>
 
 #include "base/handles_win.h"
@@ -14,31 +13,6 @@
 namespace standin_client {
 
 inline std::string StandinPath(const char* program) { return kstest::BuildDir() + "\\standins\\" + program; }
-
-// Polls every 20 ms until the condition holds or `timeout_ms` passed.
-inline bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms = 20000) {
-  DWORD start = GetTickCount();
-  for (;;) {
-    if (condition()) return true;
-    if (GetTickCount() - start > timeout_ms) return false;
-    Sleep(20);
-  }
-}
-
-// Starts a program with the test's environment; the process handle (empty
-// when it could not be started).
-inline ks::UniqueHandle Start(const std::string& command_line, const std::string& directory = std::string()) {
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info = {};
-  std::wstring command = Widen(command_line.c_str());
-  std::wstring folder = Widen(directory.c_str());
-  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                      folder.empty() ? nullptr : folder.c_str(), &startup, &info))
-    return ks::UniqueHandle();
-  CloseHandle(info.hThread);
-  return ks::UniqueHandle(info.hProcess);
-}
 
 inline bool HasEnded(HANDLE process, DWORD timeout_ms = 20000) {
   return WaitForSingleObject(process, timeout_ms) == WAIT_OBJECT_0;
@@ -54,6 +28,25 @@ inline void EnsureEnded(HANDLE process) {
 
 inline HWND ClientWindow() { return FindWindowW(L"KestrelonMainWindowClass", nullptr); }
 
+// Where a stand-in started with KS_STANDIN_DIR=`folder` records its start.
+inline std::string RecordPath(const std::string& folder, const std::string& program) {
+  return folder + "\\standin_" + program + ".txt";
+}
+
+// True once a start record can be read. It appears by a rename, and under
+// Wine the handle that renamed it keeps readers out for a moment after, so
+// that it exists does not yet mean it can be read.
+inline bool HasRecord(const std::string& record_path) {
+  std::string record;
+  return kstest::ReadFile(record_path, &record);
+}
+
+// Waits until the stand-in `program` has written its start record in `folder`.
+inline bool WaitForRecord(const std::string& folder, const std::string& program, DWORD timeout_ms = 20000) {
+  std::string path = RecordPath(folder, program);
+  return kstest::WaitUntil([&path] { return HasRecord(path); }, timeout_ms);
+}
+
 // One field of a start record ("" when the record or the field is missing).
 inline std::string RecordValue(const std::string& record_path, const char* field) {
   std::string record = kstest::ReadFileOrEmpty(record_path);
@@ -61,28 +54,5 @@ inline std::string RecordValue(const std::string& record_path, const char* field
   Utility::GetTagValue(record.c_str(), Utility::OpeningTag(field).c_str(), Utility::ClosingTag(field).c_str(), value);
   return value;
 }
-
-// Sets an environment variable for the test's lifetime of this object (the
-// programs it starts inherit it) and restores the old state afterwards.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const wchar_t* name, const std::string& value) : name_(name), had_(false) {
-    wchar_t old[2048];
-    DWORD length = GetEnvironmentVariableW(name, old, 2048);
-    if (length > 0 && length < 2048) {
-      had_ = true;
-      old_ = old;
-    }
-    SetEnvironmentVariableW(name, Widen(value.c_str()).c_str());
-  }
-  ~ScopedEnvironment() { SetEnvironmentVariableW(name_.c_str(), had_ ? old_.c_str() : nullptr); }
-  ScopedEnvironment(const ScopedEnvironment&) = delete;
-  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
- private:
-  std::wstring name_;
-  std::wstring old_;
-  bool had_;
-};
 
 }  // namespace standin_client

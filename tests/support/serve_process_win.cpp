@@ -4,37 +4,28 @@
 
 #include <cstdlib>
 
-#include "base/wide_text.h"
-
 namespace kstest {
 
-ServeProcess::ServeProcess(const std::vector<std::string>& args) : dir_("ksserve"), process_(nullptr), port_(0) {
+ServeProcess::ServeProcess(const std::vector<std::string>& args) : dir_("ksserve"), port_(0) {
   std::string ready = dir_.File("ready.txt");
-  std::string command = "\"" + BuildDir() + "\\kstool.exe\" serve --port 0 --ready-file \"" + ready +
+  std::string command = Quote(KstoolPath()) + " serve --port 0 --ready-file \"" + ready +
                         "\" --request-log \"" + dir_.File("requests.log") + "\" --exit-after-seconds 900";
   for (const std::string& arg : args) command += " \"" + arg + "\"";
-  std::wstring wide = Widen(command.c_str());
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(nullptr, &wide[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info))
-    return;
-  CloseHandle(info.hThread);
-  process_ = info.hProcess;
+  process_ = StartProcess(command, std::string(), CREATE_NO_WINDOW);
+  if (!process_) return;
   for (int i = 0; i < 400 && port_ == 0; ++i) {
     std::string text;
     if (ReadFile(ready, &text)) port_ = atoi(text.c_str());
     if (port_ == 0) {
-      if (WaitForSingleObject(process_, 50) == WAIT_OBJECT_0) break;  // it gave up
+      if (WaitForSingleObject(process_.get(), 50) == WAIT_OBJECT_0) break;  // it gave up
     }
   }
 }
 
 ServeProcess::~ServeProcess() {
-  if (process_ != nullptr) {
-    TerminateProcess(process_, 0);
-    WaitForSingleObject(process_, 5000);
-    CloseHandle(process_);
+  if (process_) {
+    TerminateProcess(process_.get(), 0);
+    WaitForSingleObject(process_.get(), 5000);
   }
 }
 

@@ -28,7 +28,7 @@ class ServeProcess {
 
  private:
   TempDir dir_;
-  HANDLE process_;
+  ks::UniqueHandle process_;
   int port_;
 };
 

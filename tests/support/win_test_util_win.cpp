@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <map>
 
+#include "base/file_data.h"
 #include "base/handles_win.h"
 #include "base/wide_text.h"
 
@@ -23,6 +24,7 @@ std::string WinPathOfUnix(const std::string& unix_path) {
 
 std::string BuildDir() { return WinPathOfUnix(KS_BINARY_DIR); }
 std::string SourceDir() { return WinPathOfUnix(KS_SOURCE_DIR); }
+std::string KstoolPath() { return BuildDir() + "\\kstool.exe"; }
 
 TempDir::TempDir(const char* prefix) : keep_(false) {
   wchar_t temp[MAX_PATH];
@@ -40,6 +42,10 @@ TempDir::TempDir(const char* prefix) : keep_(false) {
 
 TempDir::~TempDir() {
   if (!keep_) RemoveTree(path_);
+}
+
+bool MakeDirectory(const std::string& path) {
+  return CreateDirectoryW(Widen(path.c_str()).c_str(), nullptr) != FALSE;
 }
 
 bool RemoveTree(const std::string& path) {
@@ -66,15 +72,7 @@ bool FileExists(const std::string& path) {
   return GetFileAttributesW(Widen(path.c_str()).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool ReadFile(const std::string& path, std::string* content) {
-  ks::UniqueFile file(_wfopen(Widen(path.c_str()).c_str(), L"rb"));
-  if (!file) return false;
-  content->clear();
-  char buffer[65536];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, file.get())) > 0) content->append(buffer, n);
-  return true;
-}
+bool ReadFile(const std::string& path, std::string* content) { return Utility::ReadWholeFile(path.c_str(), *content); }
 
 std::string ReadFileOrEmpty(const std::string& path) {
   std::string content;
@@ -122,6 +120,10 @@ std::wstring BuildEnvironment(const std::vector<std::string>& extra) {
 ProcessResult RunProcess(const std::string& command_line, const std::string& working_directory,
                          DWORD timeout_ms, const std::vector<std::string>& extra_env) {
   return RunProcessUntil(command_line, working_directory, timeout_ms, extra_env, std::function<bool()>());
+}
+
+ProcessResult RunKstool(const std::string& arguments) {
+  return RunProcess(Quote(KstoolPath()) + " " + arguments, "", 60000);
 }
 
 ProcessResult RunProcessUntil(const std::string& command_line, const std::string& working_directory,
@@ -188,5 +190,39 @@ ProcessResult RunProcessUntil(const std::string& command_line, const std::string
   GetExitCodeProcess(process.get(), &result.exit_code);
   return result;
 }
+
+ks::UniqueHandle StartProcess(const std::string& command_line, const std::string& directory, DWORD creation_flags) {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  std::wstring command = Widen(command_line.c_str());
+  std::wstring folder = Widen(directory.c_str());
+  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, creation_flags, nullptr,
+                      folder.empty() ? nullptr : folder.c_str(), &startup, &info))
+    return ks::UniqueHandle();
+  CloseHandle(info.hThread);
+  return ks::UniqueHandle(info.hProcess);
+}
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    if (condition()) return true;
+    if (GetTickCount() - start > timeout_ms) return false;
+    Sleep(20);
+  }
+}
+
+ScopedEnvironment::ScopedEnvironment(const wchar_t* name, const std::string& value) : name_(name), had_(false) {
+  wchar_t old[2048];
+  DWORD length = GetEnvironmentVariableW(name, old, 2048);
+  if (length > 0 && length < 2048) {
+    had_ = true;
+    old_ = old;
+  }
+  SetEnvironmentVariableW(name, Widen(value.c_str()).c_str());
+}
+
+ScopedEnvironment::~ScopedEnvironment() { SetEnvironmentVariableW(name_.c_str(), had_ ? old_.c_str() : nullptr); }
 
 }  // namespace kstest

@@ -10,9 +10,9 @@
 #include "support/log_capture.h"
 #include "support/win_test_util_win.h"
 
+using kstest::WaitUntil;
 using standin_client::RecordValue;
 using standin_client::StandinPath;
-using standin_client::WaitUntil;
 
 namespace {
 
@@ -25,17 +25,14 @@ class ProcessControl : public ::testing::Test {
     ASSERT_TRUE(kstest::CopyFileTo(StandinPath("Kestrelon.exe"), dir_.File("Kestrelon.exe")));
     ASSERT_TRUE(kstest::CopyFileTo(StandinPath("KSInstaller.exe"), dir_.File("KSInstaller.exe")));
   }
-  std::string Record(const char* program) const { return dir_.File(std::string("standin_") + program + ".txt"); }
-  bool Recorded(const char* program) const {
-    std::string path = Record(program);
-    return WaitUntil([&] { return kstest::FileExists(path); });
-  }
+  std::string Record(const char* program) const { return standin_client::RecordPath(dir_.path(), program); }
+  bool Recorded(const char* program) const { return standin_client::WaitForRecord(dir_.path(), program); }
   ks::UniqueHandle OpenProcessId(DWORD id) const {
     return ks::UniqueHandle(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE, id));
   }
 
   kstest::TempDir dir_;
-  standin_client::ScopedEnvironment record_dir_;
+  kstest::ScopedEnvironment record_dir_;
 };
 
 TEST_F(ProcessControl, StartsTheClientShownInItsWorkingDirectory) {
@@ -112,8 +109,8 @@ TEST_F(ProcessControl, ProgramThatNeitherWayStartsFails) {
 }
 
 TEST_F(ProcessControl, TerminatesByTheQuotedNameMatchingRule) {
-  ks::UniqueHandle client = standin_client::Start("\"" + dir_.File("Kestrelon.exe") + "\"");
-  ks::UniqueHandle installer = standin_client::Start("\"" + dir_.File("KSInstaller.exe") + "\" --wait=60000");
+  ks::UniqueHandle client = kstest::StartProcess("\"" + dir_.File("Kestrelon.exe") + "\"");
+  ks::UniqueHandle installer = kstest::StartProcess("\"" + dir_.File("KSInstaller.exe") + "\" --wait=60000");
   ASSERT_TRUE(client && installer);
   ASSERT_TRUE(Recorded("Kestrelon") && Recorded("KSInstaller"));
 
@@ -143,7 +140,7 @@ TEST_F(ProcessControl, TerminationRefusesEmptyNamesAndSparesItsOwnProcess) {
 }
 
 TEST_F(ProcessControl, ProcessRunningComparesWholeNamesIgnoringCase) {
-  ks::UniqueHandle service = standin_client::Start("\"" + StandinPath("KSService.exe") + "\" --run-for=60000");
+  ks::UniqueHandle service = kstest::StartProcess("\"" + StandinPath("KSService.exe") + "\" --run-for=60000");
   ASSERT_TRUE(service);
   ASSERT_TRUE(WaitUntil([] { return IsProcessRunning("ksservice.EXE"); }));
   EXPECT_FALSE(IsProcessRunning("KSService"));

@@ -10,7 +10,7 @@
 
 namespace {
 
-void MakeDirectory(const std::string& path) { CreateDirectoryW(Widen(path.c_str()).c_str(), nullptr); }
+using kstest::MakeDirectory;
 
 void SetAttributes(const std::string& path, DWORD attributes) {
   SetFileAttributesW(Widen(path.c_str()).c_str(), attributes);

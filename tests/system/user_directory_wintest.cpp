@@ -36,28 +36,17 @@ std::string Known(REFKNOWNFOLDERID id) {
   return result;
 }
 
-bool EndsWith(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
+using kstest::EndsWith;
 
 // The account name Wine reports, for the length of one test.
 class UserNameOverride {
  public:
-  explicit UserNameOverride(const wchar_t* name) {
-    for (const wchar_t* variable : {L"WINEUSERNAME", L"USER"}) {
-      wchar_t value[256];
-      DWORD n = GetEnvironmentVariableW(variable, value, 256);
-      saved_.push_back(n > 0 && n < 256 ? std::wstring(value) : std::wstring());
-      SetEnvironmentVariableW(variable, name);
-    }
-  }
-  ~UserNameOverride() {
-    SetEnvironmentVariableW(L"WINEUSERNAME", saved_[0].empty() ? nullptr : saved_[0].c_str());
-    SetEnvironmentVariableW(L"USER", saved_[1].empty() ? nullptr : saved_[1].c_str());
-  }
+  explicit UserNameOverride(const wchar_t* name)
+      : wine_user_(L"WINEUSERNAME", Narrow(name)), user_(L"USER", Narrow(name)) {}
 
  private:
-  std::vector<std::wstring> saved_;
+  kstest::ScopedEnvironment wine_user_;
+  kstest::ScopedEnvironment user_;
 };
 
 TEST(GetUserDirectory, OrdinaryUserGetsAllNineResults) {
