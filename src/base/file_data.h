@@ -16,9 +16,6 @@ bool ReadTextFile(const char* file_name, std::string& content);
 // Reads the whole file as raw bytes; false when it cannot be opened. Not logged.
 bool ReadWholeFile(const char* file_name, std::string& content);
 
-// GetFileData without the log line, for callers that report a failure their own way.
-bool ReadTextFile(const char* file_name, std::string& content);
-
 // Size in bytes as the file system reports it; -1 when the file is not there.
 long long FileSize(const wchar_t* path);
 long long FileSize(const char* file_name);

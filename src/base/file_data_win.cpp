@@ -35,8 +35,6 @@ bool ReadTextFile(const char* file_name, std::string& content) { return ReadAll(
 
 bool ReadWholeFile(const char* file_name, std::string& content) { return ReadAll(file_name, L"rb", content); }
 
-bool ReadTextFile(const char* file_name, std::string& content) { return ReadAll(file_name, L"r", content); }
-
 long long FileSize(const wchar_t* path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (path == nullptr || !GetFileAttributesExW(path, GetFileExInfoStandard, &data)) return -1;
