@@ -75,7 +75,10 @@ bool ReplaceTagValue(const std::string& text, const char* value, const char* ope
   if (!FindValue(text.c_str(), opening_tag, closing_tag, &begin, &end)) return false;
   std::string result(text.c_str(), begin);
   result += value;
-  result.append(end);
+  // The tags are looked for in the text before its first zero byte, but
+  // everything from the closing tag to the string's end is kept: a file
+  // rewritten through here must not lose what follows a stray zero byte.
+  result.append(text, static_cast<size_t>(end - text.c_str()), std::string::npos);
   output.swap(result);
   return true;
 }

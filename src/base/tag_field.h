@@ -25,6 +25,8 @@ bool ReplaceTagValue(const char* text, const char* value, const char* opening_ta
                      const char* closing_tag, char* output, size_t capacity);
 
 // std::string form: false (output untouched) when a tag is missing or misplaced.
+// The tags are found in the text before its first zero byte; the tail after
+// the closing tag is kept whole, zero bytes included.
 bool ReplaceTagValue(const std::string& text, const char* value, const char* opening_tag,
                      const char* closing_tag, std::string& output);
 

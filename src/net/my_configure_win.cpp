@@ -21,6 +21,25 @@ MyConfigure* g_oMyConfigure = nullptr;
 
 const wchar_t kCacheFileMutexName[] = L"KSCacheFileMutex";
 const DWORD kMutexWaitMs = 5000;
+// The records take at most 4096 bytes; the other programs' fields are short
+// too. A file far beyond that is not read into memory, nor rewritten.
+const size_t kMaxCacheFileSize = 1024 * 1024;
+
+// The whole file as text (CR LF becomes LF). Read raw rather than in text
+// mode, which ends at a Ctrl-Z: a rewrite would drop the rest of the file.
+bool ReadCacheFile(const char* operation, const char* path, std::string& text) {
+  switch (Utility::ReadTextFileUpTo(path, kMaxCacheFileSize, text)) {
+    case Utility::FileReadResult::kRead:
+      return true;
+    case Utility::FileReadResult::kTooLarge:
+      KS_LOG(3, operation, "refused %s: larger than %d bytes", path, static_cast<int>(kMaxCacheFileSize));
+      return false;
+    case Utility::FileReadResult::kMissing:
+      break;
+  }
+  KS_LOG(3, operation, "failed to open %s", path);
+  return false;
+}
 
 CRITICAL_SECTION* ProcessCacheLock() {
   struct Lock {
@@ -128,10 +147,7 @@ bool MyConfigure::ReadConfigure(const char* opening_tag, const char* closing_tag
   std::string text;
   {
     CacheFileLock lock(operation);
-    if (!Utility::ReadTextFile(m_sCacheFilePath, text)) {
-      KS_LOG(3, operation, "failed to open %s", m_sCacheFilePath);
-      return false;
-    }
+    if (!ReadCacheFile(operation, m_sCacheFilePath, text)) return false;
   }
   std::string value;
   if (!Utility::GetTagValue(text.c_str(), opening_tag, closing_tag, value)) return false;
@@ -153,10 +169,7 @@ bool MyConfigure::WriteConfigure(const char* opening_tag, const char* closing_ta
 
   CacheFileLock lock(operation);
   std::string text;
-  if (!Utility::ReadTextFile(m_sCacheFilePath, text)) {
-    KS_LOG(3, operation, "failed to open %s", m_sCacheFilePath);
-    return false;
-  }
+  if (!ReadCacheFile(operation, m_sCacheFilePath, text)) return false;
   std::string updated;
   if (!Utility::ReplaceTagValue(text, value, opening_tag, closing_tag, updated)) return false;
   updated = ksnet::CutAfterCacheEnd(updated);

@@ -18,6 +18,10 @@ const char kDownloaderSwitch[] = "--called_by_downloader";
 const char kClientSwitch[] = "--called_by_client_to_sync";
 const char kCommandParameterFile[] = "rsp1024hcmd.txt";
 const char kProductFolder[] = "Kestrelon";
+// Every file read here holds one settings text (at most 4095 bytes, its
+// enciphered Base64 form a third more) or three paths; a file far larger is
+// none of these and is refused unread, whatever its size.
+const size_t kMaxParameterFileSize = 64 * 1024;
 
 bool Exists(const char* name) {
   wchar_t wide[512];
@@ -30,6 +34,12 @@ void ReadDirectoryField(const char* text, const char* name, char* member) {
                        SetupHandler::kTextSize);
 }
 
+// An empty settings text names no server and no meeting: the worker would run
+// on default values and a caller's switch would not be honoured.
+void RefuseEmptyParameterFile(const char* name) {
+  KS_LOG(3, "SetupHandler::LoadSetupConfigure", "Refused %s: it holds no settings text", name);
+}
+
 }  // namespace
 
 bool SetupHandler::LoadSetupConfigure(char* settings) {
@@ -37,7 +47,8 @@ bool SetupHandler::LoadSetupConfigure(char* settings) {
   settings[0] = '\0';
 
   std::string content;
-  if (Utility::GetFileData("starter.cfg", content)) {
+  Utility::FileReadResult cfg = Utility::GetFileData("starter.cfg", kMaxParameterFileSize, content);
+  if (cfg == Utility::FileReadResult::kRead) {
     if (Exists("PCClient") && Exists("PCClientAccessory")) {
       KS_LOG(0, kOperation, "both client files are available");
       m_bClientFilesAvailable = true;
@@ -46,24 +57,34 @@ bool SetupHandler::LoadSetupConfigure(char* settings) {
     // every reader of the file would.
     content.push_back('\0');
     Utility::DecodeParameter(&content[0]);
-    if (ks::CopyText(settings, kSettingsTextSize, content.c_str())) {
+    if (content.c_str()[0] != '\0' && ks::CopyText(settings, kSettingsTextSize, content.c_str())) {
       KS_LOG(0, kOperation, "Loaded %s successfully", "starter.cfg");
       return true;
     }
-    KS_LOG(3, kOperation, "Refused %s: its settings text is longer than %d bytes", "starter.cfg",
-           kSettingsTextSize - 1);
+    settings[0] = '\0';
     m_bClientFilesAvailable = false;
   }
+  if (cfg != Utility::FileReadResult::kMissing) {
+    if (cfg == Utility::FileReadResult::kRead && content.c_str()[0] == '\0')
+      RefuseEmptyParameterFile("starter.cfg");
+    else
+      KS_LOG(3, kOperation, "Refused %s: its settings text is longer than %d bytes", "starter.cfg",
+             kSettingsTextSize - 1);
+  }
 
-  if (Utility::GetFileData("starter.txt", content)) {
-    if (content.find('\0') == std::string::npos && ks::CopyText(settings, kSettingsTextSize, content.c_str())) {
-      m_bClientFilesAvailable = false;
-      KS_LOG(0, kOperation, "Loaded %s successfully", "starter.txt");
-      return true;
-    }
+  Utility::FileReadResult txt = Utility::GetFileData("starter.txt", kMaxParameterFileSize, content);
+  if (txt == Utility::FileReadResult::kRead && !content.empty() && content.find('\0') == std::string::npos &&
+      ks::CopyText(settings, kSettingsTextSize, content.c_str())) {
+    m_bClientFilesAvailable = false;
+    KS_LOG(0, kOperation, "Loaded %s successfully", "starter.txt");
+    return true;
+  }
+  settings[0] = '\0';
+  if (txt == Utility::FileReadResult::kRead && content.empty())
+    RefuseEmptyParameterFile("starter.txt");
+  else if (txt != Utility::FileReadResult::kMissing)
     KS_LOG(3, kOperation, "Refused %s: it is not a settings text of at most %d bytes", "starter.txt",
            kSettingsTextSize - 1);
-  }
 
   if (strstr(m_sCommandLine, kDownloaderSwitch) != nullptr || strstr(m_sCommandLine, kClientSwitch) != nullptr) {
     KS_LOG(0, kOperation, "Delay to load setting");
@@ -99,7 +120,13 @@ bool SetupHandler::InitializeSetup() {
 
   if (m_bCalledByClientToSyncVersion) {
     std::string text;
-    if (command_parameter_file[0] == '\0' || !Utility::ReadWholeFile(command_parameter_file, text)) {
+    Utility::FileReadResult read = command_parameter_file[0] == '\0'
+                                       ? Utility::FileReadResult::kMissing
+                                       : Utility::ReadWholeFileUpTo(command_parameter_file, kMaxParameterFileSize, text);
+    if (read == Utility::FileReadResult::kTooLarge)
+      KS_LOG(3, kOperation, "refused %s: larger than %d bytes", command_parameter_file,
+             static_cast<int>(kMaxParameterFileSize));
+    if (read != Utility::FileReadResult::kRead) {
       KS_LOG(3, kOperation, "failed to load %s", command_parameter_file);
       return false;
     }
@@ -107,9 +134,10 @@ bool SetupHandler::InitializeSetup() {
     // written as one again for the installer: kept with CR LF, every round
     // through a sync would add another CR before each line end.
     ks::CrLfToLf(text);
-    // A file the reader refuses (too large for the worker) must not leave the
-    // run going with the parameters of some earlier source.
-    if (text.c_str()[0] != '\0' && !ParseSetting(text.c_str())) {
+    // A file that gives no settings text (empty, or a zero byte first) or one
+    // the reader refuses (too large for the worker) must not leave the run
+    // going on default values or the parameters of some earlier source.
+    if (text.c_str()[0] == '\0' || !ParseSetting(text.c_str())) {
       KS_LOG(3, kOperation, "failed to load %s", command_parameter_file);
       return false;
     }
@@ -124,7 +152,12 @@ bool SetupHandler::InitializeSetup() {
                    "KSServiceCache.txt");
     KS_LOG(0, kOperation, "Refine directory by %s", service_cache);
     std::string cache;
-    if (service_cache[0] != '\0' && Utility::ReadWholeFile(service_cache, cache)) {
+    Utility::FileReadResult read_cache = service_cache[0] == '\0'
+                                             ? Utility::FileReadResult::kMissing
+                                             : Utility::ReadWholeFileUpTo(service_cache, kMaxParameterFileSize, cache);
+    if (read_cache == Utility::FileReadResult::kTooLarge)
+      KS_LOG(3, kOperation, "refused %s: larger than %d bytes", service_cache, static_cast<int>(kMaxParameterFileSize));
+    if (read_cache == Utility::FileReadResult::kRead) {
       ReadDirectoryField(cache.c_str(), "USER_APPLICATION_DIRECTORY", m_sUserApplicationDirectory);
       ReadDirectoryField(cache.c_str(), "DESKTOP_DIRECTORY", m_sDesktopDirectory);
       ReadDirectoryField(cache.c_str(), "START_MENUE_DIRECTORY", m_sStartMenuDirectory);

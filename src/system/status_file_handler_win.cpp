@@ -15,16 +15,23 @@ namespace {
 
 const char kDefaultContent[] = "<__ClientCalledToLaunch__>Y</__ClientCalledToLaunch__>";
 const int kValueSize = 512;
+// The file holds one short field; anything far larger is not a status file
+// and is neither read into memory nor rewritten.
+const size_t kMaxContentSize = 64 * 1024;
 
+// Writes every byte of the content, zero bytes included: the text after a
+// stray zero byte is the user's as much as the text before it.
 bool WriteContent(const char* operation, const std::string& path, const std::string& content) {
   ks::UniqueFile file(_wfopen(Widen(path.c_str()).c_str(), L"w"));
   if (!file) {
     KS_LOG(3, operation, "failed to open %s for writing", path.c_str());
     return false;
   }
-  fputs(content.c_str(), file.get());
-  fflush(file.get());
-  return true;
+  bool written = fwrite(content.data(), 1, content.size(), file.get()) == content.size();
+  written = fflush(file.get()) == 0 && written;
+  written = fclose(file.release()) == 0 && written;
+  if (!written) KS_LOG(3, operation, "failed to write %s", path.c_str());
+  return written;
 }
 
 }  // namespace
@@ -41,12 +48,27 @@ bool StatusFileHandler::ReadCurrentContent(const char* operation, int type, cons
     return false;
   }
   path = joined;
-  existed = Utility::ReadTextFile(joined, content);
-  if (!existed) {
-    content = kDefaultContent;
-    return true;
+  // Read as text (CR LF becomes LF), but whole: a text-mode read would end at
+  // a Ctrl-Z, and a rewrite would then drop the rest of the file. The fields
+  // are looked for only before the first zero byte; the rest is kept.
+  switch (Utility::ReadTextFileUpTo(joined, kMaxContentSize, content)) {
+    case Utility::FileReadResult::kRead:
+      existed = true;
+      return true;
+    case Utility::FileReadResult::kTooLarge:
+      KS_LOG(3, operation, "refused %s: larger than %d bytes", joined, static_cast<int>(kMaxContentSize));
+      return false;
+    case Utility::FileReadResult::kMissing:
+      break;
   }
-  content.resize(strlen(content.c_str()));  // the text ends at its first zero byte
+  // Only a file that is not there is replaced by the default content; one
+  // that is there but cannot be read (another program holds it) is kept.
+  if (GetFileAttributesW(Widen(joined).c_str()) != INVALID_FILE_ATTRIBUTES) {
+    KS_LOG(3, operation, "failed to read %s", joined);
+    return false;
+  }
+  existed = false;
+  content = kDefaultContent;
   return true;
 }
 

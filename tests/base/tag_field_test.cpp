@@ -93,4 +93,17 @@ TEST(ReplaceTagValue, StringForm) {
   EXPECT_EQ(out, "keep");
 }
 
+// Files rewritten through the string form (the status file, the access cache)
+// may hold a stray zero byte: the tags are looked for before it, but nothing
+// after it is lost.
+TEST(ReplaceTagValue, StringFormKeepsEverythingAfterAZeroByte) {
+  const std::string tail("\0after\0<__Q__>v</__Q__>\x1a end", 28);
+  std::string out;
+  ASSERT_TRUE(Utility::ReplaceTagValue("<__P__>N</__P__>" + tail, "Y", "<__P__>", "</__P__>", out));
+  EXPECT_EQ(out, "<__P__>Y</__P__>" + tail);
+  out = "keep";
+  EXPECT_FALSE(Utility::ReplaceTagValue(tail, "Y", "<__Q__>", "</__Q__>", out));  // only after the zero byte
+  EXPECT_EQ(out, "keep");
+}
+
 }  // namespace

@@ -1,0 +1,86 @@
+// Hostile files met by a whole run of the starter. A package whose entry
+// climbs out of the setup directory: the entry is refused and logged, the
+// user's file it aims at stays as it was, nothing lands outside the setup
+// directory, and the entries before it are still unpacked (the setup flow
+// ignores the unpacker's result, so the run goes on to the launcher). A huge
+// access cache and a status file with binary bytes: the client is launched,
+// the cache is left alone and the status file keeps every byte.
+#include <string>
+#include <vector>
+
+#include "e2e/e2e_fixture_win.h"
+#include "package/package_writer.h"
+#include "support/hostile_file_win.h"
+
+namespace e2e {
+namespace {
+
+std::string U32(uint32_t v) {
+  std::string out;
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+  return out;
+}
+
+// An entry as a hostile packer writes it: the archive writer itself refuses
+// such names.
+std::string RawEntry(const std::string& name, const std::string& content) {
+  std::string body;
+  EXPECT_TRUE(package::CompressBody(content.data(), content.size(), &body));
+  return U32(static_cast<uint32_t>(name.size() + 1)) + name + std::string(1, '\0') +
+         U32(static_cast<uint32_t>(body.size())) + std::string(2, '\0') + body;
+}
+
+TEST_F(StarterEndToEnd, PackageEntryClimbingOutIsRefusedAndTheUsersFileKept) {
+  const std::string kNotes = "the user's own notes\r\n";
+  const std::string kHostile = "..\\..\\app\\notes.txt";  // from tmp\ks_starter_dir to the starter's folder
+  ASSERT_TRUE(kstest::WriteFile(scene_.app() + "\\notes.txt", kNotes));
+
+  std::string archive = kstest::ReadFileOrEmpty(packages_->Client());
+  archive += RawEntry(kHostile, "replaced by the package");
+  ASSERT_TRUE(package::AppendFile(&archive, "late.txt", "after the refused entry"));
+  std::string hostile_package = scene_.root() + "\\hostile.pkg";
+  ASSERT_TRUE(kstest::WriteFile(hostile_package, archive));
+  Serve({"--package", hostile_package});
+  StampStarter(StampedSettings(Port()));
+
+  RunUntilStarted("", "KSLauncher", "Setup Kestrelon ...");
+  EXPECT_TRUE(scene_.Logged("refused name " + kHostile + ": it leads outside the destination")) << LogDump();
+
+  EXPECT_EQ(kstest::ReadFileOrEmpty(scene_.app() + "\\notes.txt"), kNotes);
+  EXPECT_FALSE(kstest::FileExists(scene_.tmp() + "\\notes.txt"));
+  EXPECT_FALSE(kstest::FileExists(scene_.root() + "\\notes.txt"));
+  std::string setup = scene_.SetupDirectory();
+  EXPECT_EQ(kstest::ReadFileOrEmpty(setup + "\\readme.txt"), Packages::kReadme);
+  EXPECT_FALSE(kstest::FileExists(setup + "\\late.txt"));  // the walk ends at the refused entry
+  // The archive of a failed pass stays for a look, in the temporary folder.
+  EXPECT_EQ(kstest::ReadFileOrEmpty(scene_.tmp() + "\\PCClient.zip"), archive);
+}
+
+TEST_F(StarterEndToEnd, HugeAccessCacheAndBinaryStatusFileDoNotStopTheLaunch) {
+  const std::string kCache =
+      "<__CACHE__>\r\n<__SERVER_ACCESS_SETTING1__></__SERVER_ACCESS_SETTING1__>\r\n"
+      "<__GUI_PASSWORD__>pw</__GUI_PASSWORD__>\r\n</__CACHE__>";
+  const std::string kStatus = "<__ClientCalledToLaunch__>N</__ClientCalledToLaunch__>\r\n";
+  std::string cache = scene_.app() + "\\Cache.xml";
+  ASSERT_TRUE(kstest::WriteHostileFile(cache, kstest::HostileKind::kHuge, kCache));
+  Serve();
+  StampStarter(StampedSettings(Port()));
+  InstallClient("N");
+  std::string status = ClientFolder() + "\\setup_status.txt";
+  ASSERT_TRUE(kstest::WriteHostileFile(status, kstest::HostileKind::kBinaryInside, kStatus));
+
+  ASSERT_TRUE(starter_.Start(scene_, ""));
+  ASSERT_TRUE(starter_.WaitForExit(kOutcomeTimeoutMs)) << "log:\n" << LogDump();
+  EXPECT_EQ(starter_.ExitCode(), 0u);
+  ASSERT_TRUE(StarterProcess::WaitUntil([&] { return scene_.Started("Kestrelon"); }, 20000)) << LogDump();
+  EXPECT_EQ(Requests(), std::vector<std::string>{ReportRequest()});
+
+  EXPECT_TRUE(scene_.Logged("refused " + cache + ": larger than 1048576 bytes")) << LogDump();
+  EXPECT_TRUE(kstest::HostileFileIntact(cache, kstest::HostileKind::kHuge, kCache));
+  std::string launched = kstest::HostileBytes(kstest::HostileKind::kBinaryInside, kStatus);
+  launched.replace(launched.find(">N<") + 1, 1, "Y");
+  EXPECT_EQ(kstest::ReadFileOrEmpty(status), kstest::AsRewrittenText(launched));
+}
+
+}  // namespace
+}  // namespace e2e
