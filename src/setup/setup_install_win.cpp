@@ -52,13 +52,15 @@ bool StartThroughShell(const std::string& program, const wchar_t* verb) {
   return true;
 }
 
-// The first whitespace-delimited word of an open text file.
-std::string ReadFirstWord(FILE* file) {
+// The first whitespace-delimited word of an open text file, read no further
+// than `limit` bytes into the word: a longer word cannot be a version anyway,
+// and a huge file without spaces must not be taken into memory whole.
+std::string ReadFirstWord(FILE* file, size_t limit) {
   std::string word;
   int c;
   while ((c = fgetc(file)) != EOF && isspace(c)) {
   }
-  for (; c != EOF && !isspace(c); c = fgetc(file)) word += static_cast<char>(c);
+  for (; c != EOF && !isspace(c) && word.size() <= limit; c = fgetc(file)) word += static_cast<char>(c);
   return word;
 }
 
@@ -86,7 +88,7 @@ void SetupHandler::CheckIsVersionIsSynced() {
     char file_name[kTextSize];
     SplitPath(candidates[i], directory, sizeof directory, file_name, sizeof file_name, "\\");
     ks::CopyText(m_sClientDirectory, sizeof m_sClientDirectory, directory);
-    std::string existing = ReadFirstWord(file.get());
+    std::string existing = ReadFirstWord(file.get(), kTextSize);
     // A word longer than any version this starter can hold cannot match it.
     if (existing.size() >= kTextSize) existing.clear();
     KS_LOG(0, operation, "sExistingVersion is %s, m_sClientDirectory = %s", existing.c_str(), m_sClientDirectory);
