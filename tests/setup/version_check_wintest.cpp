@@ -55,6 +55,15 @@ TEST_F(VersionCheck, AnyOtherWordDoesNotCount) {
   EXPECT_FALSE(handler.m_bIsVersionSynced);
 }
 
+TEST_F(VersionCheck, AWordLongerThanAnyVersionIsReadOnlyToItsLimit) {
+  // The wanted version followed by 4 MiB without a space: one word, no match.
+  Install("\\appdata", "5.2.1" + std::string(4 << 20, 'x'));
+  handler.CheckIsVersionIsSynced();
+  EXPECT_FALSE(handler.m_bIsVersionSynced);
+  EXPECT_TRUE(log.Has("sExistingVersion is , m_sClientDirectory = " + root.path() + "\\appdata\\Kestrelon\\Kestrelon"))
+      << log.Dump();
+}
+
 TEST_F(VersionCheck, FirstCandidateFoundWinsEvenWhenItsVersionDiffers) {
   Install("\\temp", "4.0");
   Install("\\current", "5.2.1");
