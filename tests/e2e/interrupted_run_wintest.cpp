@@ -129,7 +129,7 @@ class InterruptedRun : public StarterEndToEnd {
     EXPECT_EQ(scene_.Records(), std::vector<std::string>{"standin_KSLauncher.txt"});
     EXPECT_EQ(scene_.Recorded("KSLauncher", "CommandLine"), Quote(setup + "\\KSLauncher.exe") + " ");
     EXPECT_EQ(scene_.Recorded("KSLauncher", "WorkingDirectory"), setup);
-    EXPECT_FALSE(kstest::FileExists(scene_.tmp() + "\\PCClient.zip"));
+    EXPECT_FALSE(kstest::FileExists(PackageFile()));
 
     Tree expected = package.Files();
     expected["KSLauncher.exe"] = expected["KSInstaller.exe"];
