@@ -32,6 +32,19 @@ void SetStatus(int status, const char* format, ...) {
 
 bool FileExists(const wchar_t* path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
 
+// Another program holds the file open without sharing it with us (or locks
+// its bytes): the file is there, it only cannot be written just now.
+bool HeldByAnotherProgram(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION; }
+
+// Whether the log could be copied now: a copy reads it while sharing only
+// reading. A log that a writer holds cannot be saved as a backup.
+bool CanBeCopied(const wchar_t* path) {
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
+}
 
 }  // namespace
 
@@ -113,15 +126,17 @@ bool MyLog::GetWorkingDirectory() {
       return false;
     }
 
-    // The previous run's log becomes the first backup, the first the second.
-    if (FileExists(m_wsFirstBackupPath)) CopyFileW(m_wsFirstBackupPath, m_wsSecondBackupPath, FALSE);
-    if (FileExists(m_wsLogPath)) CopyFileW(m_wsLogPath, m_wsFirstBackupPath, FALSE);
-
-    FILE* file = _wfopen(m_wsLogPath, L"w");
+    // The previous run's log becomes the first backup and is started afresh;
+    // one that cannot be saved is continued instead of emptied.
+    FILE* file = _wfopen(m_wsLogPath, SaveToBackups() ? L"w" : L"a");
     if (file == nullptr) {
+      DWORD error = GetLastError();
       SetStatus(3, "failed to create log file %s in MyLog::GetWorkingDirectory(), %d", m_sLogPath,
-                static_cast<int>(GetLastError()));
-      return false;
+                static_cast<int>(error));
+      // The log exists and another program holds it: its records are lost
+      // while it does, but that is no reason to keep the user from the
+      // meeting. Only a log that cannot be made at all ends the start.
+      return HeldByAnotherProgram(error) && FileExists(m_wsLogPath);
     }
     fclose(file);
     return true;
@@ -147,14 +162,25 @@ void MyLog::ApplyLevel(int level) {
   }
 }
 
+// The first backup becomes the second and the log the first; false when the
+// log exists and could not be saved, so that it must not be emptied. The
+// backups are left alone then: turning them over would only lose the older one.
+bool MyLog::SaveToBackups() {
+  bool log_exists = FileExists(m_wsLogPath);
+  if (log_exists && !CanBeCopied(m_wsLogPath)) return false;
+  if (FileExists(m_wsFirstBackupPath)) CopyFileW(m_wsFirstBackupPath, m_wsSecondBackupPath, FALSE);
+  return !log_exists || CopyFileW(m_wsLogPath, m_wsFirstBackupPath, FALSE) != 0;
+}
+
 // Closes the open file, moves the log into the backups and reopens it empty.
+// A log that could not be saved is reopened for appending: it grows past the
+// limit rather than losing its records, and the next record tries again.
 bool MyLog::TurnOver() {
   fclose(m_pFile);
   m_pFile = nullptr;
-  if (FileExists(m_wsFirstBackupPath)) CopyFileW(m_wsFirstBackupPath, m_wsSecondBackupPath, FALSE);
-  CopyFileW(m_wsLogPath, m_wsFirstBackupPath, FALSE);
-  m_iCurrentSize = 0;
-  m_pFile = _wfopen(m_wsLogPath, L"w");
+  bool saved = SaveToBackups();
+  if (saved) m_iCurrentSize = 0;
+  m_pFile = _wfopen(m_wsLogPath, saved ? L"w" : L"a");
   if (m_pFile == nullptr) {
     SetStatus(3, "failed to create log file %s in MyLog::GetWorkingDirectory(), %d", m_sLogPath,
               static_cast<int>(GetLastError()));

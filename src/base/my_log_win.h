@@ -46,6 +46,7 @@ class MyLog {
 
  private:
   void ApplyLevel(int level);
+  bool SaveToBackups();
   bool TurnOver();
 
   char m_sWorkingDirectory[512];

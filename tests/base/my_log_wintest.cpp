@@ -175,4 +175,120 @@ TEST(MyLog, SingleInstanceAndStatusThatOnlyRises) {
     EXPECT_NE(content.find(std::string("Message: ") + message + "\r\n"), std::string::npos) << message;
 }
 
+// The log file opened by another program (a viewer, an editor, a second
+// starter writing its record) with the given access and sharing.
+class HeldByOtherProgram {
+ public:
+  HeldByOtherProgram(const std::string& path, DWORD access, DWORD share)
+      : file_(CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+  bool ok() const { return static_cast<bool>(file_); }
+  void Release() { file_.reset(); }
+
+ private:
+  ks::UniqueHandle file_;
+};
+
+const DWORD kShareNothing = 0;
+const DWORD kShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
+std::string Record(const std::string& message) { return "Message: " + message + "\r\n\r\n"; }
+
+TEST(MyLogHeld, HeldWithoutSharingAtStartLosesRecordsButNotTheRun) {
+  TempFolderLog folder;
+  kstest::WriteFile(folder.LogFile(), "other program's text");
+  kstest::WriteFile(folder.Backup1(), "run before");
+  HeldByOtherProgram holder(folder.LogFile(), GENERIC_READ | GENERIC_WRITE, kShareNothing);
+  ASSERT_TRUE(holder.ok());
+
+  MyLog log("KSSetup");
+  log.SetFileName("KSSetup.txt");
+  EXPECT_TRUE(log.GetWorkingDirectory());
+  EXPECT_EQ(MyLog::GetLogStatus(), 3);
+  EXPECT_EQ(std::string(MyLog::GetLogStatusText()),
+            "failed to create log file " + folder.LogFile() + " in MyLog::GetWorkingDirectory(), 32");
+  log.Write("Op", 0, "Op", 1, "lost");
+  EXPECT_EQ(std::string(MyLog::GetLogStatusText()),
+            "failed to create log file " + folder.LogFile() + " in MyLog::GetWorkingDirectory()");
+
+  // Once the other program lets go, records are written again; nothing of
+  // what was there is lost, and the backups were not turned over for a log
+  // that could not be saved.
+  holder.Release();
+  log.Write("Op", 0, "Op", 2, "after");
+  std::string content = kstest::ReadFileOrEmpty(folder.LogFile());
+  EXPECT_EQ(content.compare(0, 20, "other program's text"), 0) << content;
+  EXPECT_EQ(content.find("lost"), std::string::npos);
+  EXPECT_TRUE(kstest::EndsWith(content, Record("after"))) << content;
+  EXPECT_EQ(kstest::ReadFileOrEmpty(folder.Backup1()), "run before");
+  EXPECT_FALSE(kstest::FileExists(folder.Backup2()));
+}
+
+TEST(MyLogHeld, LogThatCannotBeSavedAtStartIsContinuedNotEmptied) {
+  TempFolderLog folder;
+  kstest::WriteFile(folder.LogFile(), "previous run");
+  // A writer that shares: appending works, copying (which shares reading
+  // only) does not.
+  HeldByOtherProgram writer(folder.LogFile(), GENERIC_WRITE, kShareReadWrite);
+  ASSERT_TRUE(writer.ok());
+  MyLog log("KSSetup");
+  log.SetFileName("KSSetup.txt");
+  EXPECT_TRUE(log.GetWorkingDirectory());
+  log.Write("Op", 0, "Op", 1, "this run");
+  writer.Release();
+  std::string content = kstest::ReadFileOrEmpty(folder.LogFile());
+  EXPECT_EQ(content.compare(0, 12, "previous run"), 0) << content;
+  EXPECT_TRUE(kstest::EndsWith(content, Record("this run"))) << content;
+  EXPECT_FALSE(kstest::FileExists(folder.Backup1()));
+}
+
+TEST(MyLogHeld, LogWhoseFolderIsMissingEndsTheStart) {
+  kstest::TempDir dir("kslog");
+  std::string missing = dir.File("missing");
+  kstest::ScopedEnvironment tmp(L"TMP", missing);
+  MyLog log("KSSetup");
+  log.SetFileName("KSSetup.txt");
+  EXPECT_FALSE(log.GetWorkingDirectory());
+  EXPECT_EQ(std::string(MyLog::GetLogStatusText()),
+            "failed to create log file " + missing + "\\KSSetup.txt in MyLog::GetWorkingDirectory(), 3");
+}
+
+// A full log that another program holds at the moment of turning over: the
+// record is written or dropped, never a crash or a loop, and the full log is
+// never emptied without its backup. Once free, the next record turns over.
+TEST(MyLogHeld, TurnOverOfAHeldLogKeepsItsRecords) {
+  struct Case {
+    DWORD access;
+    DWORD share;
+    bool record_written;
+  };
+  for (const Case& c : {Case{GENERIC_READ | GENERIC_WRITE, kShareNothing, false},
+                        Case{GENERIC_WRITE, kShareReadWrite, true}}) {
+    SCOPED_TRACE(c.share);
+    TempFolderLog folder;
+    auto log = OpenLog();
+    kstest::WriteFile(folder.Backup1(), "older");
+    std::string full(MyLog::kSizeLimit, 'f');
+    kstest::WriteFile(folder.LogFile(), full);
+    HeldByOtherProgram holder(folder.LogFile(), c.access, c.share);
+    ASSERT_TRUE(holder.ok());
+
+    log->Write("Op", 0, "Op", 1, "while held");
+    log->Write("Op", 0, "Op", 2, "still held");
+    holder.Release();
+    std::string content = kstest::ReadFileOrEmpty(folder.LogFile());
+    EXPECT_EQ(content.compare(0, full.size(), full), 0);
+    EXPECT_EQ(content.find("while held") != std::string::npos, c.record_written);
+    EXPECT_EQ(content.find("still held") != std::string::npos, c.record_written);
+    EXPECT_EQ(kstest::ReadFileOrEmpty(folder.Backup1()), "older");
+    EXPECT_FALSE(kstest::FileExists(folder.Backup2()));
+
+    log->Write("Op", 0, "Op", 3, "free again");
+    EXPECT_EQ(kstest::ReadFileOrEmpty(folder.Backup1()), content);
+    EXPECT_EQ(kstest::ReadFileOrEmpty(folder.Backup2()), "older");
+    std::string fresh = kstest::ReadFileOrEmpty(folder.LogFile());
+    EXPECT_LT(fresh.size(), 200u);
+    EXPECT_TRUE(kstest::EndsWith(fresh, Record("free again"))) << fresh;
+  }
+}
+
 }  // namespace

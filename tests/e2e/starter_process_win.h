@@ -109,6 +109,10 @@ class StarterProcess {
     return WaitForExit();
   }
 
+  // Ends the starter abruptly, as a power cut, a crash or the task manager
+  // would, and waits until it is gone.
+  bool Kill() { return process_ && TerminateProcess(process_.get(), 1) && WaitForExit(); }
+
   bool WaitForExit(DWORD timeout_ms = kExitTimeoutMs) {
     return process_ && WaitForSingleObject(process_.get(), timeout_ms) == WAIT_OBJECT_0;
   }
