@@ -8,6 +8,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "net/hlib_win.h"
@@ -155,6 +156,36 @@ TEST_F(CountedReplyTest, NothingIsReadPastAnAnnouncedLength) {
   int received = 0;
   EXPECT_TRUE(SocketDownload(server.port(), &received));
   EXPECT_EQ(received, kSize);
+}
+
+// A server that stalls mid-package and then goes away: the socket fetch,
+// which has no timeout of its own, ends as soon as the connection does,
+// with the count that arrived and the partial body handed over.
+TEST_F(CountedReplyTest, ASocketStallEndsWhenTheServerGoes) {
+  const int kHalf = kSize / 2;
+  std::unique_ptr<ServeProcess> server(new ServeProcess(Serving({"--stall-after", std::to_string(kHalf)})));
+  ASSERT_TRUE(server->ok());
+  std::string url = "http://127.0.0.1:" + std::to_string(server->port()) + kPackagePath;
+  std::unique_ptr<char[]> body;
+  int size = 0;
+  std::atomic<int> counter(0);
+  std::atomic<bool> done(false);
+  bool ok = true;
+  LogCapture log;
+  std::thread fetch([&] {
+    ok = Utility::URLDownload(url.c_str(), kSize, true, &body, &size, &counter);
+    done = true;
+  });
+  bool arrived = kstest::WaitUntil([&] { return counter.load() == kHalf; });
+  EXPECT_TRUE(arrived);
+  EXPECT_FALSE(done);  // held: neither finished nor failed while the server lives
+  server.reset();
+  fetch.join();
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(counter.load(), kHalf);
+  ASSERT_TRUE(body != nullptr);
+  EXPECT_EQ(std::string(body.get(), kHalf), package_.substr(0, kHalf));
+  EXPECT_TRUE(log.HasFragment("recv() iReturn == -1")) << log.Dump();
 }
 
 }  // namespace
