@@ -162,9 +162,10 @@ bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std:
   // The caller's own count: the reply must be exactly that long.
   bool counted = expected_size != 0;
   size_t initial = length - first.body_offset;
+  // Refused before any of its body is taken, as the WinInet reads refuse it.
   if (counted && first.length_conflict) {
     KS_LOG(3, kOperation, "Content-Length does not match the expected length %d, refused", expected);
-    if (received != nullptr) received->store(static_cast<int>(initial));
+    if (received != nullptr) received->store(0);
     return false;
   }
   std::unique_ptr<char[]> data;

@@ -62,8 +62,9 @@ bool ContentLengthEquals(const char* text, size_t length, int expected);
 // that closes early fails with the partial body handed over. `received`
 // (may be null) is updated after every piece.
 // A length the caller knows (a counted download) must be the reply's exact
-// length: a header announcing another one fails at once, and bytes beyond it
-// fail the fetch; they are counted in `received` but never stored. Without a
+// length: a header announcing another one fails at once (with `received` at
+// 0), and bytes beyond it fail the fetch; they are counted in `received` but
+// never stored. Without a
 // Content-Length the reply ends where the peer closes, so one more receive
 // after the last byte tells whether more was coming; with one, nothing is
 // read past it (a keep-alive peer may hold the connection open).
