@@ -35,4 +35,10 @@ std::string ClientRequest();
 // /as/wapi/ssi?sid=<sid>, the identifier exactly as stored.
 std::string InstallationReportRequest(const char* starter_sid);
 
+// The package size of a get_client_size reply: the <__ClientSize__> field, or
+// the whole reply when it has none, read as atoi reads (so letters give 0 and
+// "-5" gives -5). A number that a 32-bit signed count cannot hold is no size
+// at all and gives 0, never a saturated or wrapped count.
+int ParseClientSize(const char* reply);
+
 }  // namespace AccountServer

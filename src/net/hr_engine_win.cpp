@@ -1,10 +1,13 @@
 // The request engine's state and reading a reply into the caller's buffer.
+#include <climits>
 #include <cstring>
 
 #include "base/clock_win.h"
+#include "base/log_api.h"
 #include "base/text.h"
 #include "net/hlib_win.h"
 #include "net/piece_sizer.h"
+#include "net/socket_reply.h"
 
 std::atomic<bool> HR::bHTTPFailed(false);
 char HR::m_sServerAccessSetting[ksnet::kServerAccessSettingSize] = "";
@@ -67,9 +70,49 @@ bool HR::ReplyHasKeyword() const {
          nullptr;
 }
 
+namespace {
+
+const char kReadOperation[] = "HR::ReadReply";
+
+enum class AnnouncedLength { kNone, kExpected, kOther };
+
+// What the reply's Content-Length says about a count the caller knows.
+AnnouncedLength CompareContentLength(HINTERNET request, int expected) {
+  char text[64];
+  DWORD size = sizeof text;
+  if (!HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr))
+    return GetLastError() == ERROR_HTTP_HEADER_NOT_FOUND ? AnnouncedLength::kNone : AnnouncedLength::kOther;
+  if (size >= sizeof text) return AnnouncedLength::kOther;
+  if (ksnet::ContentLengthEquals(text, size, expected)) return AnnouncedLength::kExpected;
+  text[size] = '\0';
+  KS_LOG(3, kReadOperation, "Content-Length %s does not match the expected length %d, refused", text, expected);
+  return AnnouncedLength::kOther;
+}
+
+// The socket fetch takes a reply only when its header lies within the first
+// block it receives; a header larger than that is refused on every path, so
+// which path a reply came through never decides whether it is taken.
+bool HeaderTooLarge(HINTERNET request) {
+  DWORD size = 0;
+  if (HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, nullptr, &size, nullptr) ||
+      GetLastError() != ERROR_INSUFFICIENT_BUFFER || size < static_cast<DWORD>(ksnet::kFirstBlockSize))
+    return false;
+  KS_LOG(3, kReadOperation, "header of %u bytes, refused", static_cast<unsigned>(size));
+  return true;
+}
+
+}  // namespace
+
 HR::ReadResult HR::ReadReply(HINTERNET request) {
   m_iReplyLength = 0;
-  ReadResult result = CountedMode() ? ReadCounted(request) : ReadSingle(request);
+  ReadResult result;
+  if (HeaderTooLarge(request)) {
+    if (CountedMode()) m_iCurrentlyReceived = 0;
+    SetLastError(ERROR_INVALID_DATA);
+    result = CountedMode() ? ReadResult::kCountedFailed : ReadResult::kSingleFailed;
+  } else {
+    result = CountedMode() ? ReadCounted(request) : ReadSingle(request);
+  }
   // Whatever did not arrive reads as zeros. Zeroing only the rest (instead of
   // the whole buffer first) spares a large download a second pass over its
   // memory; nobody looks at the buffer before the read returns.
@@ -82,6 +125,13 @@ HR::ReadResult HR::ReadCounted(HINTERNET request) {
   m_iCurrentlyReceived = 0;
   if (m_sReturn == nullptr || m_iExpectedReceiveSize > m_iMaxLength) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return ReadResult::kCountedFailed;
+  }
+  // A counted download must be exactly the expected length; a reply that
+  // announces another one is refused before anything is read.
+  AnnouncedLength announced = CompareContentLength(request, m_iExpectedReceiveSize);
+  if (announced == AnnouncedLength::kOther) {
+    SetLastError(ERROR_INVALID_DATA);
     return ReadResult::kCountedFailed;
   }
   int received = 0;
@@ -98,6 +148,21 @@ HR::ReadResult HR::ReadCounted(HINTERNET request) {
     remaining -= static_cast<int>(got);
     m_iReplyLength = received;
     m_iCurrentlyReceived = received;
+  }
+  // Without a Content-Length the reply ends where the peer closes (or at the
+  // last chunk), so one more read ends at once unless more was coming. With
+  // one, nothing is read past it.
+  if (announced == AnnouncedLength::kNone) {
+    char beyond[256];
+    DWORD got = 0;
+    if (InternetReadFile(request, beyond, sizeof beyond, &got) && got > 0) {
+      int count = got > static_cast<DWORD>(INT_MAX - received) ? INT_MAX : received + static_cast<int>(got);
+      m_iCurrentlyReceived = count;
+      KS_LOG(3, kReadOperation, "received %d bytes beyond the expected length %d, refused", static_cast<int>(got),
+             m_iExpectedReceiveSize);
+      SetLastError(ERROR_INVALID_DATA);
+      return ReadResult::kCountedFailed;
+    }
   }
   return ReadResult::kCountedDone;
 }

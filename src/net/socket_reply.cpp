@@ -38,6 +38,16 @@ LengthText ReadLength(const char* text, size_t length, int* value) {
   return LengthText::kOk;
 }
 
+// Bytes beyond the expected length arrived and are counted, though never
+// stored; the count saturates rather than wraps.
+void StoreCount(std::atomic<int>* received, int stored, int beyond) {
+  if (received != nullptr) received->store(stored > INT_MAX - beyond ? INT_MAX : stored + beyond);
+}
+
+void LogBeyondExpected(int beyond, int expected) {
+  KS_LOG(3, kOperation, "received %d bytes beyond the expected length %d, refused", beyond, expected);
+}
+
 void LogReceiveFailure(ReplySource& source) {
   int code = source.LastError();
   KS_LOG(0, kOperation, "recv() iReturn == -1, error code: %d, error: %s", code, source.ErrorText(code));
@@ -45,29 +55,38 @@ void LogReceiveFailure(ReplySource& source) {
 
 }  // namespace
 
+bool ContentLengthEquals(const char* text, size_t length, int expected) {
+  int announced = 0;
+  return text != nullptr && ReadLength(text, length, &announced) == LengthText::kOk && announced == expected;
+}
+
 FirstBlock AnalyzeFirstBlock(const char* block, size_t length, int expected_size, bool block_full) {
   FirstBlock result;
   const char* end = ks::FindBytes(block, length, kHeaderEnd, 4);
   result.has_header_end = end != nullptr;
   if (end != nullptr) result.body_offset = static_cast<size_t>(end - block) + 4;
 
-  if (expected_size != 0) {
-    result.kind = FirstBlockKind::kLength;
-    result.expected_size = expected_size;
-    return result;
-  }
   // Only the header is searched: a body that happens to contain the words
   // must not announce a length of its own.
   size_t header_length = end != nullptr ? static_cast<size_t>(end - block) + 2 : length;
   const char* field = ks::FindBytes(block, header_length, kContentLength, sizeof kContentLength - 1);
+  const char* value = field != nullptr ? field + sizeof kContentLength - 1 : nullptr;
+  const char* value_end = value;
+  const char* limit = block + length;
+  while (value_end != nullptr && value_end < limit && *value_end != '\r' && *value_end != '\n') ++value_end;
+
+  if (expected_size != 0) {
+    result.kind = FirstBlockKind::kLength;
+    result.expected_size = expected_size;
+    result.has_content_length = field != nullptr;
+    result.length_conflict =
+        field != nullptr && !ContentLengthEquals(value, static_cast<size_t>(value_end - value), expected_size);
+    return result;
+  }
   if (field == nullptr) {
     result.kind = (end == nullptr && block_full) ? FirstBlockKind::kInvalidHeader : FirstBlockKind::kNoContentLength;
     return result;
   }
-  const char* value = field + sizeof kContentLength - 1;
-  const char* limit = block + length;
-  const char* value_end = value;
-  while (value_end < limit && *value_end != '\r' && *value_end != '\n') ++value_end;
   int announced = 0;
   switch (ReadLength(value, static_cast<size_t>(value_end - value), &announced)) {
     case LengthText::kTooLong:
@@ -140,6 +159,15 @@ bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std:
     KS_LOG(0, kOperation, "invalid header");
     return false;
   }
+  // The caller's own count: the reply must be exactly that long.
+  bool counted = expected_size != 0;
+  size_t initial = length - first.body_offset;
+  // Refused before any of its body is taken, as the WinInet reads refuse it.
+  if (counted && first.length_conflict) {
+    KS_LOG(3, kOperation, "Content-Length does not match the expected length %d, refused", expected);
+    if (received != nullptr) received->store(0);
+    return false;
+  }
   std::unique_ptr<char[]> data;
   char* target = room;
   if (room == nullptr || static_cast<size_t>(expected) > room_size) {
@@ -150,18 +178,27 @@ bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std:
     }
     target = data.get();
   }
-  size_t initial = length - first.body_offset;
+  int beyond = 0;
   if (initial > static_cast<size_t>(expected)) {
-    KS_LOG(0, kOperation, "dropped %d bytes beyond the expected length %d", static_cast<int>(initial - expected),
-           expected);
+    beyond = static_cast<int>(initial - static_cast<size_t>(expected));
     initial = static_cast<size_t>(expected);
   }
   memcpy(target, block.get() + first.body_offset, initial);
   int count = static_cast<int>(initial);
-  if (received != nullptr) received->store(count);
   block.reset();
+  if (beyond > 0 && counted) {
+    StoreCount(received, count, beyond);
+    LogBeyondExpected(beyond, expected);
+    *body = std::move(data);
+    return false;
+  }
+  if (beyond > 0) KS_LOG(0, kOperation, "dropped %d bytes beyond the expected length %d", beyond, expected);
+  if (received != nullptr) received->store(count);
 
-  if (count < expected) {
+  // Without a length of its own the reply ends where the peer closes: one
+  // more receive after the last expected byte tells whether more was coming.
+  bool look_past_end = counted && !first.has_content_length;
+  if (count < expected || look_past_end) {
     int piece_size = small_reads ? kSmallPieceSize : kLargePieceSize;
     std::unique_ptr<char[]> piece(new (std::nothrow) char[piece_size]);
     if (!piece) {
@@ -176,13 +213,29 @@ bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std:
         *body = std::move(data);
         return false;
       }
-      int room = expected - count;
-      int take = n < room ? n : room;
-      if (n > take)
-        KS_LOG(0, kOperation, "dropped %d bytes beyond the expected length %d", n - take, expected);
+      int room_left = expected - count;
+      int take = n < room_left ? n : room_left;
       memcpy(target + count, piece.get(), static_cast<size_t>(take));
       count += take;
+      if (n > take && counted) {
+        StoreCount(received, count, n - take);
+        LogBeyondExpected(n - take, expected);
+        *body = std::move(data);
+        return false;
+      }
+      if (n > take) KS_LOG(0, kOperation, "dropped %d bytes beyond the expected length %d", n - take, expected);
       if (received != nullptr) received->store(count);
+    }
+    if (look_past_end) {
+      // A close (0) or a reset (below 0) after the last byte both end the
+      // reply where it should end.
+      int n = source.Receive(piece.get(), piece_size - 1);
+      if (n > 0) {
+        StoreCount(received, count, n);
+        LogBeyondExpected(n, expected);
+        *body = std::move(data);
+        return false;
+      }
     }
   }
   *body = std::move(data);

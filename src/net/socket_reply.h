@@ -38,6 +38,10 @@ struct FirstBlock {
   int expected_size = 0;
   bool has_header_end = false;
   size_t body_offset = 0;  // first body byte (valid with has_header_end)
+  // With a length the caller knows: whether the header has a
+  // "Content-Length:" at all, and whether it announces another length.
+  bool has_content_length = false;
+  bool length_conflict = false;
 };
 
 // Pure analysis of the first block. A non-zero `expected_size` is the length
@@ -46,12 +50,24 @@ struct FirstBlock {
 // without its end may go on beyond it.
 FirstBlock AnalyzeFirstBlock(const char* block, size_t length, int expected_size, bool block_full);
 
+// Whether a Content-Length value text (as read after the colon, up to the
+// line end) announces exactly `expected` bytes. Read as atoi reads, but an
+// over-long, negative or out-of-range text announces no length at all.
+bool ContentLengthEquals(const char* text, size_t length, int expected);
+
 // Steps after the request was sent. On entry *body is emptied and *body_size
 // set to 0. Success: the body (announced length + 1 bytes, or the bytes after
 // the header + 1) and its size; no body when the length is 0 or less. Bytes
 // beyond the announced length are dropped (and logged), never stored. A peer
 // that closes early fails with the partial body handed over. `received`
 // (may be null) is updated after every piece.
+// A length the caller knows (a counted download) must be the reply's exact
+// length: a header announcing another one fails at once (with `received` at
+// 0), and bytes beyond it fail the fetch; they are counted in `received` but
+// never stored. Without a
+// Content-Length the reply ends where the peer closes, so one more receive
+// after the last byte tells whether more was coming; with one, nothing is
+// read past it (a keep-alive peer may hold the connection open).
 // `room` (may be null) is space the caller already holds for the body: a
 // body of known length that fits its `room_size` bytes is received straight
 // into it and *body stays empty, so a package is held once, not twice; the

@@ -5,7 +5,6 @@
 
 #include "base/clock_win.h"
 #include "base/log_api.h"
-#include "base/tag_field.h"
 #include "net/account_server_api.h"
 #include "net/hlib_win.h"
 #include "setup/download_progress.h"
@@ -17,15 +16,6 @@ namespace {
 const char kOperation[] = "SetupHandler::Download";
 const DWORD kWatchIntervalMs = 60;
 const int kSizeReplyLimit = 2048;
-
-// The size reply is a <__ClientSize__> field or the bare decimal text.
-int ParseClientSize(const char* reply) {
-  char size_text[512];
-  if (Utility::GetTagValue(reply, AccountServer::kClientSizeOpeningTag, AccountServer::kClientSizeClosingTag,
-                           size_text, sizeof size_text))
-    return ks::ParseInt(size_text);
-  return ks::ParseInt(reply);
-}
 
 }  // namespace
 
@@ -46,7 +36,7 @@ bool SetupHandler::Download() {
     int port_used = 0;
     if (size_fetcher.GetPage(m_sAccountServerName, m_iAccountServerPort, AccountServer::ClientSizeRequest().c_str(),
                              kSizeReplyLimit, "", reply, &port_used))
-      size = ParseClientSize(reply);
+      size = AccountServer::ParseClientSize(reply);
   }
   if (size <= 0) {
     KS_LOG(0, kOperation, "Failed to download client from: %s::%d, iDownloadSize = %d, sDownloadSize = %s",
@@ -76,7 +66,9 @@ bool SetupHandler::Download() {
   DownloadSummary summary = progress.Finish(ks::MillisecondsNow());
 
   int received = downloader->ReceivedBytes();
-  if (received == size) {
+  // A fetch that failed is never a complete package, even when its count
+  // happens to match (a reply refused for announcing another length).
+  if (received == size && downloader->m_bSucceeded) {
     KS_LOG(0, kOperation, "Download is completed: iExpectedDownloadSize = %d, actual received = %d", size, received);
     NotifyText(NOTIFY_SHOW_FINAL_MESSAGE, "Setup %s ...\n\nSummary - average speed: %d kbps, total time: %d seconds",
                m_sClientName, summary.average_kbps, summary.total_seconds);

@@ -6,7 +6,8 @@
 #include "net/hlib_win.h"
 
 SetupDownloader::SetupDownloader()
-    : m_iAccountServerPort(8889), m_iExpectedSize(0), m_bFinished(false), m_pPackage(nullptr), m_iReceivedBytes(0) {
+    : m_iAccountServerPort(8889), m_iExpectedSize(0), m_bFinished(false), m_pPackage(nullptr), m_iReceivedBytes(0),
+      m_bSucceeded(false) {
   m_sAccountServerName[0] = '\0';
   m_sDownloadURL[0] = '\0';
 }
@@ -47,6 +48,7 @@ bool SetupDownloader::Run() {
     }
   }
   m_iReceivedBytes = m_pPackage != nullptr ? fetcher.m_iCurrentlyReceived.load() : 0;
+  m_bSucceeded = ok;
   // Everything above happens-before an owner that reads the flag as true.
   m_bFinished.store(true, std::memory_order_release);
   return ok;

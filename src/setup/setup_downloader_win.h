@@ -30,6 +30,7 @@ class SetupDownloader : public MyThread {
   std::atomic<bool> m_bFinished;  // published with release, read with acquire
   unsigned char* m_pPackage;      // expected size + 1 bytes
   int m_iReceivedBytes;           // package bytes received, final once finished
+  bool m_bSucceeded;              // the fetch itself reported the package whole
 
   // The received count that the package processing writes out.
   int ReceivedBytes() const { return m_iReceivedBytes; }

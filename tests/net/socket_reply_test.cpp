@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -57,7 +58,10 @@ Outcome Receive(ScriptedSource& source, int expected = 0, bool small = false) {
   o.has_body = body != nullptr;
   o.body_size = size;
   o.counter = source.counter->load();
-  if (body && size > 0) o.body.assign(body.get(), static_cast<size_t>(o.counter > 0 ? o.counter : 0));
+  // What was stored: the count, but never more than the body holds (a
+  // counted download may count bytes beyond it that it never stored).
+  int stored = o.counter < size ? o.counter : size;
+  if (body && size > 0) o.body.assign(body.get(), static_cast<size_t>(stored > 0 ? stored : 0));
   return o;
 }
 
@@ -118,12 +122,102 @@ TEST(ReceiveReply, ZeroLengthMeansNoBody) {
   EXPECT_TRUE(log.Has("no new download"));
 }
 
-TEST(ReceiveReply, GivenLengthIgnoresTheHeader) {
-  ScriptedSource source({"HTTP/1.0 200 OK\r\nContent-Length: 99\r\n\r\nabc"});
-  Outcome o = Receive(source, 3);
-  EXPECT_TRUE(o.ok);
-  EXPECT_EQ(o.body_size, 3);
-  EXPECT_EQ(o.body, "abc");
+// A counted download knows its length: the header may confirm it or be
+// silent, but a reply announcing another length is refused at once, none
+// of its body taken.
+TEST(ReceiveReply, GivenLengthRefusesAnotherAnnouncedLength) {
+  LogCapture log;
+  for (const char* value : {"99", "2", "0", "-3", "none", "99999999999999999999"}) {
+    ScriptedSource source({std::string("HTTP/1.0 200 OK\r\nContent-Length: ") + value + "\r\n\r\nabc", "def"});
+    Outcome o = Receive(source, 3);
+    EXPECT_FALSE(o.ok) << value;
+    EXPECT_EQ(o.counter, 0) << value;
+    EXPECT_EQ(source.receives, 1) << value;
+  }
+  EXPECT_EQ(log.Count("Content-Length does not match the expected length 3, refused"), 6);
+  for (const char* head : {"HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\n", "HTTP/1.0 200 OK\r\nServer: x\r\n\r\n"}) {
+    ScriptedSource source({std::string(head) + "abc"});
+    Outcome o = Receive(source, 3);
+    EXPECT_TRUE(o.ok) << head;
+    EXPECT_EQ(o.body_size, 3);
+    EXPECT_EQ(o.body, "abc");
+  }
+}
+
+// Bytes beyond a counted length fail the download: counted, never stored
+// (the room is exactly the length, with a guard after it).
+TEST(ReceiveReply, BytesBeyondAGivenLengthFailTheDownload) {
+  struct Case {
+    std::vector<std::string> segments;
+    int counter;
+    int beyond;
+  };
+  const Case cases[] = {
+      {{kHead5 + "abcdeXYZ"}, 8, 3},                 // in the first block
+      {{kHead5 + "ab", "cdeXYZXYZ"}, 11, 6},         // in a later piece
+      {{"HTTP/1.0 200 OK\r\n\r\nabcdeXY"}, 7, 2},  // no length announced
+  };
+  for (const Case& c : cases) {
+    LogCapture log;
+    ScriptedSource source(c.segments);
+    std::string room = "-----|guard|";
+    std::unique_ptr<char[]> body;
+    int size = 0;
+    std::atomic<int> counter(0);
+    EXPECT_FALSE(ksnet::ReceiveReply(source, 5, true, &body, &size, &counter, &room[0], 5));
+    EXPECT_EQ(room, "abcde|guard|");
+    EXPECT_EQ(counter.load(), c.counter);
+    EXPECT_TRUE(log.Has("received " + std::to_string(c.beyond) + " bytes beyond the expected length 5, refused"))
+        << log.Dump();
+  }
+}
+
+// Where the reply ends without a length of its own, one more receive after
+// the last expected byte decides: a close or a reset ends a whole package,
+// anything more fails it. With a length, nothing past it is ever asked for
+// (a keep-alive peer would hold the connection open).
+TEST(ReceiveReply, GivenLengthLooksPastTheEndOnlyWithoutContentLength) {
+  const std::string bare = "HTTP/1.0 200 OK\r\nServer: x\r\n\r\n";
+  for (int closed_result : {0, -1}) {
+    ScriptedSource source({bare + "abc", "de"});
+    source.closed_result = closed_result;
+    Outcome o = Receive(source, 5);
+    EXPECT_TRUE(o.ok) << closed_result;
+    EXPECT_EQ(o.body, "abcde");
+    EXPECT_EQ(source.receives, 3);
+  }
+  {
+    ScriptedSource source({bare + "abcde", "more"});
+    Outcome o = Receive(source, 5);
+    EXPECT_FALSE(o.ok);
+    EXPECT_EQ(o.counter, 9);
+    EXPECT_EQ(source.receives, 2);
+  }
+  {
+    ScriptedSource source({kHead5 + "abc", "de", "never asked for"});
+    Outcome o = Receive(source, 5);
+    EXPECT_TRUE(o.ok);
+    EXPECT_EQ(o.body, "abcde");
+    EXPECT_EQ(source.receives, 2);
+  }
+}
+
+TEST(ReceiveReply, ContentLengthEqualsReadsLikeAtoiButStrictly) {
+  struct Case {
+    const char* text;
+    int expected;
+    bool equal;
+  };
+  const Case cases[] = {
+      {"5", 5, true},          {" 5", 5, true},          {"5 bytes", 5, true},
+      {"+5", 5, true},         {"6", 5, false},          {"", 0, true},
+      {"-5", -5, false},       {"2147483647", 2147483647, true},
+      {"4294967301", 5, false},  // 2^32 + 5 must not wrap to 5
+      {"00000000000000000000000000000005", 5, false},  // longer than a length text may be
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ksnet::ContentLengthEquals(c.text, strlen(c.text), c.expected), c.equal) << c.text;
+  EXPECT_FALSE(ksnet::ContentLengthEquals(nullptr, 0, 0));
 }
 
 TEST(ReceiveReply, HeaderLongerThanTheFirstSegment) {

@@ -131,6 +131,22 @@ TEST_F(Download, AServerThatStopsHalfWayGivesTheIncompleteText) {
       << log.Dump();
 }
 
+// Once WinInet has failed in the process, every fetch ends with the socket
+// fetch, whose result is the call's. A package read whole through WinInet
+// whose socket fetch then fails leaves the count at the full size while the
+// fetch failed (and its reply buffer is no package): never a completed
+// download.
+TEST_F(Download, AFailedFetchIsIncompleteEvenWithTheFullCount) {
+  HR::bHTTPFailed = true;
+  Serve({"--fault-path", "/as/wapi/get_client$", "--fault-agent", "MSIE 6.0", "--close-at-once"});
+  EXPECT_FALSE(handler.Download());
+  EXPECT_EQ(handler.processed, 0);
+  EXPECT_EQ(window.received().back(), Text(NOTIFY_SHOW_FINAL_MESSAGE, "Download is incomplete. Please try it again"));
+  EXPECT_TRUE(log.Has("Filed to complete download: iExpectedDownloadSize = 300000, actual received = 300000"))
+      << log.Dump();
+  EXPECT_TRUE(log.HasFragment("GetPagef failed: "));
+}
+
 TEST_F(Download, NoServerMeansNoDownload) {
   handler.m_iAccountServerPort = kstest::RefusedPort();
   EXPECT_FALSE(handler.Download());

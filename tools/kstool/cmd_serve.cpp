@@ -40,17 +40,26 @@ const char kSummary[] =
     "  --client-size N         announce N bytes instead of the package's size\n"
     "  --size-form FORM        get_client_size reply: tag (<__ClientSize__>N</__ClientSize__>,\n"
     "                          the default), bare (just the digits) or letters\n"
+    "  --size-text TEXT        the size value exactly as TEXT (e.g. -5 or a number too\n"
+    "                          large for any count), in the tag or bare form\n"
     "  --user-input TEXT       <__UserInput__> value of the ssi reply (default OK)\n"
     "  --file URLPATH=FILE     also serve FILE at URLPATH (e.g. /proxy.pac)\n"
     "\n"
     "Misbehaviour (for every request, or only those picked by --fault-path/-agent):\n"
-    "  --fault-path PREFIX     limit the faults below to paths starting with PREFIX\n"
+    "  --fault-path PREFIX     limit the faults below to paths starting with PREFIX;\n"
+    "                          a PREFIX ending in $ asks for exactly that path\n"
     "  --fault-agent TEXT      ... and to requests whose User-Agent contains TEXT\n"
     "  --status N              answer status N (e.g. 404) with a short page\n"
     "  --delay-ms N            wait N ms before answering\n"
     "  --no-content-length     send no Content-Length header\n"
+    "  --content-length N      announce N in the Content-Length header, whatever is sent\n"
+    "  --header-bytes N        pad the reply header to N bytes with X-Padding lines\n"
     "  --extra-bytes N         send N bytes more than the announced length\n"
+    "  --endless               after the body, send filler bytes until the peer goes\n"
+    "                          away (no Content-Length unless --content-length)\n"
     "  --cut-after N           send only the first N body bytes, then close\n"
+    "  --stall-after N         send the header and the first N body bytes, then hold\n"
+    "                          the connection silent until the server ends\n"
     "  --close-at-once         close the connection without answering\n"
     "  --piece-bytes N         send the reply in pieces of N bytes ...\n"
     "  --piece-delay-ms N      ... with N ms between pieces (default 20)\n"
@@ -71,6 +80,8 @@ struct Options {
   std::string package;
   long long client_size = -1;
   std::string size_form = "tag";
+  std::string size_text;  // raw size value; replaces the digits when set
+  bool has_size_text = false;
   std::string user_input = "OK";
   std::map<std::string, std::string> files;
 
@@ -79,8 +90,12 @@ struct Options {
   int status = 0;
   int delay_ms = 0;
   bool no_content_length = false;
+  long long content_length = -1;
+  long long header_bytes = 0;
   long long extra_bytes = 0;
+  bool endless = false;
   long long cut_after = -1;
+  long long stall_after = -1;
   bool close_at_once = false;
   int piece_bytes = 0;
   int piece_delay_ms = 20;
@@ -135,6 +150,9 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
       if (!value(&options->size_form)) return false;
       if (options->size_form != "tag" && options->size_form != "bare" && options->size_form != "letters")
         return *error = "--size-form is tag, bare or letters", false;
+    } else if (name == "--size-text") {
+      if (!value(&options->size_text)) return false;
+      options->has_size_text = true;
     } else if (name == "--user-input") {
       if (!value(&options->user_input)) return false;
     } else if (name == "--file") {
@@ -154,6 +172,15 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
       options->delay_ms = static_cast<int>(n);
     } else if (name == "--no-content-length") {
       options->no_content_length = true;
+    } else if (name == "--content-length") {
+      if (!number(&options->content_length)) return false;
+    } else if (name == "--header-bytes") {
+      if (!number(&options->header_bytes) || options->header_bytes > (64 << 20))
+        return *error = error->empty() ? "--header-bytes is at most 64 MiB" : *error, false;
+    } else if (name == "--endless") {
+      options->endless = true;
+    } else if (name == "--stall-after") {
+      if (!number(&options->stall_after)) return false;
     } else if (name == "--extra-bytes") {
       if (!number(&options->extra_bytes)) return false;
     } else if (name == "--cut-after") {
@@ -233,7 +260,7 @@ Reply RouteAccountServer(const Options& options, const std::string& path) {
                      : options.package.empty() ? 0
                                                : Utility::FileSize(options.package.c_str());
     if (options.size_form == "letters") return TextReply(200, "unknown");
-    std::string digits = ks::Format("%lld", size < 0 ? 0 : size);
+    std::string digits = options.has_size_text ? options.size_text : ks::Format("%lld", size < 0 ? 0 : size);
     if (options.size_form == "bare") return TextReply(200, digits);
     return TextReply(200, std::string(AccountServer::kClientSizeOpeningTag) + digits +
                               AccountServer::kClientSizeClosingTag);
@@ -266,15 +293,56 @@ bool SendBody(SOCKET client, const char* data, size_t length, const Options& opt
   return true;
 }
 
+// Header lines of at most about 1 KiB that together take exactly `bytes`
+// bytes (as many or large cookies would); a remainder too small for a line
+// of its own lengthens the last one.
+std::string PaddingLines(long long bytes) {
+  std::string lines;
+  for (int n = 1; bytes > 0; ++n) {
+    std::string name = ks::Format("X-Padding-%d: ", n);
+    long long overhead = static_cast<long long>(name.size()) + 2;
+    long long value = bytes - overhead;
+    if (value < 0) {
+      if (lines.size() >= 2) lines.insert(lines.size() - 2, static_cast<size_t>(bytes), 'p');
+      break;
+    }
+    if (value > 1000) value = 1000;
+    lines += name + std::string(static_cast<size_t>(value), 'p') + "\r\n";
+    bytes -= overhead + value;
+  }
+  return lines;
+}
+
+// Filler after the body until the peer goes away (or the server ends).
+void SendEndlessly(SOCKET client, const Options& options) {
+  std::string filler(64 * 1024, 'X');
+  while (SendBody(client, filler.data(), filler.size(), options, true)) {
+  }
+}
+
+// Keeps the connection open and silent; the server's end closes it.
+void HoldSilently() {
+  for (;;) Sleep(60000);
+}
+
 void SendReply(SOCKET client, const Options& options, Reply reply, bool faults) {
   if (faults && options.status != 0) reply = TextReply(options.status, ks::Format("status %d\n", options.status));
+  bool endless = faults && options.endless;
   std::string head = ks::Format("HTTP/1.1 %d %s\r\nContent-Type: %s\r\n", reply.status, StatusText(reply.status),
                                 reply.content_type.c_str());
-  if (!(faults && options.no_content_length)) head += ks::Format("Content-Length: %lld\r\n", reply.length);
-  head += "Cache-Control: no-store\r\nConnection: close\r\n\r\n";
+  if (faults && options.content_length >= 0)
+    head += ks::Format("Content-Length: %lld\r\n", options.content_length);
+  else if (!(faults && (options.no_content_length || endless)))
+    head += ks::Format("Content-Length: %lld\r\n", reply.length);
+  head += "Cache-Control: no-store\r\nConnection: close\r\n";
+  if (faults && options.header_bytes > static_cast<long long>(head.size()) + 2)
+    head += PaddingLines(options.header_bytes - static_cast<long long>(head.size()) - 2);
+  head += "\r\n";
 
   long long body_limit = reply.length;
   if (faults && options.cut_after >= 0 && options.cut_after < body_limit) body_limit = options.cut_after;
+  bool stall = faults && options.stall_after >= 0;
+  if (stall && options.stall_after < body_limit) body_limit = options.stall_after;
 
   if (!reply.file.empty()) {
     ks::UniqueFile file(_wfopen(Widen(reply.file.c_str()).c_str(), L"rb"));
@@ -292,10 +360,20 @@ void SendReply(SOCKET client, const Options& options, Reply reply, bool faults) 
     std::string all = head + reply.text.substr(0, static_cast<size_t>(body_limit));
     if (!SendBody(client, all.data(), all.size(), options, faults)) return;
   }
-  if (faults && options.extra_bytes > 0 && body_limit == reply.length) {
+  if (stall) HoldSilently();
+  if (body_limit != reply.length) return;
+  if (faults && options.extra_bytes > 0) {
     std::string extra(static_cast<size_t>(options.extra_bytes), 'X');
-    SendBody(client, extra.data(), extra.size(), options, faults);
+    if (!SendBody(client, extra.data(), extra.size(), options, faults)) return;
   }
+  if (endless) SendEndlessly(client, options);
+}
+
+// --fault-path: a prefix, or with a trailing "$" the whole path.
+bool FaultPathMatches(const std::string& pattern, const std::string& path) {
+  if (pattern.empty()) return true;
+  if (pattern.back() == '$') return path == pattern.substr(0, pattern.size() - 1);
+  return path.compare(0, pattern.size(), pattern) == 0;
 }
 
 void ServeConnection(SOCKET client, const Options* options) {
@@ -309,7 +387,7 @@ void ServeConnection(SOCKET client, const Options* options) {
   std::string path = request.target;
   size_t query = path.find('?');
   if (query != std::string::npos) path.resize(query);
-  bool faults = (options->fault_path.empty() || path.compare(0, options->fault_path.size(), options->fault_path) == 0) &&
+  bool faults = FaultPathMatches(options->fault_path, path) &&
                 (options->fault_agent.empty() || request.Header("User-Agent").find(options->fault_agent) != std::string::npos);
 
   if (faults && options->delay_ms > 0) Sleep(static_cast<DWORD>(options->delay_ms));

@@ -1,0 +1,173 @@
+// Hostile account servers end to end: replies that lie about their length,
+// never end, carry a huge header, are empty, stall, or give a size that is no
+// size. Every run ends with the failure text and its log line, crashes
+// nothing, starts nothing and unpacks nothing; the window stays for the user.
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "e2e/e2e_fixture_win.h"
+
+namespace e2e {
+namespace {
+
+// Faults aimed at the package request only ("$": the whole path, so the size
+// request, whose path starts the same, is answered properly).
+const char kPackageOnly[] = "/as/wapi/get_client$";
+const char kIncomplete[] = "Download is incomplete. Please try it again";
+
+class HostileServer : public StarterEndToEnd {
+ protected:
+  void ExpectNothingStarted() {
+    EXPECT_TRUE(scene_.Records().empty());
+    EXPECT_FALSE(kstest::FileExists(scene_.SetupDirectory()));
+    EXPECT_FALSE(kstest::FileExists(scene_.tmp() + "\\PCClient.zip"));
+    EXPECT_FALSE(scene_.LoggedPrefix("StartProcess("));
+    EXPECT_FALSE(scene_.LoggedPrefix("Download is completed"));
+  }
+
+  // The count the download step logged with its failure line, or -1.
+  long long LoggedReceivedCount() {
+    std::string prefix = "Filed to complete download: iExpectedDownloadSize = " +
+                         std::to_string(packages_->ClientSize()) + ", actual received = ";
+    std::vector<std::string> log = scene_.Log();
+    int line = apptest::FindMessage(log, prefix, true);
+    EXPECT_GE(line, 0) << LogDump();
+    return line >= 0 ? atoll(log[line].c_str() + prefix.size()) : -1;
+  }
+
+  // A run that ends in the download step: the failure line, the window's
+  // last text, and the size request before the package request(s).
+  long long RunToIncompleteDownload() {
+    std::string status = RunUntilLogged("", "Filed to complete download: ", kIncomplete);
+    EXPECT_EQ(status, kIncomplete);
+    std::vector<std::string> requests = Requests();
+    EXPECT_GE(requests.size(), 2u);
+    if (!requests.empty()) {
+      EXPECT_EQ(requests[0], kSizeRequest);
+    }
+    for (size_t i = 1; i < requests.size(); ++i) EXPECT_EQ(requests[i], kPackageRequest);
+    return LoggedReceivedCount();
+  }
+};
+
+// The size request's road: each case gets its own server and starter run,
+// and ends with the size failure line before any package request.
+TEST_F(HostileServer, SizeReplyThatIsNoSize) {
+  const char kSizeOnly[] = "/as/wapi/get_client_size$";
+  struct Case {
+    const char* name;
+    std::vector<std::string> options;
+    int size;
+    std::string reply;
+  };
+  const Case cases[] = {
+      // A negative count, and numbers no 32-bit count can hold (which must
+      // not saturate into a 2 GiB download), in both reply forms.
+      {"negative", {"--size-text", "-5"}, -5, "<__ClientSize__>-5</__ClientSize__>"},
+      {"overflowing", {"--size-text", "99999999999999999999", "--size-form", "bare"}, 0, "99999999999999999999"},
+      {"just past a count", {"--size-text", "2147483648"}, 0, "<__ClientSize__>2147483648</__ClientSize__>"},
+      // Replies with no size to be had at all.
+      {"zero bytes", {"--fault-path", kSizeOnly, "--close-at-once"}, 0, ""},
+      {"70 KiB header", {"--fault-path", kSizeOnly, "--header-bytes", std::to_string(70 * 1024)}, 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Serve(c.options);
+    StampStarter(StampedSettings(Port()));
+
+    std::string status = RunUntilLogged("", "Failed to download client from: ", "Connecting ...");
+    EXPECT_EQ(status, "Connecting ...");
+    EXPECT_TRUE(scene_.Logged("Failed to download client from: 127.0.0.1::" + std::to_string(Port()) +
+                              ", iDownloadSize = " + std::to_string(c.size) + ", sDownloadSize = " + c.reply))
+        << LogDump();
+    std::vector<std::string> requests = Requests();
+    EXPECT_FALSE(requests.empty());
+    for (const std::string& request : requests) EXPECT_EQ(request, kSizeRequest);
+    ExpectNothingStarted();
+    // The next run starts with a log of its own.
+    server_.reset();
+    DeleteFileW(Widen((scene_.tmp() + "\\KSSetup.txt").c_str()).c_str());
+  }
+}
+
+// A header announcing ten times the size, with the package itself behind it:
+// the reply is refused on both fetch paths, before any of it is taken,
+// instead of trusting either count.
+TEST_F(HostileServer, ContentLengthFarAboveTheSize) {
+  long long announced = packages_->ClientSize() * 10;
+  Serve({"--fault-path", kPackageOnly, "--content-length", std::to_string(announced)});
+  StampStarter(StampedSettings(Port()));
+
+  EXPECT_EQ(RunToIncompleteDownload(), 0);
+  std::string expected = std::to_string(packages_->ClientSize());
+  EXPECT_TRUE(scene_.Logged("Content-Length " + std::to_string(announced) + " does not match the expected length " +
+                            expected + ", refused"))
+      << LogDump();
+  EXPECT_TRUE(scene_.Logged("Content-Length does not match the expected length " + expected + ", refused"));
+  ExpectNothingStarted();
+}
+
+// The package and then filler for ever, with no length announced: the
+// bytes past the size fail the download, however they arrive.
+TEST_F(HostileServer, EndlessBody) {
+  Serve({"--fault-path", kPackageOnly, "--endless"});
+  StampStarter(StampedSettings(Port()));
+
+  long long received = RunToIncompleteDownload();
+  EXPECT_GT(received, packages_->ClientSize());
+  EXPECT_TRUE(scene_.LoggedPrefix("received ")) << LogDump();
+  ExpectNothingStarted();
+}
+
+// A 70 KiB header (many padding lines, as many large cookies would make):
+// beyond the socket fetch's first block, so refused on both paths alike.
+TEST_F(HostileServer, HeaderOf70KiB) {
+  Serve({"--fault-path", kPackageOnly, "--header-bytes", std::to_string(70 * 1024)});
+  StampStarter(StampedSettings(Port()));
+
+  long long received = RunToIncompleteDownload();
+  EXPECT_EQ(received, 0);
+  EXPECT_TRUE(scene_.LoggedPrefix("header of ")) << LogDump();  // WinInet
+  EXPECT_TRUE(scene_.Logged("invalid header")) << LogDump();    // the socket fetch
+  ExpectNothingStarted();
+}
+
+// The server takes the package request and closes without a byte.
+TEST_F(HostileServer, ReplyOfZeroBytes) {
+  Serve({"--fault-path", kPackageOnly, "--close-at-once"});
+  StampStarter(StampedSettings(Port()));
+
+  EXPECT_EQ(RunToIncompleteDownload(), 0);
+  EXPECT_TRUE(scene_.LoggedPrefix("recv() iReturn == -1, error code: ")) << LogDump();
+  ExpectNothingStarted();
+}
+
+// Half the package, then silence with the connection held open. The
+// download stays where it is while the server lives; once the server has
+// gone, the run ends with the count that arrived.
+TEST_F(HostileServer, ConnectionStallsMidPackage) {
+  long long half = packages_->ClientSize() / 2;
+  Serve({"--fault-path", kPackageOnly, "--stall-after", std::to_string(half)});
+  StampStarter(StampedSettings(Port()));
+  ASSERT_TRUE(starter_.Start(scene_, ""));
+  ASSERT_TRUE(StarterProcess::WaitUntil([&] { return starter_.ProgressPosition() > 0; })) << LogDump();
+
+  EXPECT_TRUE(starter_.Running());
+  EXPECT_FALSE(scene_.LoggedPrefix("Filed to complete download"));
+  EXPECT_EQ(starter_.StatusLine(), "Downloading Kestrelon ...");
+  std::vector<std::string> requests = Requests();
+  server_.reset();
+
+  EXPECT_TRUE(StarterProcess::WaitUntil([&] { return scene_.LoggedPrefix("Filed to complete download: "); }))
+      << LogDump();
+  EXPECT_EQ(CloseAfterOutcome(kIncomplete), kIncomplete);
+  long long received = LoggedReceivedCount();
+  EXPECT_GT(received, 0);
+  EXPECT_LE(received, half);
+  EXPECT_EQ(requests, (std::vector<std::string>{kSizeRequest, kPackageRequest}));
+  ExpectNothingStarted();
+}
+
+}  // namespace
+}  // namespace e2e
