@@ -27,18 +27,18 @@ verify() {  # file -> verification output; fails the test when not verified
   return 0
 }
 
-run_log() {  # exe name -> its log messages, with a private temporary folder
+run_log() {  # exe name, awaited message -> its log messages, with a private temporary folder
   local logs="$work/logs-$1"
   mkdir -p "$logs"
   local temp
   temp=$(winpath "$logs")
   wine cmd /c "set TMP=$temp&& set TEMP=$temp&& $(winpath "$work/$1")" </dev/null >/dev/null 2>&1 &
   local runner=$!
-  # A copy with parameters keeps its window open: it is ended once its worker
-  # has begun, when start-up has logged everything.
+  # cmd may return before the program has logged anything (it does not wait
+  # for a windowed program), and a copy with parameters keeps its window open:
+  # so wait for the awaited message itself, then end the program.
   for _ in $(seq 1 600); do
-    kill -0 "$runner" 2>/dev/null || break
-    grep -q "Function: Utility::GetUserDirectory()" "$logs/KSSetup.txt" 2>/dev/null && break
+    tr -d '\r' <"$logs/KSSetup.txt" 2>/dev/null | grep -qx "Message: $2" && break
     sleep 0.1
   done
   wine taskkill /f /im "$1" </dev/null >/dev/null 2>&1 || true
@@ -66,8 +66,8 @@ cp stamped.exe tampered.exe
 printf 'X' | dd of=tampered.exe bs=1 seek=4096 conv=notrunc status=none
 if verify tampered.exe >/dev/null; then fail "a changed program still verifies"; fi
 
-log=$(run_log signed.exe)
+log=$(run_log signed.exe "Invalid setting")
 grep -qx "Invalid setting" <<<"$log" || fail "the signed, unstamped copy did not run as unstamped: $log"
-log=$(run_log stamped.exe)
+log=$(run_log stamped.exe "Valid sSetting")
 grep -qx "Valid sSetting" <<<"$log" || fail "the signed, stamped copy did not read its block: $log"
 echo "1 passed, 0 failed"
