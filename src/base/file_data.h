@@ -39,6 +39,14 @@ FileReadResult ReadTextFileUpTo(const char* file_name, size_t max_bytes, std::st
 // unread (not logged here).
 FileReadResult GetFileData(const char* file_name, size_t max_bytes, std::string& content);
 
+// Writes `content` as the file's whole new text (text mode: LF becomes CR LF).
+// It goes to "<file>.new" first and is then moved over the old file in one
+// step, so a run ended half-way leaves the old file or the new one, never a
+// cut one. A file that cannot be replaced that way (another program holds it
+// open) is rewritten in place. Failures are logged under `operation` as
+// "failed to open %s for writing" or "failed to write %s".
+bool ReplaceTextFile(const char* operation, const char* file_name, const std::string& content);
+
 // Size in bytes as the file system reports it; -1 when the file is not there.
 long long FileSize(const wchar_t* path);
 long long FileSize(const char* file_name);

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <new>
 #include <string>
 
@@ -174,14 +173,5 @@ bool MyConfigure::WriteConfigure(const char* opening_tag, const char* closing_ta
   if (!Utility::ReplaceTagValue(text, value, opening_tag, closing_tag, updated)) return false;
   updated = ksnet::CutAfterCacheEnd(updated);
 
-  ks::UniqueFile file(_wfopen(m_wsCacheFilePath, L"w"));
-  if (!file) {
-    KS_LOG(3, operation, "failed to open %s for writing", m_sCacheFilePath);
-    return false;
-  }
-  bool written = fwrite(updated.data(), 1, updated.size(), file.get()) == updated.size();
-  written = fflush(file.get()) == 0 && written;
-  written = fclose(file.release()) == 0 && written;
-  if (!written) KS_LOG(3, operation, "failed to write %s", m_sCacheFilePath);
-  return written;
+  return Utility::ReplaceTextFile(operation, m_sCacheFilePath, updated);
 }

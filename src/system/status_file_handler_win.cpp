@@ -2,11 +2,9 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "base/file_data.h"
-#include "base/handles_win.h"
 #include "base/log_api.h"
 #include "base/tag_field.h"
 #include "base/wide_text.h"
@@ -19,20 +17,6 @@ const int kValueSize = 512;
 // and is neither read into memory nor rewritten.
 const size_t kMaxContentSize = 64 * 1024;
 
-// Writes every byte of the content, zero bytes included: the text after a
-// stray zero byte is the user's as much as the text before it.
-bool WriteContent(const char* operation, const std::string& path, const std::string& content) {
-  ks::UniqueFile file(_wfopen(Widen(path.c_str()).c_str(), L"w"));
-  if (!file) {
-    KS_LOG(3, operation, "failed to open %s for writing", path.c_str());
-    return false;
-  }
-  bool written = fwrite(content.data(), 1, content.size(), file.get()) == content.size();
-  written = fflush(file.get()) == 0 && written;
-  written = fclose(file.release()) == 0 && written;
-  if (!written) KS_LOG(3, operation, "failed to write %s", path.c_str());
-  return written;
-}
 
 }  // namespace
 
@@ -79,7 +63,7 @@ bool StatusFileHandler::ReadStatus(int type, const char* directory, const char* 
   std::string content;
   bool existed = false;
   if (!ReadCurrentContent(operation, type, directory, path, content, existed)) return false;
-  if (!existed && !WriteContent(operation, path, content)) return false;
+  if (!existed && !Utility::ReplaceTextFile(operation, path.c_str(), content)) return false;
   if (!Utility::GetTagValue(content.c_str(), opening_tag, closing_tag, value, kValueSize)) {
     KS_LOG(3, operation, "failed to find %s in %s", opening_tag ? opening_tag : "", content.c_str());
     return false;
@@ -100,5 +84,5 @@ bool StatusFileHandler::WriteStatus(int type, const char* directory, const char*
            content.c_str());
     return false;
   }
-  return WriteContent(operation, path, updated);
+  return Utility::ReplaceTextFile(operation, path.c_str(), updated);
 }
