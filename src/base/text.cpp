@@ -110,7 +110,8 @@ void CrLfToLf(std::string& text) {
   text.resize(out);
 }
 
-int ParseInt(const char* text) {
+int ParseInt(const char* text, bool* out_of_range) {
+  if (out_of_range != nullptr) *out_of_range = false;
   if (text == nullptr) return 0;
   while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\r' || *text == '\v' || *text == '\f') ++text;
   bool negative = false;
@@ -118,12 +119,12 @@ int ParseInt(const char* text) {
   long long value = 0;
   for (; *text >= '0' && *text <= '9'; ++text) {
     value = value * 10 + (*text - '0');
-    if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
+    if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 2;
   }
   if (negative) value = -value;
-  if (value > INT_MAX) return INT_MAX;
-  if (value < INT_MIN) return INT_MIN;
-  return static_cast<int>(value);
+  int clamped = value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : static_cast<int>(value);
+  if (out_of_range != nullptr) *out_of_range = clamped != value;
+  return clamped;
 }
 
 }  // namespace ks

@@ -50,7 +50,8 @@ void UpperAscii(char* text);
 void CrLfToLf(std::string& text);
 
 // Reads leading decimal digits the way atoi does (spaces and a sign allowed),
-// saturating instead of overflowing.
-int ParseInt(const char* text);
+// saturating instead of overflowing. `out_of_range`, when given, tells
+// whether the digits named a number beyond the int range.
+int ParseInt(const char* text, bool* out_of_range = nullptr);
 
 }  // namespace ks

@@ -1,7 +1,5 @@
 #include "net/account_server_api.h"
 
-#include <climits>
-
 #include "base/tag_field.h"
 #include "base/text.h"
 
@@ -19,19 +17,12 @@ std::string InstallationReportRequest(const char* starter_sid) {
 
 namespace {
 
-// atoi's reading (leading white space, one sign, digits up to the first
-// other byte), with 0 for a value outside the int range.
+// atoi's reading, with 0 for a value outside the int range: a count that
+// does not fit is no count, not a 2 GiB one.
 int ReadCount(const char* text) {
-  while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\r' || *text == '\v' || *text == '\f') ++text;
-  bool negative = false;
-  if (*text == '+' || *text == '-') negative = (*text++ == '-');
-  long long value = 0;
-  for (; *text >= '0' && *text <= '9'; ++text) {
-    value = value * 10 + (*text - '0');
-    if (value > static_cast<long long>(INT_MAX) + 1) return 0;
-  }
-  if (negative) value = -value;
-  return value < INT_MIN || value > INT_MAX ? 0 : static_cast<int>(value);
+  bool out_of_range = false;
+  int value = ks::ParseInt(text, &out_of_range);
+  return out_of_range ? 0 : value;
 }
 
 }  // namespace

@@ -17,6 +17,23 @@ namespace apptest {
 using kstest::Quote;
 using kstest::RunKstool;
 
+// Runs a test in a scratch folder made the process's current folder.
+class InFolder {
+ public:
+  explicit InFolder(const char* prefix = "kscfg") : dir_(prefix) {
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    previous_ = previous;
+    SetCurrentDirectoryW(Widen(dir_.path().c_str()).c_str());
+  }
+  ~InFolder() { SetCurrentDirectoryW(previous_.c_str()); }
+  std::string File(const std::string& name) const { return dir_.File(name); }
+
+ private:
+  kstest::TempDir dir_;
+  std::wstring previous_;
+};
+
 // A copy of the starter under a chosen file name in a fresh folder, with a
 // private temporary folder so its log is its own.
 class StarterCopy {

@@ -25,23 +25,6 @@ const char kSettings[] =
     "<__AccountServerIP__>cfg.kestrelon.test</__AccountServerIP__>\n<__ClientName__>Quorrel</__ClientName__>\n"
     "<__Role__>attendee</__Role__>\n";
 
-// The process's current folder is a scratch folder for the test's lifetime.
-class InFolder {
- public:
-  InFolder() : dir_("khcfg") {
-    wchar_t previous[MAX_PATH];
-    GetCurrentDirectoryW(MAX_PATH, previous);
-    previous_ = previous;
-    SetCurrentDirectoryW(Widen(dir_.path().c_str()).c_str());
-  }
-  ~InFolder() { SetCurrentDirectoryW(previous_.c_str()); }
-  std::string File(const std::string& name) const { return dir_.File(name); }
-
- private:
-  kstest::TempDir dir_;
-  std::wstring previous_;
-};
-
 // What LoadSetupConfigure made of the file: its result and settings, and
 // whether the settings reader takes them for the server and client they name.
 struct Loaded {
@@ -69,7 +52,7 @@ Loaded Load(LogCapture& log) {
 TEST(HostileParameterFiles, StarterCfg) {
   for (HostileKind kind : kstest::kHostileKinds) {
     SCOPED_TRACE(kstest::HostileKindName(kind));
-    InFolder folder;
+    apptest::InFolder folder("khcfg");
     // The cfg's own text has no tags: "missing its closing tags" is an
     // enciphered settings text without them.
     std::string sound = kind == HostileKind::kUnclosed
@@ -117,7 +100,7 @@ TEST(HostileParameterFiles, StarterCfg) {
 TEST(HostileParameterFiles, StarterTxt) {
   for (HostileKind kind : kstest::kHostileKinds) {
     SCOPED_TRACE(kstest::HostileKindName(kind));
-    InFolder folder;
+    apptest::InFolder folder("khcfg");
     std::string path = folder.File("starter.txt");
     ASSERT_TRUE(kstest::WriteHostileFile(path, kind, kSettings));
     LogCapture log;

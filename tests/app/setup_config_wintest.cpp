@@ -11,23 +11,6 @@
 
 namespace {
 
-// Runs the test in a scratch folder as the process's current folder.
-class InFolder {
- public:
-  InFolder() : dir_("kscfg") {
-    wchar_t previous[MAX_PATH];
-    GetCurrentDirectoryW(MAX_PATH, previous);
-    previous_ = previous;
-    SetCurrentDirectoryW(Widen(dir_.path().c_str()).c_str());
-  }
-  ~InFolder() { SetCurrentDirectoryW(previous_.c_str()); }
-  std::string File(const std::string& name) const { return dir_.File(name); }
-
- private:
-  kstest::TempDir dir_;
-  std::wstring previous_;
-};
-
 using kstest::TempFolderOverride;
 
 const char kSettings[] =
@@ -35,7 +18,7 @@ const char kSettings[] =
     "<__Role__>attendee</__Role__>\n";
 
 TEST(LoadSetupConfigure, EncipheredFileIsReadAndBothArchivesMarkThemAvailable) {
-  InFolder folder;
+  apptest::InFolder folder("kscfg");
   ASSERT_TRUE(kstest::WriteFile(folder.File("starter.cfg"), Utility::EncodeParameter(kSettings) + "\r\n"));
   ASSERT_TRUE(kstest::WriteFile(folder.File("PCClient"), "x"));
   {
@@ -56,7 +39,7 @@ TEST(LoadSetupConfigure, EncipheredFileIsReadAndBothArchivesMarkThemAvailable) {
 }
 
 TEST(LoadSetupConfigure, PlainTwinIsUsedUnchangedWhenTheCfgIsMissing) {
-  InFolder folder;
+  apptest::InFolder folder("kscfg");
   ASSERT_TRUE(kstest::WriteFile(folder.File("starter.txt"), "<__Role__>host</__Role__>\r\n<__X__>y</__X__>\r\n"));
   ASSERT_TRUE(kstest::WriteFile(folder.File("PCClient"), "x"));
   ASSERT_TRUE(kstest::WriteFile(folder.File("PCClientAccessory"), "x"));
@@ -68,7 +51,7 @@ TEST(LoadSetupConfigure, PlainTwinIsUsedUnchangedWhenTheCfgIsMissing) {
 }
 
 TEST(LoadSetupConfigure, OversizedCfgIsRefusedAndThePlainTwinTried) {
-  InFolder folder;
+  apptest::InFolder folder("kscfg");
   ASSERT_TRUE(kstest::WriteFile(folder.File("starter.cfg"), Utility::EncodeParameter(std::string(5000, 'p'))));
   ASSERT_TRUE(kstest::WriteFile(folder.File("starter.txt"), "<__Role__>plain</__Role__>"));
   LogCapture log;
@@ -80,7 +63,7 @@ TEST(LoadSetupConfigure, OversizedCfgIsRefusedAndThePlainTwinTried) {
 }
 
 TEST(LoadSetupConfigure, NothingOnDiskDependsOnTheSwitches) {
-  InFolder folder;
+  apptest::InFolder folder("kscfg");
   {
     LogCapture log;
     SetupHandler handler;

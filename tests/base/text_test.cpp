@@ -54,6 +54,22 @@ TEST(BoundedText, ParseIntReadsLikeAtoiWithoutOverflow) {
   EXPECT_EQ(ks::ParseInt("-99999999999999999999"), INT_MIN);
 }
 
+TEST(BoundedText, ParseIntTellsWhenTheNumberIsOutOfRange) {
+  struct Case {
+    const char* text;
+    int value;
+    bool out_of_range;
+  };
+  const Case cases[] = {{"2147483647", INT_MAX, false},  {"2147483648", INT_MAX, true},
+                        {"-2147483648", INT_MIN, false}, {"-2147483649", INT_MIN, true},
+                        {"99999999999999999999", INT_MAX, true}, {"", 0, false}};
+  for (const Case& c : cases) {
+    bool out_of_range = !c.out_of_range;
+    EXPECT_EQ(ks::ParseInt(c.text, &out_of_range), c.value) << c.text;
+    EXPECT_EQ(out_of_range, c.out_of_range) << c.text;
+  }
+}
+
 TEST(BoundedText, CrLfBecomesLfAndLoneCarriageReturnsStay) {
   std::string text = "a\r\nb\rc\r\r\n\r";
   ks::CrLfToLf(text);
