@@ -11,24 +11,10 @@
 #include "e2e/e2e_fixture_win.h"
 #include "package/package_writer.h"
 #include "support/hostile_file_win.h"
+#include "support/raw_package.h"
 
 namespace e2e {
 namespace {
-
-std::string U32(uint32_t v) {
-  std::string out;
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-  return out;
-}
-
-// An entry as a hostile packer writes it: the archive writer itself refuses
-// such names.
-std::string RawEntry(const std::string& name, const std::string& content) {
-  std::string body;
-  EXPECT_TRUE(package::CompressBody(content.data(), content.size(), &body));
-  return U32(static_cast<uint32_t>(name.size() + 1)) + name + std::string(1, '\0') +
-         U32(static_cast<uint32_t>(body.size())) + std::string(2, '\0') + body;
-}
 
 TEST_F(StarterEndToEnd, PackageEntryClimbingOutIsRefusedAndTheUsersFileKept) {
   const std::string kNotes = "the user's own notes\r\n";
@@ -36,7 +22,7 @@ TEST_F(StarterEndToEnd, PackageEntryClimbingOutIsRefusedAndTheUsersFileKept) {
   ASSERT_TRUE(kstest::WriteFile(scene_.app() + "\\notes.txt", kNotes));
 
   std::string archive = kstest::ReadFileOrEmpty(packages_->Client());
-  archive += RawEntry(kHostile, "replaced by the package");
+  archive += kstest::RawCompressedEntry(kHostile, "replaced by the package");
   ASSERT_TRUE(package::AppendFile(&archive, "late.txt", "after the refused entry"));
   std::string hostile_package = scene_.root() + "\\hostile.pkg";
   ASSERT_TRUE(kstest::WriteFile(hostile_package, archive));

@@ -13,29 +13,13 @@
 #include "package/package_writer.h"
 #include "package/zlibpp_win.h"
 #include "support/log_capture.h"
+#include "support/raw_package.h"
 #include "support/win_test_util_win.h"
 
 namespace {
 
-std::string U32(uint32_t v) {
-  std::string out;
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-  return out;
-}
-
-std::string Entry(const std::string& name, const std::string& content) {
-  std::string archive;
-  EXPECT_TRUE(package::AppendFile(&archive, name, content));
-  return archive;
-}
-
-// A well-formed entry under a name the archive writer would refuse.
-std::string RawEntry(const std::string& name, const std::string& content) {
-  std::string body;
-  EXPECT_TRUE(package::CompressBody(content.data(), content.size(), &body));
-  return U32(static_cast<uint32_t>(name.size() + 1)) + name + std::string(1, '\0') +
-         U32(static_cast<uint32_t>(body.size())) + std::string(2, '\0') + body;
-}
+using kstest::RawCompressedEntry;
+using kstest::WrittenEntry;
 
 // Every file below `folder` with its content, by path.
 void Snapshot(const std::string& folder, std::map<std::string, std::string>* files) {
@@ -95,8 +79,8 @@ TEST(HostileArchive, NamesLeadingOutOfTheDestinationAreRefusedAndWriteNothingThe
   for (const std::string& name : kHostile) {
     SCOPED_TRACE(name);
     std::string archive = archives.File("PCClient.zip");
-    ASSERT_TRUE(kstest::WriteFile(archive, Entry("a.txt", "A") + Entry("sub\\b.txt", "B") +
-                                               RawEntry(name, "written by the package") + Entry("after.txt", "Z")));
+    ASSERT_TRUE(kstest::WriteFile(archive, WrittenEntry("a.txt", "A") + WrittenEntry("sub\\b.txt", "B") +
+                                               RawCompressedEntry(name, "written by the package") + WrittenEntry("after.txt", "Z")));
     LogCapture log;
     CZLib unpacker;
     EXPECT_FALSE(unpacker.UnZip(archive.c_str(), destination.c_str()));

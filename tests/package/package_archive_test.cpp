@@ -11,34 +11,21 @@
 #include "package/package_unpack.h"
 #include "package/package_writer.h"
 #include "support/log_capture.h"
+#include "support/raw_package.h"
 
 using package::EntryStatus;
 using package::InflateResult;
 
 namespace {
 
-std::string U32(uint32_t v) {
-  std::string out;
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-  return out;
-}
-
-// An entry with every field as given, however inconsistent.
-std::string RawEntry(uint32_t name_length, const std::string& name_bytes, uint32_t body_length,
-                     const std::string& body) {
-  return U32(name_length) + name_bytes + U32(body_length) + std::string(2, '\0') + body;
-}
+using kstest::RawEntry;
+using kstest::U32;
+using kstest::WrittenEntry;
 
 std::string Zlib(const std::string& content) {
   std::string body;
   EXPECT_TRUE(package::CompressBody(content.data(), content.size(), &body));
   return body;
-}
-
-std::string Entry(const std::string& name, const std::string& content) {
-  std::string archive;
-  EXPECT_TRUE(package::AppendFile(&archive, name, content));
-  return archive;
 }
 
 struct Outcome {
@@ -178,7 +165,7 @@ TEST(Inflate, CorruptCutShortTrailingAndEmptyBodies) {
 TEST(Unpack, EmptyArchiveAndStrayBytesAreComplete) {
   for (size_t stray = 0; stray <= 3; ++stray) {
     Outcome run;
-    Unpack(Entry("a.txt", "A") + std::string(stray, '\x7f'), &run);
+    Unpack(WrittenEntry("a.txt", "A") + std::string(stray, '\x7f'), &run);
     EXPECT_TRUE(run.ok) << stray;
     EXPECT_EQ(run.target.files["D:\\dest\\a.txt"], "A");
   }
@@ -192,7 +179,7 @@ TEST(Unpack, EmptyArchiveAndStrayBytesAreComplete) {
 TEST(Unpack, WritesFilesAndCreatesTheirDirectories) {
   LogCapture log;
   Outcome run;
-  Unpack(Entry("a.txt", "alpha") + Entry("x\\y\\z.bin", std::string(100000, 'z')) + Entry("x\\b.txt", "beta"),
+  Unpack(WrittenEntry("a.txt", "alpha") + WrittenEntry("x\\y\\z.bin", std::string(100000, 'z')) + WrittenEntry("x\\b.txt", "beta"),
          &run, "D:\\dest\\");
   ASSERT_TRUE(run.ok) << log.Dump();
   EXPECT_EQ(run.target.files.size(), 3u);
@@ -204,7 +191,7 @@ TEST(Unpack, WritesFilesAndCreatesTheirDirectories) {
   EXPECT_TRUE(log.Records().empty()) << log.Dump();
 
   Outcome drive;
-  Unpack(Entry("a.txt", "A"), &drive, "C:");
+  Unpack(WrittenEntry("a.txt", "A"), &drive, "C:");
   EXPECT_TRUE(drive.ok);
   EXPECT_TRUE(drive.target.directories.empty());
   EXPECT_EQ(drive.target.files["C:\\a.txt"], "A");
@@ -214,7 +201,7 @@ TEST(Unpack, FileThatCannotBeCreatedIsSkippedAndListed) {
   LogCapture log;
   Outcome run;
   run.target.locked = {"D:\\dest\\b.txt", "D:\\dest\\d.txt"};
-  Unpack(Entry("a.txt", "A") + Entry("b.txt", std::string(50000, 'b')) + Entry("c.txt", "C") + Entry("d.txt", "D"),
+  Unpack(WrittenEntry("a.txt", "A") + WrittenEntry("b.txt", std::string(50000, 'b')) + WrittenEntry("c.txt", "C") + WrittenEntry("d.txt", "D"),
          &run);
   EXPECT_TRUE(run.ok);
   EXPECT_EQ(run.target.files["D:\\dest\\a.txt"], "A");
@@ -227,7 +214,7 @@ TEST(Unpack, FileThatCannotBeCreatedIsSkippedAndListed) {
   // A skipped body that is not all there is a cut archive, not a success.
   Outcome cut;
   cut.target.locked = {"D:\\dest\\b.txt"};
-  std::string archive = Entry("b.txt", "B");
+  std::string archive = WrittenEntry("b.txt", "B");
   Unpack(archive.substr(0, archive.size() - 2), &cut);
   EXPECT_FALSE(cut.ok);
   EXPECT_TRUE(log.Has("fseek error"));
@@ -238,7 +225,7 @@ TEST(Unpack, FailuresEndTheWalkWithTheirLogLines) {
     std::string archive;
     const char* message;
   };
-  std::string good = Entry("a.txt", "A");
+  std::string good = WrittenEntry("a.txt", "A");
   std::string body = Zlib(std::string(9000, 'k'));
   std::string corrupt = body;
   corrupt[4] ^= 0x7f;
@@ -274,7 +261,7 @@ TEST(Unpack, DirectoryAndWriteFailures) {
   LogCapture log;
   Outcome no_directory;
   no_directory.target.directory_result = 5;
-  Unpack(Entry("x\\a.txt", "A"), &no_directory);
+  Unpack(WrittenEntry("x\\a.txt", "A"), &no_directory);
   EXPECT_FALSE(no_directory.ok);
   EXPECT_TRUE(log.Has("SHCreateDirectoryEx error: D:\\dest\\x\\a.txt, error code = 5")) << log.Dump();
   EXPECT_EQ(no_directory.target.opened, 0);
@@ -282,13 +269,13 @@ TEST(Unpack, DirectoryAndWriteFailures) {
   for (int accepted : {80, 183}) {
     Outcome exists;
     exists.target.directory_result = accepted;
-    Unpack(Entry("x\\a.txt", "A"), &exists);
+    Unpack(WrittenEntry("x\\a.txt", "A"), &exists);
     EXPECT_TRUE(exists.ok) << accepted;
   }
 
   Outcome lost_write;
   lost_write.target.close_result = false;
-  Unpack(Entry("a.txt", "A"), &lost_write);
+  Unpack(WrittenEntry("a.txt", "A"), &lost_write);
   EXPECT_FALSE(lost_write.ok);
   EXPECT_TRUE(log.Has("fwrite error"));
 }
@@ -308,7 +295,7 @@ TEST(Unpack, HostileNamesWriteNothing) {
   // A target path the file system cannot take is refused before anything is made.
   LogCapture log;
   Outcome long_path;
-  Unpack(Entry(std::string(300, 'n'), "A"), &long_path);
+  Unpack(WrittenEntry(std::string(300, 'n'), "A"), &long_path);
   EXPECT_FALSE(long_path.ok);
   EXPECT_TRUE(long_path.target.directories.empty());
   EXPECT_TRUE(log.HasFragment("target path too long: D:\\dest\\nnn"));

@@ -9,26 +9,14 @@
 #include "base/wide_text.h"
 #include "package/package_writer.h"
 #include "support/log_capture.h"
+#include "support/raw_package.h"
 #include "support/win_test_util_win.h"
 
 namespace {
 
-std::string U32(uint32_t v) {
-  std::string out;
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-  return out;
-}
-
-std::string Entry(const std::string& name, const std::string& content) {
-  std::string archive;
-  EXPECT_TRUE(package::AppendFile(&archive, name, content));
-  return archive;
-}
-
-std::string RawEntry(const std::string& name, const std::string& body) {
-  return U32(static_cast<uint32_t>(name.size() + 1)) + name + std::string(1, '\0') +
-         U32(static_cast<uint32_t>(body.size())) + std::string(2, '\0') + body;
-}
+using kstest::RawEntry;
+using kstest::U32;
+using kstest::WrittenEntry;
 
 std::vector<std::wstring> g_shown;
 void RecordShownList(const wchar_t* path) { g_shown.push_back(path); }
@@ -68,7 +56,7 @@ TEST_F(UnZip, WritesTreeCreatesDirectoriesAndReplacesFiles) {
   ASSERT_TRUE(kstest::WriteFile(destination_ + "\\a.txt", "an older and longer content"));
   std::string big(3 << 20, '\0');
   for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 2654435761u) >> 24);
-  EXPECT_TRUE(Run(Entry("a.txt", "alpha") + Entry("x\\y\\z.bin", big) + std::string(3, '\x01'), destination_ + "\\"));
+  EXPECT_TRUE(Run(WrittenEntry("a.txt", "alpha") + WrittenEntry("x\\y\\z.bin", big) + std::string(3, '\x01'), destination_ + "\\"));
   EXPECT_EQ(Out("a.txt"), "alpha");
   EXPECT_TRUE(Out("x\\y\\z.bin") == big);
   EXPECT_FALSE(kstest::FileExists(archive_));
@@ -78,7 +66,7 @@ TEST_F(UnZip, WritesTreeCreatesDirectoriesAndReplacesFiles) {
 
 TEST_F(UnZip, MissingDestinationIsCreatedForTheFirstEntry) {
   std::string deep = dir_.File("new\\deeper");
-  EXPECT_TRUE(Run(Entry("a.txt", "A"), deep));
+  EXPECT_TRUE(Run(WrittenEntry("a.txt", "A"), deep));
   EXPECT_EQ(kstest::ReadFileOrEmpty(deep + "\\a.txt"), "A");
 }
 
@@ -90,7 +78,7 @@ TEST_F(UnZip, LockedFileIsSkippedListedAndLaterEntriesWritten) {
   ASSERT_NE(locked, INVALID_HANDLE_VALUE);
 
   LogCapture log;
-  bool ok = Run(Entry("a.txt", "A") + Entry("locked.dll", std::string(20000, 'L')) + Entry("z.txt", "Z"), destination_);
+  bool ok = Run(WrittenEntry("a.txt", "A") + WrittenEntry("locked.dll", std::string(20000, 'L')) + WrittenEntry("z.txt", "Z"), destination_);
   CloseHandle(locked);
   EXPECT_TRUE(ok) << log.Dump();
   EXPECT_EQ(Out("a.txt"), "A");
@@ -122,7 +110,7 @@ TEST_F(UnZip, CorruptOrCutBodiesFailAndKeepTheArchive) {
   for (const std::string& bad : {RawEntry("b.txt", corrupt),
                                  RawEntry("b.txt", body).substr(0, RawEntry("b.txt", body).size() - 4)}) {
     LogCapture log;
-    EXPECT_FALSE(Run(Entry("a.txt", "A") + bad, destination_));
+    EXPECT_FALSE(Run(WrittenEntry("a.txt", "A") + bad, destination_));
     EXPECT_TRUE(log.Has("iErr != Z_OK && iErr != Z_STREAM_END")) << log.Dump();
     EXPECT_TRUE(kstest::FileExists(archive_));
     EXPECT_EQ(Out("a.txt"), "A");
@@ -145,7 +133,7 @@ TEST_F(UnZip, HostileNamesWriteNothingOutsideTheDestination) {
   for (const std::string& name : {std::string("..\\evil.txt"), std::string("sub\\..\\..\\evil.txt"),
                                   std::string("../evil.txt"), outside, "\\" + outside.substr(3)}) {
     LogCapture log;
-    EXPECT_FALSE(Run(Entry("a.txt", "A") + RawEntry(name, ""), destination_)) << name;
+    EXPECT_FALSE(Run(WrittenEntry("a.txt", "A") + RawEntry(name, ""), destination_)) << name;
     EXPECT_FALSE(kstest::FileExists(outside)) << name;
     EXPECT_TRUE(kstest::FileExists(archive_));
     EXPECT_TRUE(log.HasFragment("refused name")) << log.Dump();
@@ -161,7 +149,7 @@ TEST_F(UnZip, HostileNamesWriteNothingOutsideTheDestination) {
 TEST_F(UnZip, TargetPathBeyondTheSystemLimitIsRefused) {
   LogCapture log;
   std::string name = std::string(120, 'd') + "\\" + std::string(150, 'f');
-  EXPECT_FALSE(Run(Entry(name, "A"), destination_));
+  EXPECT_FALSE(Run(WrittenEntry(name, "A"), destination_));
   EXPECT_TRUE(log.HasFragment("target path too long: ")) << log.Dump();
   EXPECT_FALSE(kstest::FileExists(destination_));
 }
