@@ -158,8 +158,7 @@ bool MyConfigure::WriteConfigure(const char* opening_tag, const char* closing_ta
     return false;
   }
   std::string updated;
-  if (!Utility::ReplaceTagValue(text, value, opening_tag, closing_tag, updated)) return false;
-  updated = ksnet::CutAfterCacheEnd(updated);
+  if (!ksnet::RewriteCacheField(text, opening_tag, closing_tag, value, updated)) return false;
 
   ks::UniqueFile file(_wfopen(m_wsCacheFilePath, L"w"));
   if (!file) {

@@ -8,13 +8,10 @@
 #include "base/file_data.h"
 #include "base/handles_win.h"
 #include "base/log_api.h"
-#include "base/tag_field.h"
 #include "base/wide_text.h"
+#include "system/status_file_text.h"
 
 namespace {
-
-const char kDefaultContent[] = "<__ClientCalledToLaunch__>Y</__ClientCalledToLaunch__>";
-const int kValueSize = 512;
 
 bool WriteContent(const char* operation, const std::string& path, const std::string& content) {
   ks::UniqueFile file(_wfopen(Widen(path.c_str()).c_str(), L"w"));
@@ -42,11 +39,7 @@ bool StatusFileHandler::ReadCurrentContent(const char* operation, int type, cons
   }
   path = joined;
   existed = Utility::ReadTextFile(joined, content);
-  if (!existed) {
-    content = kDefaultContent;
-    return true;
-  }
-  content.resize(strlen(content.c_str()));  // the text ends at its first zero byte
+  content = StatusFileContent(existed, content);
   return true;
 }
 
@@ -58,7 +51,7 @@ bool StatusFileHandler::ReadStatus(int type, const char* directory, const char* 
   bool existed = false;
   if (!ReadCurrentContent(operation, type, directory, path, content, existed)) return false;
   if (!existed && !WriteContent(operation, path, content)) return false;
-  if (!Utility::GetTagValue(content.c_str(), opening_tag, closing_tag, value, kValueSize)) {
+  if (!ReadStatusField(content, opening_tag, closing_tag, value)) {
     KS_LOG(3, operation, "failed to find %s in %s", opening_tag ? opening_tag : "", content.c_str());
     return false;
   }
@@ -73,7 +66,7 @@ bool StatusFileHandler::WriteStatus(int type, const char* directory, const char*
   bool existed = false;
   if (!ReadCurrentContent(operation, type, directory, path, content, existed)) return false;
   std::string updated;
-  if (!Utility::ReplaceTagValue(content, value, opening_tag, closing_tag, updated)) {
+  if (!RewriteStatusField(content, opening_tag, closing_tag, value, updated)) {
     KS_LOG(3, operation, "failed to replace %s for %s in %s", value ? value : "", opening_tag ? opening_tag : "",
            content.c_str());
     return false;
