@@ -37,8 +37,8 @@ max_len() {
     socket_reply) echo 140000 ;;
     package) echo 16384 ;;
     embedded_block) echo 16384 ;;
-    meeting_query) echo 12288 ;;
-    *) echo 8192 ;;
+    meeting_query) echo 6144 ;;
+    *) echo 4096 ;;
   esac
 }
 rss_limit() {

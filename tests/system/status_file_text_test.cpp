@@ -1,0 +1,40 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "system/status_file_text.h"
+
+namespace {
+
+const char kOpen[] = "<__ClientCalledToLaunch__>";
+const char kClose[] = "</__ClientCalledToLaunch__>";
+
+TEST(StatusFileText, ContentEndsAtTheFirstZeroByteOrIsTheDefault) {
+  EXPECT_EQ(StatusFileContent(false, "ignored"), kStatusFileDefaultContent);
+  EXPECT_EQ(StatusFileContent(true, std::string("<__A__>1\0</__A__>", 17)), "<__A__>1");
+  EXPECT_EQ(StatusFileContent(true, ""), "");  // an empty file stays empty: its field is missing
+}
+
+TEST(StatusFileText, RewriteKeepsEveryOtherByte) {
+  std::string updated;
+  ASSERT_TRUE(RewriteStatusField("head\r\n<__ClientCalledToLaunch__>Y</__ClientCalledToLaunch__>\r\ntail", kOpen,
+                                 kClose, "N", updated));
+  EXPECT_EQ(updated, "head\r\n<__ClientCalledToLaunch__>N</__ClientCalledToLaunch__>\r\ntail");
+  char value[kStatusValueSize];
+  ASSERT_TRUE(ReadStatusField(updated, kOpen, kClose, value));
+  EXPECT_STREQ(value, "N");
+}
+
+TEST(StatusFileText, MissingOrOverlongFieldsAreNotRead) {
+  char value[kStatusValueSize];
+  std::string updated = "untouched";
+  EXPECT_FALSE(ReadStatusField("<__ClientCalledToLaunch__>Y", kOpen, kClose, value));
+  EXPECT_STREQ(value, "");
+  EXPECT_FALSE(RewriteStatusField("<__ClientCalledToLaunch__>Y", kOpen, kClose, "N", updated));
+  EXPECT_EQ(updated, "untouched");
+  std::string long_value(kStatusValueSize, 'Y');
+  EXPECT_FALSE(ReadStatusField(std::string(kOpen) + long_value + kClose, kOpen, kClose, value));
+  EXPECT_STREQ(value, "");
+}
+
+}  // namespace
