@@ -111,6 +111,9 @@ printf '\010\000\000\000HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly a par
 printf '\000\000\000\000HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n' >"$sr/zero"
 printf '\000\000\000\001\012HTTP/1.1 200 OK\r\nContent-Length: 3' >"$sr/no-header-end"
 printf '\000\000\000\000HTTP/1.1 200 OK\r\n\r\nContent-Length: 4\r\n\r\nbody' >"$sr/length-in-body"
+# Bit 5: a long header line first, so the first block is full.
+printf '\040\000\000\000HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nabcde' >"$sr/full-block-header-ends"
+printf '\040\137\000\000HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nabcde' >"$sr/full-block-header-beyond"
 
 # access_setting: records \0 host \0 port \0 bypass \0 proxy \0 flags.
 as=$CORPUS/access_setting

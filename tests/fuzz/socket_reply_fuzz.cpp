@@ -3,7 +3,8 @@
 //   byte 0     bit 0 small reads, bit 1 receive into the caller's room,
 //              bit 2 the caller knows the length (bytes 1-2), bit 3 the peer
 //              ends with an error instead of closing, bit 4 segment sizes
-//              count in 64-byte steps
+//              count in 64-byte steps, bit 5 a long header line goes
+//              first so the header ends near the first block's end
 //   bytes 1-2  the known length (little-endian) when bit 2 is set
 //   byte 3     n, the number of segment-size bytes that follow (at most 16)
 //   n bytes    segment sizes, used in turn (0: everything left)
@@ -80,7 +81,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (4 + count > size) count = size - 4;
   std::vector<size_t> sizes;
   for (size_t i = 0; i < count; ++i) sizes.push_back(data[4 + i] * step);
-  const std::string reply(reinterpret_cast<const char*>(data) + 4 + count, size - 4 - count);
+  std::string reply(reinterpret_cast<const char*>(data) + 4 + count, size - 4 - count);
+  if ((flags & 32) != 0) {
+    // A full first block, whose header may or may not end inside it.
+    size_t filler = ksnet::kFirstBlockSize - 64 + data[1] % 96;
+    reply = "X-Filler: " + std::string(filler, 'f') + "\r\n" + reply;
+  }
 
   SegmentSource source(reply, sizes, end_with_error);
   size_t first_length = source.FirstSegment(ksnet::kFirstBlockSize - 1);
