@@ -9,6 +9,7 @@ PACKAGES=(
   googletest                           # GoogleTest sources in /usr/src/googletest
   wine64 xvfb x11-utils imagemagick    # running, windows, screenshots
   osslsigncode openssl curl python3 procps   # signing checks, benchmarks, scripts
+  clang libclang-rt-14-dev             # fuzz targets (libFuzzer, scripts/fuzz.sh)
 )
 
 missing=()

@@ -14,6 +14,8 @@ trap cleanup EXIT
 status=0
 ks_log "native tests"
 (cd "$KS_NATIVE_BUILD" && ctest --output-on-failure "$@") || status=1
+ks_log "fuzz targets, about a minute each"
+"$KS_ROOT/scripts/fuzz.sh" 60 || status=1
 
 ks_display_up
 ks_wine_up

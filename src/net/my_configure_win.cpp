@@ -170,8 +170,7 @@ bool MyConfigure::WriteConfigure(const char* opening_tag, const char* closing_ta
   std::string text;
   if (!ReadCacheFile(operation, m_sCacheFilePath, text)) return false;
   std::string updated;
-  if (!Utility::ReplaceTagValue(text, value, opening_tag, closing_tag, updated)) return false;
-  updated = ksnet::CutAfterCacheEnd(updated);
+  if (!ksnet::RewriteCacheField(text, opening_tag, closing_tag, value, updated)) return false;
 
   return Utility::ReplaceTextFile(operation, m_sCacheFilePath, updated);
 }

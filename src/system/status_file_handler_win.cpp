@@ -6,13 +6,11 @@
 
 #include "base/file_data.h"
 #include "base/log_api.h"
-#include "base/tag_field.h"
 #include "base/wide_text.h"
+#include "system/status_file_text.h"
 
 namespace {
 
-const char kDefaultContent[] = "<__ClientCalledToLaunch__>Y</__ClientCalledToLaunch__>";
-const int kValueSize = 512;
 // The file holds one short field; anything far larger is not a status file
 // and is neither read into memory nor rewritten.
 const size_t kMaxContentSize = 64 * 1024;
@@ -52,7 +50,7 @@ bool StatusFileHandler::ReadCurrentContent(const char* operation, int type, cons
     return false;
   }
   existed = false;
-  content = kDefaultContent;
+  content = kStatusFileDefaultContent;
   return true;
 }
 
@@ -64,7 +62,7 @@ bool StatusFileHandler::ReadStatus(int type, const char* directory, const char* 
   bool existed = false;
   if (!ReadCurrentContent(operation, type, directory, path, content, existed)) return false;
   if (!existed && !Utility::ReplaceTextFile(operation, path.c_str(), content)) return false;
-  if (!Utility::GetTagValue(content.c_str(), opening_tag, closing_tag, value, kValueSize)) {
+  if (!ReadStatusField(content, opening_tag, closing_tag, value)) {
     KS_LOG(3, operation, "failed to find %s in %s", opening_tag ? opening_tag : "", content.c_str());
     return false;
   }
@@ -79,7 +77,7 @@ bool StatusFileHandler::WriteStatus(int type, const char* directory, const char*
   bool existed = false;
   if (!ReadCurrentContent(operation, type, directory, path, content, existed)) return false;
   std::string updated;
-  if (!Utility::ReplaceTagValue(content, value, opening_tag, closing_tag, updated)) {
+  if (!RewriteStatusField(content, opening_tag, closing_tag, value, updated)) {
     KS_LOG(3, operation, "failed to replace %s for %s in %s", value ? value : "", opening_tag ? opening_tag : "",
            content.c_str());
     return false;

@@ -83,6 +83,20 @@ TEST(CacheFileText, CutAfterTheClosingTag) {
             "<__CACHE__>\n<__SERVER_ACCESS_SETTING1__></__SERVER_ACCESS_SETTING1__>\n</__CACHE__>");
 }
 
+TEST(CacheFileText, RewriteReplacesTheFieldAndDropsWhatFollowsTheCache) {
+  std::string updated = "untouched";
+  ASSERT_TRUE(ksnet::RewriteCacheField(
+      "<__CACHE__>\r\n<__SERVER_ACCESS_SETTING1__>old</__SERVER_ACCESS_SETTING1__>\r\n</__CACHE__>\r\njunk",
+      ksnet::kServerAccessOpeningTag, ksnet::kServerAccessClosingTag, "h\t443", updated));
+  EXPECT_EQ(updated, "<__CACHE__>\r\n<__SERVER_ACCESS_SETTING1__>h\t443</__SERVER_ACCESS_SETTING1__>\r\n</__CACHE__>");
+  // A file without the field (or without its closing tag) is not rewritten.
+  EXPECT_FALSE(ksnet::RewriteCacheField("<__CACHE__>\n<__SERVER_ACCESS_SETTING1__>x", ksnet::kServerAccessOpeningTag,
+                                        ksnet::kServerAccessClosingTag, "v", updated));
+  EXPECT_FALSE(ksnet::RewriteCacheField("", ksnet::kServerAccessOpeningTag, ksnet::kServerAccessClosingTag, "v",
+                                        updated));
+  EXPECT_EQ(updated, "<__CACHE__>\r\n<__SERVER_ACCESS_SETTING1__>h\t443</__SERVER_ACCESS_SETTING1__>\r\n</__CACHE__>");
+}
+
 TEST(AccountServer, RequestTexts) {
   EXPECT_EQ(AccountServer::ClientSizeRequest(), "/as/wapi/get_client_size?client_type=0&xml_format=Y&client=pc");
   EXPECT_EQ(AccountServer::ClientRequest(), "/as/wapi/get_client?client_type=0&client=pc");

@@ -1,0 +1,143 @@
+#!/usr/bin/env bash
+# Regenerates the fuzz targets' seed corpora in tests/fuzz/corpus/. Seeds of
+# the parsers that the operator tool speaks to (meeting links, starter.cfg,
+# stamped blocks, packages) are made by kstool under Wine; the others (socket
+# replies, access records, proxy lists, cache and status texts) are written
+# here by hand. The seeds are checked in, so only a change of format needs
+# this script. Needs build/win/kstool.exe and the starter (built if missing).
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+
+CORPUS=$KS_ROOT/tests/fuzz/corpus
+WORK=$(mktemp -d)
+cleanup() { ks_wine_down; rm -rf "$WORK"; }
+trap cleanup EXIT
+
+if [ ! -f "$KS_WIN_BUILD/kstool.exe" ] || [ ! -f "$KS_WIN_BUILD/KestrelonStarter.exe" ]; then
+  "$KS_ROOT/scripts/build.sh" kstool KestrelonStarter
+fi
+ks_wine_up
+kstool() { wine "$KS_WIN_BUILD/kstool.exe" "$@" </dev/null | tr -d '\r'; }
+w() { ks_winpath "$1"; }
+
+for d in tag_field codec query_map meeting_query embedded_block package socket_reply access_setting proxy_list \
+  cache_status_text; do
+  rm -rf "${CORPUS:?}/$d"
+  mkdir -p "$CORPUS/$d"
+done
+
+# --- The settings and queries an operator hands out.
+cat >"$WORK/settings.txt" <<'TEXT'
+<__AccountServerIP__>127.0.0.1</__AccountServerIP__><__AccountServerPort__>8889</__AccountServerPort__><__MeetingId__>4711</__MeetingId__><__Role__>1</__Role__><__Version__>5.0.2</__Version__><__ClientName__>Kestrelon</__ClientName__><__StarterSid__>s-17</__StarterSid__><__AttendeeName__>Ann Lee</__AttendeeName__><__ClientHideServerAddress__>N</__ClientHideServerAddress__><__RecognizeManufacturer__>Y</__RecognizeManufacturer__>
+TEXT
+printf '<__Role__>2</__Role__>' >"$WORK/minimal.txt"
+printf 'account_server_ip=127.0.0.1&port=8889&meeting_id=4711&meeting_password=p%%26w&role=1&name=Ann+Lee&email=ann%%40example.test&version=5.0.2&client_name=Kestrelon&plst=Y&client_hide_server_address=Y&recognize_manufacturer=N' >"$WORK/query-full.txt"
+printf 'role=2&meeting_id=1' >"$WORK/query-minimal.txt"
+
+# meeting_query: links, starter.cfg files, a command parameter file.
+kstool query "$(w "$WORK/query-full.txt")" | tr -d '\n' >"$CORPUS/meeting_query/link-full"
+kstool query --client Bootwick "$(w "$WORK/query-minimal.txt")" | tr -d '\n' >"$CORPUS/meeting_query/link-minimal"
+kstool cfg "$(w "$WORK/settings.txt")" "$(w "$CORPUS/meeting_query/cfg-full")" >/dev/null
+kstool cfg "$(w "$WORK/minimal.txt")" "$(w "$CORPUS/meeting_query/cfg-minimal")" >/dev/null
+sed 's/$/\r/' "$WORK/settings.txt" >"$CORPUS/meeting_query/command-file"
+[ -s "$CORPUS/meeting_query/link-full" ] && [ -s "$CORPUS/meeting_query/cfg-full" ] || {
+  ks_log "kstool made no seeds"
+  exit 1
+}
+
+# codec: the link's URL-encoded parameter and a starter.cfg's Base64 text.
+cp "$CORPUS/meeting_query/link-full" "$CORPUS/codec/link-full"
+cp "$CORPUS/meeting_query/cfg-full" "$CORPUS/codec/base64-cfg"
+printf 'a%%2Bb%%2fc+d%%zz%%4' >"$CORPUS/codec/url-edges"
+
+# query_map: control byte (bit 0 URL-decode, bit 1 ';') + query text.
+{ printf '\001'; sed 's/^[^:]*://' "$CORPUS/meeting_query/link-full"; } >"$CORPUS/query_map/outer-decoded"
+{ printf '\000'; sed 's/^[^:]*://' "$CORPUS/meeting_query/link-full"; } >"$CORPUS/query_map/outer-raw"
+{ printf '\001'; cat "$WORK/query-full.txt"; } >"$CORPUS/query_map/inner"
+printf '\003a=1;;b=2;=x;noequals;a=3' >"$CORPUS/query_map/semicolons"
+
+# embedded_block: the end of a stamped starter and of one stamped twice.
+kstool stamp "$(w "$KS_WIN_BUILD/KestrelonStarter.exe")" "$(w "$WORK/settings.txt")" "$(w "$WORK/once.exe")" >/dev/null
+kstool stamp "$(w "$WORK/once.exe")" "$(w "$WORK/minimal.txt")" "$(w "$WORK/twice.exe")" >/dev/null
+python3 - "$WORK" "$CORPUS/embedded_block" <<'PY'
+import sys
+work, out = sys.argv[1], sys.argv[2]
+marker = b"V&&VI***DDDD111111###!!!!#####$$$%%@@@UUUU"
+for name in ("once", "twice"):
+    data = open(f"{work}/{name}.exe", "rb").read()
+    first = data.rfind(marker)
+    if name == "twice":
+        first = data.rfind(marker, 0, first)
+    assert first >= 0, name
+    start = max(0, first - 200)
+    # The block, its zero bytes cut to a few, and 200 bytes before it.
+    tail = data[start:]
+    end = len(tail.rstrip(b"\0")) + 8
+    open(f"{out}/stamped-{name}", "wb").write(tail[:end])
+PY
+
+# package: archives packed from a small tree.
+mkdir -p "$WORK/tree/bin" "$WORK/tree/docs/deep"
+printf 'hello\r\n' >"$WORK/tree/a.txt"
+head -c 3000 /dev/zero | tr '\0' 'k' >"$WORK/tree/bin/tool.dll"
+printf 'read me' >"$WORK/tree/docs/deep/readme.txt"
+: >"$WORK/tree/empty.txt"
+kstool pack "$(w "$WORK/tree")" "$(w "$CORPUS/package/tree.pkg")" >/dev/null
+mkdir -p "$WORK/one"
+printf 'one file' >"$WORK/one/only.txt"
+kstool pack "$(w "$WORK/one")" "$(w "$CORPUS/package/one.pkg")" >/dev/null
+printf 'bin\\tool.dll' >"$CORPUS/package/name-nested"
+printf '..\\up.txt' >"$CORPUS/package/name-climbing"
+
+# tag_field: text \0 opening \0 closing \0 value.
+{ cat "$WORK/settings.txt"; printf '\000<__Role__>\000</__Role__>\0002'; } >"$CORPUS/tag_field/settings-role"
+{ cat "$WORK/settings.txt"; printf '\000<__StarterSid__>\000</__StarterSid__>\000'; } >"$CORPUS/tag_field/settings-empty-value"
+printf '<__ClientCalledToLaunch__>Y</__ClientCalledToLaunch__>\000<__ClientCalledToLaunch__>\000</__ClientCalledToLaunch__>\000N' \
+  >"$CORPUS/tag_field/status"
+printf '<__A__></__A__><__A__>x</__A__>\000<__A__>\000__>' >"$CORPUS/tag_field/overlapping-close"
+
+# --- Hand-made: what no tool writes.
+# socket_reply: flags, known length (2 bytes), n, n segment sizes, reply.
+sr=$CORPUS/socket_reply
+ok='HTTP/1.1 200 OK\r\nContent-Length: 11\r\nConnection: close\r\n\r\nhello world'
+printf "\000\000\000\000$ok" >"$sr/whole"
+printf "\001\000\000\003\005\001\000$ok" >"$sr/segments"
+printf "\002\000\000\002\027\003$ok" >"$sr/into-room"
+printf '\000\000\000\000HTTP/1.0 200 OK\r\nServer: x\r\n\r\n<__Version__>5.0.2</__Version__>' >"$sr/no-length"
+printf '\006\005\000\001\004HTTP/1.1 200 OK\r\n\r\nabcde' >"$sr/known-length"
+printf '\000\000\000\000HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\n' >"$sr/negative"
+printf '\000\000\000\000HTTP/1.1 200 OK\r\nContent-Length: 99999999999\r\n\r\nx' >"$sr/overflowing"
+printf '\010\000\000\000HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly a part' >"$sr/early-close"
+printf '\000\000\000\000HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n' >"$sr/zero"
+printf '\000\000\000\001\012HTTP/1.1 200 OK\r\nContent-Length: 3' >"$sr/no-header-end"
+printf '\000\000\000\000HTTP/1.1 200 OK\r\n\r\nContent-Length: 4\r\n\r\nbody' >"$sr/length-in-body"
+# Bit 5: a long header line first, so the first block is full.
+printf '\040\000\000\000HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nabcde' >"$sr/full-block-header-ends"
+printf '\040\137\000\000HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nabcde' >"$sr/full-block-header-beyond"
+
+# access_setting: records \0 host \0 port \0 bypass \0 proxy \0 flags.
+as=$CORPUS/access_setting
+records='meet.example.test\t443\tY\tD\tNULL\tNULL\nmeet.example.test\t80\tN\tP\t*.local;<local>\tproxy.example.test:8080'
+printf "$records\000meet.example.test\00080\000NULL\000NULL\000\002" >"$as/replace"
+printf "$records\000other.test\0008889\000\000proxy:3128\000\001" >"$as/add"
+printf "\000first.test\000443\000NULL\000NULL\000\001" >"$as/empty-list"
+printf "$records\000meet.example.test\000443\000a\nb\000NULL\000\000" >"$as/line-end"
+printf "10.0.0.1\t8889\tN\tD\tNULL\tNULL\000meet.example.test\0008889\000NULL\000NULL\000\010" >"$as/by-address"
+
+# proxy_list: script list \0 per-protocol list [\0 prefix].
+pl=$CORPUS/proxy_list
+printf 'PROXY p1.example.test:8080; DIRECT; SOCKS s.example.test:1080\000http=a:1;https=b:2;socks=c:3' >"$pl/script"
+printf 'DIRECT\000https=secure.example.test:443' >"$pl/direct"
+printf ' PROXY a:1;;PROXY %070d:1;\000http=a:1;ftp=f:21\000ftp=' 0 >"$pl/long-entry"
+
+# cache_status_text: flags, value \0 file bytes.
+cs=$CORPUS/cache_status_text
+printf '\001N\000<__ClientCalledToLaunch__>Y</__ClientCalledToLaunch__>' >"$cs/status"
+printf '\000Y\000' >"$cs/status-missing"
+printf '\001N\000<__ClientCalledToLaunch__>Y\000</__ClientCalledToLaunch__>' >"$cs/status-zero"
+printf "\001$records\000<__CACHE__>\r\n<__SERVER_ACCESS_SETTING1__>old\t1</__SERVER_ACCESS_SETTING1__>\r\n</__CACHE__>garbage after" \
+  >"$cs/cache"
+printf '\001x\000<__CACHE__>\n<__SERVER_ACCESS_SETTING1__>' >"$cs/cache-unclosed"
+
+ks_log "seeds written to $CORPUS"
+find "$CORPUS" -type f | sort | while read -r f; do printf '%6d %s\n' "$(wc -c <"$f")" "${f#"$KS_ROOT"/}"; done
