@@ -16,7 +16,14 @@ bool RewriteCacheField(const std::string& text, const char* opening_tag, const c
                        std::string& updated) {
   std::string replaced;
   if (!Utility::ReplaceTagValue(text, value, opening_tag, closing_tag, replaced)) return false;
-  updated = CutAfterCacheEnd(replaced);
+  replaced = CutAfterCacheEnd(replaced);
+  // A damaged file whose cache ends before the field, or a value holding a
+  // tag of its own, would lose the value to the cut or to the next read: that
+  // is no write, whatever the file system says.
+  std::string read_back;
+  if (!Utility::GetTagValue(replaced.c_str(), opening_tag, closing_tag, read_back) || read_back != value)
+    return false;
+  updated.swap(replaced);
   return true;
 }
 

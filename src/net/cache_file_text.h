@@ -14,7 +14,7 @@ std::string CutAfterCacheEnd(const std::string& text);
 
 // The text with one field's value replaced and anything after the cache's
 // closing tag dropped; false (updated untouched) when the field is missing
-// or malformed.
+// or malformed, or the value would not read back from the new text.
 bool RewriteCacheField(const std::string& text, const char* opening_tag, const char* closing_tag, const char* value,
                        std::string& updated);
 

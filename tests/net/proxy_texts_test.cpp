@@ -97,6 +97,20 @@ TEST(CacheFileText, RewriteReplacesTheFieldAndDropsWhatFollowsTheCache) {
   EXPECT_EQ(updated, "<__CACHE__>\r\n<__SERVER_ACCESS_SETTING1__>h\t443</__SERVER_ACCESS_SETTING1__>\r\n</__CACHE__>");
 }
 
+TEST(CacheFileText, AValueTheCutOrTheNextReadWouldLoseIsNotWritten) {
+  std::string updated = "untouched";
+  // A damaged file whose cache ends before the field.
+  EXPECT_FALSE(ksnet::RewriteCacheField("<__CACHE__></__CACHE__><__SERVER_ACCESS_SETTING1__></__SERVER_ACCESS_SETTING1__>",
+                                        ksnet::kServerAccessOpeningTag, ksnet::kServerAccessClosingTag, "v", updated));
+  // A value that holds the field's own closing tag.
+  EXPECT_FALSE(ksnet::RewriteCacheField(ksnet::InitialCacheFileText(), ksnet::kServerAccessOpeningTag,
+                                        ksnet::kServerAccessClosingTag, "a</__SERVER_ACCESS_SETTING1__>b", updated));
+  EXPECT_EQ(updated, "untouched");
+  // A bypass list such as "<local>" is an ordinary value.
+  ASSERT_TRUE(ksnet::RewriteCacheField(ksnet::InitialCacheFileText(), ksnet::kServerAccessOpeningTag,
+                                       ksnet::kServerAccessClosingTag, "h\t<local>", updated));
+}
+
 TEST(AccountServer, RequestTexts) {
   EXPECT_EQ(AccountServer::ClientSizeRequest(), "/as/wapi/get_client_size?client_type=0&xml_format=Y&client=pc");
   EXPECT_EQ(AccountServer::ClientRequest(), "/as/wapi/get_client?client_type=0&client=pc");
