@@ -34,6 +34,21 @@ class InFolder {
   std::wstring previous_;
 };
 
+// The installed client's folder "Kestrelon" beside the running program (here
+// the test program), removed again afterwards.
+class ClientFolder {
+ public:
+  ClientFolder() : path_(kstest::BuildDir() + "\\tests\\Kestrelon") {
+    kstest::RemoveTree(path_);
+    CreateDirectoryW(Widen(path_.c_str()).c_str(), nullptr);
+  }
+  ~ClientFolder() { kstest::RemoveTree(path_); }
+  std::string File(const std::string& name) const { return path_ + "\\" + name; }
+
+ private:
+  std::string path_;
+};
+
 // A copy of the starter under a chosen file name in a fresh folder, with a
 // private temporary folder so its log is its own.
 class StarterCopy {

@@ -178,21 +178,6 @@ TEST(HostileParameterFiles, CommandParameterFile) {
   }
 }
 
-// The installed client's folder "Kestrelon" beside the running program (here
-// the test program), removed again afterwards.
-class ClientFolder {
- public:
-  ClientFolder() : path_(kstest::BuildDir() + "\\tests\\Kestrelon") {
-    kstest::RemoveTree(path_);
-    CreateDirectoryW(Widen(path_.c_str()).c_str(), nullptr);
-  }
-  ~ClientFolder() { kstest::RemoveTree(path_); }
-  std::string File(const std::string& name) const { return path_ + "\\" + name; }
-
- private:
-  std::string path_;
-};
-
 const char kServiceCache[] =
     "<__USER_APPLICATION_DIRECTORY__>D:\\Apps</__USER_APPLICATION_DIRECTORY__>\r\n"
     "<__DESKTOP_DIRECTORY__>D:\\Desk</__DESKTOP_DIRECTORY__>\r\n"
@@ -216,7 +201,7 @@ Folders InitializeForClient(LogCapture& log) {
 // leaves that folder empty; a huge file is refused unread and the folders
 // found for this user stay.
 TEST(HostileParameterFiles, ServiceCacheFile) {
-  ClientFolder client;
+  apptest::ClientFolder client;
   ASSERT_TRUE(kstest::WriteFile(client.File("rsp1024hcmd.txt"), kCommandParameters));
   Folders own;
   {

@@ -148,23 +148,8 @@ TEST(InitializeSetup, MissingCommandParameterFileFailsTheInitialisation) {
   EXPECT_TRUE(log.Has("failed to load " + temp.File("rsp1024hcmd.txt"))) << log.Dump();
 }
 
-// The installed client's folder "Kestrelon" beside the running program (here
-// the test program), removed again afterwards.
-class ClientFolder {
- public:
-  ClientFolder() : path_(kstest::BuildDir() + "\\tests\\Kestrelon") {
-    kstest::RemoveTree(path_);
-    CreateDirectoryW(Widen(path_.c_str()).c_str(), nullptr);
-  }
-  ~ClientFolder() { kstest::RemoveTree(path_); }
-  std::string File(const std::string& name) const { return path_ + "\\" + name; }
-
- private:
-  std::string path_;
-};
-
 TEST(InitializeSetup, ClientSwitchReadsBesideTheStarterAndRefinesFolders) {
-  ClientFolder client;
+  apptest::ClientFolder client;
   ASSERT_TRUE(kstest::WriteFile(client.File("rsp1024hcmd.txt"), CommandParameterText()));
   ASSERT_TRUE(kstest::WriteFile(client.File("KSServiceCache.txt"),
                                 "<__DESKTOP_DIRECTORY__>D:\\Desk top</__DESKTOP_DIRECTORY__>\r\n"));
@@ -182,7 +167,7 @@ TEST(InitializeSetup, ClientSwitchReadsBesideTheStarterAndRefinesFolders) {
 }
 
 TEST(InitializeSetup, CommandParameterFileTooLargeToKeepFails) {
-  ClientFolder client;
+  apptest::ClientFolder client;
   ASSERT_TRUE(kstest::WriteFile(client.File("rsp1024hcmd.txt"), CommandParameterText() + std::string(3000, 'p')));
   SetupHandler handler;
   ks::CopyText(handler.m_sCommandLine, sizeof handler.m_sCommandLine, "--called_by_client_to_sync");

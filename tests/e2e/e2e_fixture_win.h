@@ -145,6 +145,17 @@ class StarterEndToEnd : public ::testing::Test {
     EXPECT_FALSE(kstest::FileExists(scene_.app() + "\\CRASH.DMP")) << "the starter crashed";
   }
 
+  // A road that stopped before the package: nothing unpacked, started or
+  // reported.
+  void ExpectNothingInstalled() {
+    EXPECT_TRUE(scene_.Records().empty());
+    EXPECT_FALSE(kstest::FileExists(scene_.SetupDirectory()));
+    EXPECT_FALSE(kstest::FileExists(scene_.tmp() + "\\PCClient.zip"));
+    EXPECT_FALSE(scene_.LoggedPrefix("Download is completed"));
+    EXPECT_FALSE(scene_.LoggedPrefix("StartProcess("));
+    EXPECT_FALSE(scene_.LoggedPrefix("sURL = "));
+  }
+
   // Starts the account server with the client package and `extra` options.
   void Serve(std::vector<std::string> extra = {}) {
     std::vector<std::string> args = {"--package", packages_->Client(), "--user-input", kUserInput};

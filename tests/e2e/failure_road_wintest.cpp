@@ -10,16 +10,7 @@
 namespace e2e {
 namespace {
 
-class FailureRoad : public StarterEndToEnd {
- protected:
-  void ExpectNothingInstalled() {
-    EXPECT_TRUE(scene_.Records().empty());
-    EXPECT_FALSE(kstest::FileExists(scene_.SetupDirectory()));
-    EXPECT_FALSE(kstest::FileExists(scene_.tmp() + "\\PCClient.zip"));
-    EXPECT_FALSE(scene_.LoggedPrefix("StartProcess("));
-    EXPECT_FALSE(scene_.LoggedPrefix("sURL = "));
-  }
-};
+using FailureRoad = StarterEndToEnd;
 
 TEST_F(FailureRoad, ServerDown) {
   int port = kstest::RefusedPort();

@@ -18,14 +18,6 @@ const char kIncomplete[] = "Download is incomplete. Please try it again";
 
 class HostileServer : public StarterEndToEnd {
  protected:
-  void ExpectNothingStarted() {
-    EXPECT_TRUE(scene_.Records().empty());
-    EXPECT_FALSE(kstest::FileExists(scene_.SetupDirectory()));
-    EXPECT_FALSE(kstest::FileExists(scene_.tmp() + "\\PCClient.zip"));
-    EXPECT_FALSE(scene_.LoggedPrefix("StartProcess("));
-    EXPECT_FALSE(scene_.LoggedPrefix("Download is completed"));
-  }
-
   // The count the download step logged with its failure line, or -1.
   long long LoggedReceivedCount() {
     std::string prefix = "Filed to complete download: iExpectedDownloadSize = " +
@@ -84,7 +76,7 @@ TEST_F(HostileServer, SizeReplyThatIsNoSize) {
     std::vector<std::string> requests = Requests();
     EXPECT_FALSE(requests.empty());
     for (const std::string& request : requests) EXPECT_EQ(request, kSizeRequest);
-    ExpectNothingStarted();
+    ExpectNothingInstalled();
     // The next run starts with a log of its own.
     server_.reset();
     DeleteFileW(Widen((scene_.tmp() + "\\KSSetup.txt").c_str()).c_str());
@@ -105,7 +97,7 @@ TEST_F(HostileServer, ContentLengthFarAboveTheSize) {
                             expected + ", refused"))
       << LogDump();
   EXPECT_TRUE(scene_.Logged("Content-Length does not match the expected length " + expected + ", refused"));
-  ExpectNothingStarted();
+  ExpectNothingInstalled();
 }
 
 // The package and then filler for ever, with no length announced: the
@@ -117,7 +109,7 @@ TEST_F(HostileServer, EndlessBody) {
   long long received = RunToIncompleteDownload();
   EXPECT_GT(received, packages_->ClientSize());
   EXPECT_TRUE(scene_.LoggedPrefix("received ")) << LogDump();
-  ExpectNothingStarted();
+  ExpectNothingInstalled();
 }
 
 // A 70 KiB header (many padding lines, as many large cookies would make):
@@ -130,7 +122,7 @@ TEST_F(HostileServer, HeaderOf70KiB) {
   EXPECT_EQ(received, 0);
   EXPECT_TRUE(scene_.LoggedPrefix("header of ")) << LogDump();  // WinInet
   EXPECT_TRUE(scene_.Logged("invalid header")) << LogDump();    // the socket fetch
-  ExpectNothingStarted();
+  ExpectNothingInstalled();
 }
 
 // The server takes the package request and closes without a byte.
@@ -140,7 +132,7 @@ TEST_F(HostileServer, ReplyOfZeroBytes) {
 
   EXPECT_EQ(RunToIncompleteDownload(), 0);
   EXPECT_TRUE(scene_.LoggedPrefix("recv() iReturn == -1, error code: ")) << LogDump();
-  ExpectNothingStarted();
+  ExpectNothingInstalled();
 }
 
 // Half the package, then silence with the connection held open. The
@@ -166,7 +158,7 @@ TEST_F(HostileServer, ConnectionStallsMidPackage) {
   EXPECT_GT(received, 0);
   EXPECT_LE(received, half);
   EXPECT_EQ(requests, (std::vector<std::string>{kSizeRequest, kPackageRequest}));
-  ExpectNothingStarted();
+  ExpectNothingInstalled();
 }
 
 }  // namespace
