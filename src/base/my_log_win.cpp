@@ -6,6 +6,7 @@
 #include <new>
 
 #include "base/file_data.h"
+#include "base/handles_win.h"
 #include "base/log_api.h"
 #include "base/wide_text.h"
 
@@ -39,11 +40,9 @@ bool HeldByAnotherProgram(DWORD error) { return error == ERROR_SHARING_VIOLATION
 // Whether the log could be copied now: a copy reads it while sharing only
 // reading. A log that a writer holds cannot be saved as a backup.
 bool CanBeCopied(const wchar_t* path) {
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  CloseHandle(file);
-  return true;
+  ks::UniqueHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  return static_cast<bool>(file);
 }
 
 }  // namespace
