@@ -25,21 +25,10 @@ class FakeReportServer {
   explicit FakeReportServer(unsigned short port) : stop_(false), hold_answers_(false) {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
-    listener_.reset(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-    if (!listener_) return;
-    BOOL exclusive = TRUE;
-    setsockopt(listener_.get(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive),
-               sizeof exclusive);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(listener_.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(listener_.get(), 8) != 0) {
-      listener_.reset();
-      return;
-    }
-    accept_thread_ = std::thread([this] { AcceptLoop(); });
+    // The crashed program of the test before may still be held by Wine's
+    // debugger for a moment: give the port a few seconds to come free.
+    for (int attempt = 0; attempt < 50 && !Listen(port); ++attempt) Sleep(200);
+    if (listener_) accept_thread_ = std::thread([this] { AcceptLoop(); });
   }
 
   ~FakeReportServer() {
@@ -64,6 +53,25 @@ class FakeReportServer {
   }
 
  private:
+  bool Listen(unsigned short port) {
+    listener_.reset(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    if (!listener_) return false;
+    // Programs the tests start inherit handles; they must not keep the port.
+    SetHandleInformation(reinterpret_cast<HANDLE>(listener_.get()), HANDLE_FLAG_INHERIT, 0);
+    BOOL exclusive = TRUE;
+    setsockopt(listener_.get(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive),
+               sizeof exclusive);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (bind(listener_.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        listen(listener_.get(), 8) == 0)
+      return true;
+    listener_.reset();
+    return false;
+  }
+
   void AcceptLoop() {
     while (!stop_) {
       fd_set readable;
