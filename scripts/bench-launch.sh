@@ -13,14 +13,7 @@ VERSION=9.9.1
 
 "$KS_ROOT/scripts/build.sh" KestrelonStarter kstool standins bench_launch
 
-WORK=$(mktemp -d)
-cleanup() {
-  ks_serve_down
-  ks_wine_down
-  ks_display_down
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
+ks_scratch
 
 ks_display_up  # the launch road opens the progress window
 ks_wine_up

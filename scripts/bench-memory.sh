@@ -13,14 +13,7 @@ FILES=8
 
 "$KS_ROOT/scripts/build.sh" KestrelonStarter kstool standins bench_memory
 
-WORK=$(mktemp -d)
-cleanup() {
-  ks_serve_down
-  ks_wine_down
-  ks_display_down
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
+ks_scratch
 
 # The package: SIZE_MIB MiB of incompressible data (the archive is then a
 # little larger than that) and the installer stand-in, which the starter

@@ -14,13 +14,7 @@ SIZE=$((SIZE_MIB * 1024 * 1024))
 "$KS_ROOT/scripts/setup.sh"
 "$KS_ROOT/scripts/build.sh" kstool bench_net_getpage
 
-WORK=$(mktemp -d)
-cleanup() {
-  ks_serve_down
-  ks_wine_down
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
+ks_scratch
 
 head -c "$SIZE" /dev/urandom > "$WORK/package.bin"
 ks_wine_up

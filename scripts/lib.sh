@@ -86,3 +86,10 @@ ks_serve_down() {
   done
   KS_SERVE_PIDS=()
 }
+
+# A scratch folder in WORK for the script's run. On exit it is removed and
+# whatever server, Wine and display the script started are ended.
+ks_scratch() {
+  WORK=$(mktemp -d)
+  trap 'ks_serve_down; ks_wine_down; ks_display_down; rm -rf "$WORK"' EXIT
+}
