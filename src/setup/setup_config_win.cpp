@@ -40,6 +40,16 @@ void RefuseEmptyParameterFile(const char* name) {
   KS_LOG(3, "SetupHandler::LoadSetupConfigure", "Refused %s: it holds no settings text", name);
 }
 
+// A raw read of a parameter file within the limit; one over it is refused
+// unread, and logged.
+Utility::FileReadResult ReadParameterFile(const char* operation, const char* path, std::string& text) {
+  if (path[0] == '\0') return Utility::FileReadResult::kMissing;
+  Utility::FileReadResult read = Utility::ReadWholeFileUpTo(path, kMaxParameterFileSize, text);
+  if (read == Utility::FileReadResult::kTooLarge)
+    KS_LOG(3, operation, "refused %s: larger than %d bytes", path, static_cast<int>(kMaxParameterFileSize));
+  return read;
+}
+
 }  // namespace
 
 bool SetupHandler::LoadSetupConfigure(char* settings) {
@@ -120,13 +130,7 @@ bool SetupHandler::InitializeSetup() {
 
   if (m_bCalledByClientToSyncVersion) {
     std::string text;
-    Utility::FileReadResult read = command_parameter_file[0] == '\0'
-                                       ? Utility::FileReadResult::kMissing
-                                       : Utility::ReadWholeFileUpTo(command_parameter_file, kMaxParameterFileSize, text);
-    if (read == Utility::FileReadResult::kTooLarge)
-      KS_LOG(3, kOperation, "refused %s: larger than %d bytes", command_parameter_file,
-             static_cast<int>(kMaxParameterFileSize));
-    if (read != Utility::FileReadResult::kRead) {
+    if (ReadParameterFile(kOperation, command_parameter_file, text) != Utility::FileReadResult::kRead) {
       KS_LOG(3, kOperation, "failed to load %s", command_parameter_file);
       return false;
     }
@@ -152,12 +156,7 @@ bool SetupHandler::InitializeSetup() {
                    "KSServiceCache.txt");
     KS_LOG(0, kOperation, "Refine directory by %s", service_cache);
     std::string cache;
-    Utility::FileReadResult read_cache = service_cache[0] == '\0'
-                                             ? Utility::FileReadResult::kMissing
-                                             : Utility::ReadWholeFileUpTo(service_cache, kMaxParameterFileSize, cache);
-    if (read_cache == Utility::FileReadResult::kTooLarge)
-      KS_LOG(3, kOperation, "refused %s: larger than %d bytes", service_cache, static_cast<int>(kMaxParameterFileSize));
-    if (read_cache == Utility::FileReadResult::kRead) {
+    if (ReadParameterFile(kOperation, service_cache, cache) == Utility::FileReadResult::kRead) {
       ReadDirectoryField(cache.c_str(), "USER_APPLICATION_DIRECTORY", m_sUserApplicationDirectory);
       ReadDirectoryField(cache.c_str(), "DESKTOP_DIRECTORY", m_sDesktopDirectory);
       ReadDirectoryField(cache.c_str(), "START_MENUE_DIRECTORY", m_sStartMenuDirectory);
