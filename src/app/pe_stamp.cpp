@@ -1,6 +1,7 @@
 #include "app/pe_stamp.h"
 
 #include "app/embedded_block.h"
+#include "app/settings_certificate.h"
 
 namespace {
 
@@ -95,18 +96,34 @@ bool ParsePeLayout(const std::string& image, PeLayout& layout, std::string& erro
 }
 
 uint32_t ComputePeChecksum(const std::string& image, size_t checksum_offset) {
-  uint64_t sum = 0;
+  // Folding the carries once at the end gives the sum that folding after
+  // every word gives, and is what keeps stamping per download cheap.
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(image.data());
   size_t size = image.size();
-  for (size_t i = 0; i < size; i += 2) {
-    if (i >= checksum_offset && i < checksum_offset + 4) continue;
-    uint32_t word = static_cast<unsigned char>(image[i]);
-    if (i + 1 < size) word |= static_cast<uint32_t>(static_cast<unsigned char>(image[i + 1])) << 8;
-    sum += word;
-    sum = (sum & 0xFFFF) + (sum >> 16);
+  uint64_t sum = 0;
+  size_t i = 0;
+  for (; i + 1 < size; i += 2) sum += static_cast<uint32_t>(bytes[i]) | (static_cast<uint32_t>(bytes[i + 1]) << 8);
+  if (i < size) sum += bytes[i];
+  for (size_t field = checksum_offset + (checksum_offset & 1); field < checksum_offset + 4 && field < size; field += 2) {
+    sum -= bytes[field];
+    if (field + 1 < size) sum -= static_cast<uint32_t>(bytes[field + 1]) << 8;
   }
-  sum = (sum & 0xFFFF) + (sum >> 16);
-  return static_cast<uint32_t>(sum & 0xFFFF) + static_cast<uint32_t>(size);
+  while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
+  return static_cast<uint32_t>(sum) + static_cast<uint32_t>(size);
 }
+
+namespace {
+
+// The sizes that follow a new end of the last certificate entry (file end).
+void FinishSignedCopy(const std::string& image, const PeLayout& layout, std::string& output) {
+  Write32(output, layout.last_certificate_offset, static_cast<uint32_t>(output.size() - layout.last_certificate_offset));
+  Write32(output, layout.security_directory_offset + 4,
+          static_cast<uint32_t>(output.size() - layout.certificate_table_offset));
+  if (Read32(image, layout.checksum_offset) != 0)
+    Write32(output, layout.checksum_offset, ComputePeChecksum(output, layout.checksum_offset));
+}
+
+}  // namespace
 
 bool StampImage(const std::string& image, const std::string& settings_text, std::string& output,
                 std::string& error) {
@@ -123,12 +140,35 @@ bool StampImage(const std::string& image, const std::string& settings_text, std:
   output = image;
   output += block;
   if (layout.certificate_table_size != 0) {
-    uint32_t entry_length = static_cast<uint32_t>(new_size - layout.last_certificate_offset);
-    Write32(output, layout.last_certificate_offset, entry_length);
-    Write32(output, layout.security_directory_offset + 4,
-            static_cast<uint32_t>(new_size - layout.certificate_table_offset));
-  }
-  if (Read32(image, layout.checksum_offset) != 0)
+    FinishSignedCopy(image, layout, output);
+  } else if (Read32(image, layout.checksum_offset) != 0) {
     Write32(output, layout.checksum_offset, ComputePeChecksum(output, layout.checksum_offset));
+  }
+  return true;
+}
+
+bool StampImageInCertificate(const std::string& image, const std::string& settings_text, std::string& output,
+                             std::string& error) {
+  PeLayout layout;
+  if (!ParsePeLayout(image, layout, error)) return false;
+  if (layout.certificate_table_size == 0)
+    return Fail(error, "the file is not signed, so there is no certificate set to carry the settings");
+  size_t entry = layout.last_certificate_offset;
+  if (Read16(image, entry + 4) != kCertificateRevision2 || Read16(image, entry + 6) != kCertificateTypePkcs7)
+    return Fail(error, "the last certificate entry is not a PKCS#7 signature");
+
+  const unsigned char* signature = reinterpret_cast<const unsigned char*>(image.data()) + entry + kCertificateHeaderSize;
+  std::string rewritten;
+  if (!PutSettingsCertificate(signature, Read32(image, entry) - kCertificateHeaderSize,
+                              BuildSettingsCertificate(settings_text), rewritten, error))
+    return false;
+  if (Align8(entry + kCertificateHeaderSize + rewritten.size()) > 0xFFFFFFFFu)
+    return Fail(error, "stamped file would exceed 4 GiB");
+
+  output.reserve(entry + kCertificateHeaderSize + rewritten.size() + 8);
+  output.assign(image, 0, entry + kCertificateHeaderSize);
+  output += rewritten;
+  output.append(Align8(output.size()) - output.size(), '\0');
+  FinishSignedCopy(image, layout, output);
   return true;
 }
