@@ -208,7 +208,7 @@ TEST(StampImageInCertificate, RefusesWhatItCannotRewrite) {
   cases[3][Get32(cases[3], kSecurity) + 8 + 1] = 0x7F;  // longer than the entry
   cases[4] = SignedImage(1, Der(0x30, Der(0x06, "\x2A\x03") + Der(0xA0, "")));  // not signed data
   std::string inner = good;
-  inner[inner.find("signer") - 3] += 1;  // a field that runs past its sequence
+  inner[inner.rfind("signer") - 3] += 1;  // a field that runs past its sequence
   cases[5] = SignedImage(1, inner);
   cases[6] = SignedImage(1, "\x30\x81" + good.substr(1));  // long form for a short length
   for (const std::string& bad : cases) {

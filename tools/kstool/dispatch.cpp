@@ -3,8 +3,10 @@
 // it in tests and demos. The same commands, messages and exit codes on
 // Windows (kstool.exe) and natively; main_win.cpp and main_posix.cpp only
 // hand over the arguments.
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 #include "command.h"
 
@@ -45,7 +47,11 @@ int PrintUsage(const Command& command) {
 
 static int PrintOverview(const char* note) {
   printf("usage: kstool <command> [arguments]\n\ncommands:\n");
-  for (const Command& command : Commands()) printf("  %s\n", command.usage);
+  // Registration follows the link order, which differs between builds.
+  std::vector<Command> sorted = Commands();
+  std::sort(sorted.begin(), sorted.end(),
+            [](const Command& a, const Command& b) { return strcmp(a.name, b.name) < 0; });
+  for (const Command& command : sorted) printf("  %s\n", command.usage);
   if (note != nullptr) printf("\n%s\n", note);
   printf("\n'kstool <command> --help' describes one command.\n");
   return 0;
