@@ -248,6 +248,25 @@ TEST(ComputePeChecksum, FoldsCarriesSkipsItsFieldAndAddsTheLength) {
   // 0xFFFF + 0x0002 folds to 0x0002; the field at 4..7 is skipped; the odd
   // last byte counts as a word of its own: 0x0003 + 9 bytes.
   EXPECT_EQ(ComputePeChecksum(words, 4), 3u + 9u);
+
+  // Long files, mostly 0xFF so the sums carry often, against the word-by-word
+  // definition, for every length modulo 8 and both field alignments.
+  std::string file(600000, '\xFF');
+  for (size_t i = 0; i < file.size(); i += 7) file[i] = static_cast<char>(i * 31);
+  for (size_t cut = 0; cut < 8; ++cut) {
+    std::string image = file.substr(0, file.size() - cut);
+    for (size_t field : {size_t(0xD8), size_t(0xD9), image.size() - 3}) {
+      uint64_t sum = 0;
+      for (size_t i = 0; i < image.size(); i += 2) {
+        if (i >= field && i < field + 4) continue;
+        sum += static_cast<unsigned char>(image[i]);
+        if (i + 1 < image.size()) sum += static_cast<uint32_t>(static_cast<unsigned char>(image[i + 1])) << 8;
+        sum = (sum & 0xFFFF) + (sum >> 16);
+      }
+      sum = (sum & 0xFFFF) + (sum >> 16);
+      EXPECT_EQ(ComputePeChecksum(image, field), (sum & 0xFFFF) + image.size()) << cut << " " << field;
+    }
+  }
 }
 
 TEST(StampImage, MalformedFilesAreRefusedWithAReason) {

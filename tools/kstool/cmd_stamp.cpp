@@ -71,11 +71,10 @@ int RunStamp(const std::vector<std::string>& args) {
   if (certificate && layout.certificate_table_size == 0)
     return kstool::Fail("cannot stamp '%s' with --certificate: it is not signed (without --certificate the settings are appended)",
                         Shown(paths[0]).c_str());
-  std::string stamped;
-  bool done = certificate ? StampImageInCertificate(image, settings, stamped, error)
-                          : StampImage(image, settings, stamped, error);
+  bool done = certificate ? StampImageInCertificateInPlace(image, settings, error)
+                          : StampImageInPlace(image, settings, error);
   if (!done) return kstool::Fail("cannot stamp '%s': %s", Shown(paths[0]).c_str(), error.c_str());
-  if (!kstool::WriteOutput(paths[2], stamped, error)) return kstool::Fail("%s", error.c_str());
+  if (!kstool::WriteOutput(paths[2], image, error)) return kstool::Fail("%s", error.c_str());
 
   if (paths[2] != kStandardStream) {
     const char* place = certificate                            ? "in a certificate added to the signature"

@@ -17,6 +17,9 @@ bool MoveIntoPlace(const std::string& from, const std::string& to);
 
 void RemoveFile(const std::string& path);
 
+// The size of the open file when the system knows it (0 for a pipe).
+size_t FileSizeHint(FILE* file);
+
 // Standard input and output carry raw bytes.
 void UseBinaryStandardStreams();
 

@@ -61,6 +61,12 @@ bool MoveIntoPlace(const std::string& from, const std::string& to) { return rena
 
 void RemoveFile(const std::string& path) { unlink(path.c_str()); }
 
+size_t FileSizeHint(FILE* file) {
+  struct stat status;
+  if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0) return 0;
+  return static_cast<size_t>(status.st_size);
+}
+
 void UseBinaryStandardStreams() {}
 
 unsigned long ProcessNumber() { return static_cast<unsigned long>(getpid()); }

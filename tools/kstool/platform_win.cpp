@@ -66,6 +66,11 @@ bool MoveIntoPlace(const std::string& from, const std::string& to) {
 
 void RemoveFile(const std::string& path) { DeleteFileW(Widen(path.c_str()).c_str()); }
 
+size_t FileSizeHint(FILE* file) {
+  long long size = _filelengthi64(_fileno(file));
+  return size > 0 ? static_cast<size_t>(size) : 0;
+}
+
 void UseBinaryStandardStreams() {
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
