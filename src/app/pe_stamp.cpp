@@ -192,18 +192,24 @@ bool StampImageInCertificateInPlace(std::string& image, const std::string& setti
   return true;
 }
 
-bool StampImage(const std::string& image, const std::string& settings_text, std::string& output,
-                std::string& error) {
+namespace {
+
+bool StampCopy(bool (*stamp)(std::string&, const std::string&, std::string&), const std::string& image,
+               const std::string& settings_text, std::string& output, std::string& error) {
   output = image;
-  if (StampImageInPlace(output, settings_text, error)) return true;
+  if (stamp(output, settings_text, error)) return true;
   output.clear();
   return false;
 }
 
+}  // namespace
+
+bool StampImage(const std::string& image, const std::string& settings_text, std::string& output,
+                std::string& error) {
+  return StampCopy(&StampImageInPlace, image, settings_text, output, error);
+}
+
 bool StampImageInCertificate(const std::string& image, const std::string& settings_text, std::string& output,
                              std::string& error) {
-  output = image;
-  if (StampImageInCertificateInPlace(output, settings_text, error)) return true;
-  output.clear();
-  return false;
+  return StampCopy(&StampImageInCertificateInPlace, image, settings_text, output, error);
 }

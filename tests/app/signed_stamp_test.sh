@@ -7,14 +7,7 @@
 # Windows build folder (build/win) and the native kstool; WINEPREFIX names
 # the test prefix.
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-build=$(cd "$1" && pwd)
-native_kstool=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
-: "${WINEPREFIX:?WINEPREFIX must be set}"
-work=$(mktemp -d /tmp/ks-signed.XXXXXX)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-source "$here/stamp_test_lib.sh"
+source "$(dirname "$0")/stamp_test_lib.sh" "$@"
 
 verify() {  # file -> verification output; fails the test when not verified
   local out

@@ -1,5 +1,12 @@
-# Shared by the stamping tests: sourced, never run. Expects `work` (a scratch
-# folder, the current one) and WINEPREFIX.
+# Shared by the stamping tests: sourced with the test's arguments (the
+# Windows build folder and the native kstool), never run. Sets `build` and
+# `native_kstool`, and makes a scratch folder `work` the current one.
+: "${WINEPREFIX:?WINEPREFIX must be set}"
+build=$(cd "$1" && pwd)
+native_kstool=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
+work=$(mktemp -d /tmp/ks-stamp.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
 export WINEDEBUG=-all
 for tool in openssl osslsigncode python3 wine wineserver; do
   command -v "$tool" >/dev/null || { echo "missing $tool (scripts/setup.sh installs it)"; exit 1; }
