@@ -5,13 +5,14 @@
 #   package  CZLib::UnZip beside a large-buffer reference         (bench-package.sh)
 #   memory   the starter's peak memory downloading and unpacking (bench-memory.sh)
 #   launch   the starter's start to the client's start           (bench-launch.sh)
+#   stamp    the native kstool stamping a copy per download beside cp (bench-stamp.sh)
 # Builds what they need first; leaves no Wine process, server or display
 # running. Names given as arguments run only those benchmarks.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
 BENCHMARKS=("$@")
-[ ${#BENCHMARKS[@]} -gt 0 ] || BENCHMARKS=(net package memory launch)
+[ ${#BENCHMARKS[@]} -gt 0 ] || BENCHMARKS=(net package memory launch stamp)
 
 "$KS_ROOT/scripts/setup.sh"
 "$KS_ROOT/scripts/build.sh" KestrelonStarter kstool standins bench_net_getpage bench_package bench_memory \

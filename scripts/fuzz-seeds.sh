@@ -1,27 +1,26 @@
 #!/usr/bin/env bash
 # Regenerates the fuzz targets' seed corpora in tests/fuzz/corpus/. Seeds of
 # the parsers that the operator tool speaks to (meeting links, starter.cfg,
-# stamped blocks, packages) are made by kstool under Wine; the others (socket
-# replies, access records, proxy lists, cache and status texts) are written
-# here by hand. The seeds are checked in, so only a change of format needs
-# this script. Needs build/win/kstool.exe and the starter (built if missing).
+# stamped blocks, signatures, packages) are made by the native kstool; the
+# others (socket replies, access records, proxy lists, cache and status texts)
+# are written here by hand. The seeds are checked in, so only a change of
+# format needs this script. Needs build/native/kstool and the starter (built
+# if missing), openssl and osslsigncode.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
 CORPUS=$KS_ROOT/tests/fuzz/corpus
 WORK=$(mktemp -d)
-cleanup() { ks_wine_down; rm -rf "$WORK"; }
-trap cleanup EXIT
+trap 'rm -rf "$WORK"' EXIT
 
-if [ ! -f "$KS_WIN_BUILD/kstool.exe" ] || [ ! -f "$KS_WIN_BUILD/KestrelonStarter.exe" ]; then
-  "$KS_ROOT/scripts/build.sh" kstool KestrelonStarter
+if [ ! -f "$KS_NATIVE_BUILD/kstool" ] || [ ! -f "$KS_WIN_BUILD/KestrelonStarter.exe" ]; then
+  "$KS_ROOT/scripts/build.sh"
 fi
-ks_wine_up
-kstool() { wine "$KS_WIN_BUILD/kstool.exe" "$@" </dev/null | tr -d '\r'; }
-w() { ks_winpath "$1"; }
+kstool() { "$KS_NATIVE_BUILD/kstool" "$@" </dev/null; }
+w() { printf '%s' "$1"; }
 
-for d in tag_field codec query_map meeting_query embedded_block package socket_reply access_setting proxy_list \
-  cache_status_text; do
+for d in tag_field codec query_map meeting_query embedded_block settings_certificate package socket_reply \
+  access_setting proxy_list cache_status_text; do
   rm -rf "${CORPUS:?}/$d"
   mkdir -p "$CORPUS/$d"
 done
@@ -74,6 +73,27 @@ for name in ("once", "twice"):
     tail = data[start:]
     end = len(tail.rstrip(b"\0")) + 8
     open(f"{out}/stamped-{name}", "wb").write(tail[:end])
+PY
+
+# settings_certificate: settings text, zero byte, the signature of a starter
+# signed with a throw-away certificate, before and after a stamp.
+openssl req -x509 -newkey rsa:2048 -keyout "$WORK/key.pem" -out "$WORK/cert.pem" -days 2 -nodes \
+  -subj "/CN=Kestrelon Throwaway Test Signing" >/dev/null 2>&1
+osslsigncode sign -certs "$WORK/cert.pem" -key "$WORK/key.pem" -in "$KS_WIN_BUILD/KestrelonStarter.exe" \
+  -out "$WORK/signed.exe" >/dev/null
+kstool stamp --certificate "$WORK/signed.exe" "$WORK/settings.txt" "$WORK/certificate.exe" >/dev/null
+python3 - "$WORK" "$CORPUS/settings_certificate" <<'PY'
+import struct, sys
+work, out = sys.argv[1], sys.argv[2]
+def signature(name):
+    data = open(f"{work}/{name}.exe", "rb").read()
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    table, _ = struct.unpack_from("<II", data, pe + 24 + 112 + 32)
+    der = data[table + 8:]
+    size = der[1] if der[1] < 0x80 else int.from_bytes(der[2:2 + (der[1] & 0x7F)], "big") + (der[1] & 0x7F)
+    return der[:2 + size]
+open(f"{out}/signed", "wb").write(b"<__Role__>2</__Role__>\0" + signature("signed"))
+open(f"{out}/stamped", "wb").write(b"<__Role__>3</__Role__>\0" + signature("certificate"))
 PY
 
 # package: archives packed from a small tree.

@@ -16,6 +16,7 @@ REQUIREMENTS=(
   "make make"
   "g++ g++"
   "/usr/include/zlib.h zlib1g-dev"
+  "/usr/include/openssl/evp.h libssl-dev"
   # Windows build
   "x86_64-w64-mingw32-gcc-posix gcc-mingw-w64-x86-64-posix"
   "x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix"

@@ -11,6 +11,9 @@
 extern const char kEmbeddedBlockMarker[];
 const size_t kEmbeddedBlockMarkerLength = 42;
 
+// Start-up's buffer for the settings text read from the block.
+const size_t kEmbeddedSettingsSize = 4096;
+
 enum class EmbeddedBlockResult {
   kFound,     // the decoded text is in the output (it may be empty)
   kNoMarker,  // no marker in the data

@@ -10,6 +10,7 @@
 
 namespace {
 const char kOperation[] = "BootwickApp::InitInstance()";
+static_assert(SetupHandler::kSettingsTextSize == kEmbeddedSettingsSize, "kstool --show searches as start-up does");
 }  // namespace
 
 bool FindEmbeddedSettings(char* settings) {

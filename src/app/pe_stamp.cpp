@@ -1,6 +1,7 @@
 #include "app/pe_stamp.h"
 
 #include "app/embedded_block.h"
+#include "app/settings_certificate.h"
 
 namespace {
 
@@ -24,6 +25,14 @@ uint32_t Read32(const std::string& image, size_t offset) {
 
 void Write32(std::string& image, size_t offset, uint32_t value) {
   for (int i = 0; i < 4; ++i) image[offset + static_cast<size_t>(i)] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+// Little-endian whatever the host; compilers make this one load.
+uint64_t Read64(const unsigned char* bytes) {
+  return static_cast<uint64_t>(bytes[0]) | (static_cast<uint64_t>(bytes[1]) << 8) |
+         (static_cast<uint64_t>(bytes[2]) << 16) | (static_cast<uint64_t>(bytes[3]) << 24) |
+         (static_cast<uint64_t>(bytes[4]) << 32) | (static_cast<uint64_t>(bytes[5]) << 40) |
+         (static_cast<uint64_t>(bytes[6]) << 48) | (static_cast<uint64_t>(bytes[7]) << 56);
 }
 
 size_t Align8(size_t value) { return (value + 7) & ~static_cast<size_t>(7); }
@@ -95,21 +104,53 @@ bool ParsePeLayout(const std::string& image, PeLayout& layout, std::string& erro
 }
 
 uint32_t ComputePeChecksum(const std::string& image, size_t checksum_offset) {
-  uint64_t sum = 0;
+  // The sum of the 16-bit words with their carries folded back in, taken
+  // eight bytes at a time: the four words of each step add up in the 32-bit
+  // halves of two accumulators, which cannot overflow within 65535 steps, and
+  // folding all carries at the end gives what folding after every word gives.
+  // This is what keeps stamping per download close to a plain copy.
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(image.data());
+  const uint64_t kLanes = 0x0000FFFF0000FFFFull;
   size_t size = image.size();
-  for (size_t i = 0; i < size; i += 2) {
-    if (i >= checksum_offset && i < checksum_offset + 4) continue;
-    uint32_t word = static_cast<unsigned char>(image[i]);
-    if (i + 1 < size) word |= static_cast<uint32_t>(static_cast<unsigned char>(image[i + 1])) << 8;
-    sum += word;
-    sum = (sum & 0xFFFF) + (sum >> 16);
+  uint64_t sum = 0;
+  size_t i = 0;
+  while (size - i >= 8) {
+    size_t steps = (size - i) / 8 < 65535 ? (size - i) / 8 : 65535;
+    uint64_t low = 0;
+    uint64_t high = 0;
+    for (size_t step = 0; step < steps; ++step, i += 8) {
+      uint64_t word = Read64(bytes + i);
+      low += word & kLanes;
+      high += (word >> 16) & kLanes;
+    }
+    sum += (low & 0xFFFFFFFF) + (low >> 32) + (high & 0xFFFFFFFF) + (high >> 32);
   }
-  sum = (sum & 0xFFFF) + (sum >> 16);
-  return static_cast<uint32_t>(sum & 0xFFFF) + static_cast<uint32_t>(size);
+  for (; i + 1 < size; i += 2) sum += static_cast<uint32_t>(bytes[i]) | (static_cast<uint32_t>(bytes[i + 1]) << 8);
+  if (i < size) sum += bytes[i];
+  for (size_t field = checksum_offset + (checksum_offset & 1); field < checksum_offset + 4 && field < size; field += 2) {
+    sum -= bytes[field];
+    if (field + 1 < size) sum -= static_cast<uint32_t>(bytes[field + 1]) << 8;
+  }
+  while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
+  return static_cast<uint32_t>(sum) + static_cast<uint32_t>(size);
 }
 
-bool StampImage(const std::string& image, const std::string& settings_text, std::string& output,
-                std::string& error) {
+namespace {
+
+// The sizes that follow a new end of the file (and of the last certificate
+// entry, when there is one). `checksum_set`: the original had a checksum.
+void FinishCopy(const PeLayout& layout, bool checksum_set, std::string& image) {
+  if (layout.certificate_table_size != 0) {
+    Write32(image, layout.last_certificate_offset, static_cast<uint32_t>(image.size() - layout.last_certificate_offset));
+    Write32(image, layout.security_directory_offset + 4,
+            static_cast<uint32_t>(image.size() - layout.certificate_table_offset));
+  }
+  if (checksum_set) Write32(image, layout.checksum_offset, ComputePeChecksum(image, layout.checksum_offset));
+}
+
+}  // namespace
+
+bool StampImageInPlace(std::string& image, const std::string& settings_text, std::string& error) {
   PeLayout layout;
   if (!ParsePeLayout(image, layout, error)) return false;
 
@@ -120,15 +161,55 @@ bool StampImage(const std::string& image, const std::string& settings_text, std:
   block.append(new_size - image.size() - block.size(), '\0');
   if (new_size > 0xFFFFFFFFu) return Fail(error, "stamped file would exceed 4 GiB");
 
-  output = image;
-  output += block;
-  if (layout.certificate_table_size != 0) {
-    uint32_t entry_length = static_cast<uint32_t>(new_size - layout.last_certificate_offset);
-    Write32(output, layout.last_certificate_offset, entry_length);
-    Write32(output, layout.security_directory_offset + 4,
-            static_cast<uint32_t>(new_size - layout.certificate_table_offset));
-  }
-  if (Read32(image, layout.checksum_offset) != 0)
-    Write32(output, layout.checksum_offset, ComputePeChecksum(output, layout.checksum_offset));
+  bool checksum_set = Read32(image, layout.checksum_offset) != 0;
+  image += block;
+  FinishCopy(layout, checksum_set, image);
   return true;
+}
+
+bool StampImageInCertificateInPlace(std::string& image, const std::string& settings_text, std::string& error) {
+  PeLayout layout;
+  if (!ParsePeLayout(image, layout, error)) return false;
+  if (layout.certificate_table_size == 0)
+    return Fail(error, "the file is not signed, so there is no certificate set to carry the settings");
+  size_t entry = layout.last_certificate_offset;
+  if (Read16(image, entry + 4) != kCertificateRevision2 || Read16(image, entry + 6) != kCertificateTypePkcs7)
+    return Fail(error, "the last certificate entry is not a PKCS#7 signature");
+
+  const unsigned char* signature = reinterpret_cast<const unsigned char*>(image.data()) + entry + kCertificateHeaderSize;
+  std::string rewritten;
+  if (!PutSettingsCertificate(signature, Read32(image, entry) - kCertificateHeaderSize,
+                              BuildSettingsCertificate(settings_text), rewritten, error))
+    return false;
+  if (Align8(entry + kCertificateHeaderSize + rewritten.size()) > 0xFFFFFFFFu)
+    return Fail(error, "stamped file would exceed 4 GiB");
+
+  bool checksum_set = Read32(image, layout.checksum_offset) != 0;
+  image.resize(entry + kCertificateHeaderSize);
+  image += rewritten;
+  image.append(Align8(image.size()) - image.size(), '\0');
+  FinishCopy(layout, checksum_set, image);
+  return true;
+}
+
+namespace {
+
+bool StampCopy(bool (*stamp)(std::string&, const std::string&, std::string&), const std::string& image,
+               const std::string& settings_text, std::string& output, std::string& error) {
+  output = image;
+  if (stamp(output, settings_text, error)) return true;
+  output.clear();
+  return false;
+}
+
+}  // namespace
+
+bool StampImage(const std::string& image, const std::string& settings_text, std::string& output,
+                std::string& error) {
+  return StampCopy(&StampImageInPlace, image, settings_text, output, error);
+}
+
+bool StampImageInCertificate(const std::string& image, const std::string& settings_text, std::string& output,
+                             std::string& error) {
+  return StampCopy(&StampImageInCertificateInPlace, image, settings_text, output, error);
 }

@@ -7,6 +7,9 @@
 // checksum). So the block goes inside the last certificate entry, after the
 // signature data, and only the entry length and the directory size grow: the
 // signature still verifies. An unsigned file gets the block at its end.
+// Machines with the strict signature check refuse bytes after the signature
+// in that entry; for them the block goes into a certificate added to the
+// signature itself (app/settings_certificate.h).
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -31,3 +34,21 @@ uint32_t ComputePeChecksum(const std::string& image, size_t checksum_offset);
 // Earlier blocks stay where they are; the new one is the last in the file.
 bool StampImage(const std::string& image, const std::string& settings_text, std::string& output,
                 std::string& error);
+
+// Writes into `output` a copy of the signed `image` whose last certificate
+// entry holds exactly its PKCS#7 signature, with the settings certificate for
+// `settings_text` added (replacing an earlier one), followed by zero bytes up
+// to the next multiple of 8. Whatever trailed the signature in that entry
+// (blocks stamped by StampImage) is dropped. The entry length, the security
+// directory size and a header checksum that was set follow. Refuses an
+// unsigned file and an entry that is not a PKCS#7 signature.
+bool StampImageInCertificate(const std::string& image, const std::string& settings_text, std::string& output,
+                             std::string& error);
+
+// The same two, turning `image` itself into the stamped copy (unchanged on
+// failure): a server stamping per download saves a copy of the file.
+bool StampImageInPlace(std::string& image, const std::string& settings_text, std::string& error);
+bool StampImageInCertificateInPlace(std::string& image, const std::string& settings_text, std::string& error);
+
+const uint16_t kCertificateRevision2 = 0x0200;
+const uint16_t kCertificateTypePkcs7 = 0x0002;

@@ -4,8 +4,11 @@
 
 #include <string>
 
-#include "app/app_test_util_win.h"
+#include "app/app_test_util_win.h"  // windows.h first
+#include <wincrypt.h>
+#include "app/embedded_block.h"
 #include "app/parameter_cipher.h"
+#include "app/settings_certificate.h"
 
 namespace {
 
@@ -47,6 +50,45 @@ TEST(Kstool, StampRefusesWhatTheStarterCouldNotUse) {
   EXPECT_EQ(RunKstool("stamp " + starter + " " + Quote(huge) + " " + out).exit_code, 2u);
   EXPECT_EQ(RunKstool("stamp " + starter + " " + Quote(dir.File("missing.txt")) + " " + out).exit_code, 2u);
   EXPECT_FALSE(kstest::FileExists(dir.File("out.exe")));
+}
+
+// What the system's own decoder makes of a real signature (made by
+// osslsigncode, kept with the fuzz seeds) once the settings certificate is
+// added: both certificates, the settings extension intact, the signer kept.
+TEST(Kstool, WindowsDecodesTheSignatureWithItsSettingsCertificate) {
+  std::string seed = kstest::ReadFileOrEmpty(kstest::SourceDir() + "\\tests\\fuzz\\corpus\\settings_certificate\\signed");
+  size_t zero = seed.find('\0');
+  ASSERT_NE(zero, std::string::npos);
+  const std::string settings = "<__Role__>attendee</__Role__>\n";
+  std::string signature, error;
+  ASSERT_TRUE(PutSettingsCertificate(reinterpret_cast<const unsigned char*>(seed.data()) + zero + 1,
+                                     seed.size() - zero - 1, BuildSettingsCertificate(settings), signature, error))
+      << error;
+
+  CRYPT_DATA_BLOB blob = {static_cast<DWORD>(signature.size()), reinterpret_cast<BYTE*>(&signature[0])};
+  HCERTSTORE store = nullptr;
+  HCRYPTMSG message = nullptr;
+  ASSERT_TRUE(CryptQueryObject(CERT_QUERY_OBJECT_BLOB, &blob, CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED,
+                               CERT_QUERY_FORMAT_FLAG_BINARY, 0, nullptr, nullptr, nullptr, &store, &message, nullptr))
+      << GetLastError();
+  DWORD signers = 0;
+  DWORD size = sizeof signers;
+  EXPECT_TRUE(CryptMsgGetParam(message, CMSG_SIGNER_COUNT_PARAM, 0, &signers, &size));
+  EXPECT_EQ(signers, 1u);
+  int certificates = 0;
+  std::string carried;
+  for (PCCERT_CONTEXT certificate = CertEnumCertificatesInStore(store, nullptr); certificate != nullptr;
+       certificate = CertEnumCertificatesInStore(store, certificate)) {
+    ++certificates;
+    PCERT_EXTENSION extension = CertFindExtension("1.3.6.1.4.1.32473.1.1", certificate->pCertInfo->cExtension,
+                                                  certificate->pCertInfo->rgExtension);
+    if (extension != nullptr)
+      carried.assign(reinterpret_cast<const char*>(extension->Value.pbData), extension->Value.cbData);
+  }
+  CryptMsgClose(message);
+  CertCloseStore(store, 0);
+  EXPECT_EQ(certificates, 2);
+  EXPECT_EQ(carried, BuildEmbeddedBlock(settings, 1));
 }
 
 TEST(Kstool, QueryRefusesEmptyOversizedAndBadClientNames) {

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "app/embedded_block.h"
+#include "app/settings_certificate.h"
+#include "app/stamp_place.h"
 
 namespace {
 
@@ -50,13 +52,47 @@ std::string Entry(const std::string& signature) {
   return entry;
 }
 
-std::string SignedImage(int entries = 1) {
+std::string SignedImage(int entries = 1, const std::string& signature = "\x30\x82signature-") {
   std::string image = UnsignedImage();
   std::string table;
-  for (int i = 0; i < entries; ++i) table += Entry("\x30\x82signature-" + std::to_string(i));
+  for (int i = 0; i < entries; ++i) table += Entry(signature + std::to_string(i));
   Put32(image, kSecurity, static_cast<uint32_t>(image.size()));
   Put32(image, kSecurity + 4, static_cast<uint32_t>(table.size()));
   return image + table;
+}
+
+std::string Der(unsigned char tag, const std::string& content) {
+  std::string out;
+  AppendDerElement(out, tag, content);
+  return out;
+}
+
+// A PKCS#7 ContentInfo with SignedData: version, digest algorithms, content,
+// the certificate set (when given) and the signer infos.
+std::string Pkcs7(const std::string* certificates, const std::string& signer = "signer") {
+  std::string fields = Der(0x02, "\x01") + Der(0x31, "") + Der(0x30, Der(0x06, "\x2B\x06\x01"));
+  if (certificates != nullptr) fields += Der(0xA0, *certificates);
+  fields += Der(0x31, Der(0x30, signer));
+  return Der(0x30, std::string("\x06\x09\x2A\x86\x48\x86\xF7\x0D\x01\x07\x02", 11) + Der(0xA0, Der(0x30, fields)));
+}
+
+const std::string kSignerCertificate = Der(0x30, Der(0x30, "the signer's certificate"));
+
+// The signed image's first certificate entry, as the strict check sees it.
+struct SignatureEntry {
+  std::string der;   // the DER the entry starts with
+  size_t trailing;   // bytes after it, up to the end of the file
+  bool zeros;        // all of them zero
+};
+
+SignatureEntry Signature(const std::string& image) {
+  size_t table = Get32(image, kSecurity);
+  DerElement element;
+  EXPECT_TRUE(ReadDerElement(reinterpret_cast<const unsigned char*>(image.data()) + table + 8, image.size() - table - 8,
+                             element));
+  SignatureEntry entry{image.substr(table + 8, element.Size()), image.size() - table - 8 - element.Size(), true};
+  for (size_t i = table + 8 + element.Size(); i < image.size(); ++i) entry.zeros = entry.zeros && image[i] == '\0';
+  return entry;
 }
 
 std::string Extracted(const std::string& image) {
@@ -130,11 +166,107 @@ TEST(StampImage, ChecksumIsRenewedOnlyWhenItWasSet) {
   EXPECT_EQ(Get32(out, kChecksum), ComputePeChecksum(out, kChecksum));
 }
 
+TEST(StampImageInCertificate, TheSignatureCarriesOneSettingsCertificateAndNothingTrailsIt) {
+  // Stamped the appended way first: that block must not outlive the new one.
+  std::string appended, once, twice, error;
+  ASSERT_TRUE(StampImage(SignedImage(1, Pkcs7(&kSignerCertificate)), "<__Role__>old</__Role__>", appended, error));
+  Put32(appended, kChecksum, 1);
+  ASSERT_TRUE(StampImageInCertificate(appended, kSettings, once, error)) << error;
+  ASSERT_TRUE(StampImageInCertificate(once, "<__Role__>second</__Role__>", twice, error)) << error;
+
+  std::string expected_set = kSignerCertificate + BuildSettingsCertificate("<__Role__>second</__Role__>");
+  EXPECT_EQ(Signature(twice).der, Pkcs7(&expected_set));
+  for (const std::string* out : {&once, &twice}) {
+    uint32_t table = Get32(*out, kSecurity);
+    SignatureEntry entry = Signature(*out);
+    EXPECT_LT(entry.trailing, 8u);
+    EXPECT_TRUE(entry.zeros);
+    EXPECT_EQ(out->size() % 8, 0u);
+    EXPECT_EQ(Get32(*out, table), out->size() - table);
+    EXPECT_EQ(Get32(*out, kSecurity + 4), out->size() - table);
+    EXPECT_EQ(Get32(*out, kChecksum), ComputePeChecksum(*out, kChecksum));
+  }
+  EXPECT_EQ(Extracted(once), kSettings);
+  EXPECT_EQ(Extracted(twice), "<__Role__>second</__Role__>");
+
+  // A signature without a certificate set gets one.
+  std::string bare;
+  ASSERT_TRUE(StampImageInCertificate(SignedImage(1, Pkcs7(nullptr)), kSettings, bare, error)) << error;
+  std::string only = BuildSettingsCertificate(kSettings);
+  EXPECT_EQ(Signature(bare).der, Pkcs7(&only));
+}
+
+TEST(StampImageInCertificate, RefusesWhatItCannotRewrite) {
+  std::string set = kSignerCertificate;
+  std::string good = Pkcs7(&set);
+  std::string cases[7];
+  cases[0] = UnsignedImage();
+  cases[1] = SignedImage(1, good);
+  cases[1][Get32(cases[1], kSecurity) + 6] = 0x01;  // an X.509 entry, not PKCS#7
+  cases[2] = SignedImage(1, "\x30\x80" + good.substr(2));  // BER's indefinite length
+  cases[3] = SignedImage(1, good);
+  cases[3][Get32(cases[3], kSecurity) + 8 + 1] = 0x7F;  // longer than the entry
+  cases[4] = SignedImage(1, Der(0x30, Der(0x06, "\x2A\x03") + Der(0xA0, "")));  // not signed data
+  std::string inner = good;
+  inner[inner.rfind("signer") - 3] += 1;  // a field that runs past its sequence
+  cases[5] = SignedImage(1, inner);
+  cases[6] = SignedImage(1, "\x30\x81" + good.substr(1));  // long form for a short length
+  for (const std::string& bad : cases) {
+    std::string out, error;
+    EXPECT_FALSE(StampImageInCertificate(bad, kSettings, out, error)) << &bad - cases;
+    EXPECT_FALSE(error.empty());
+  }
+}
+
+TEST(DescribeStamp, TellsWhereTheBlockTheStarterReadsLies) {
+  std::string set = kSignerCertificate;
+  std::string signed_image = SignedImage(1, Pkcs7(&set));
+  std::string appended, in_table, in_certificate, error;
+  ASSERT_TRUE(StampImage(UnsignedImage(), kSettings, appended, error));
+  ASSERT_TRUE(StampImage(signed_image, kSettings, in_table, error));
+  ASSERT_TRUE(StampImageInCertificate(in_table, "<__Role__>newer</__Role__>", in_certificate, error));
+  std::string unstamped = signed_image;
+  unstamped.replace(0x300, kEmbeddedBlockMarkerLength + 1, BuildEmbeddedBlock("", 1));
+  const struct {
+    const std::string* image;
+    StampPlace place;
+    const char* settings;
+  } rows[] = {{&appended, StampPlace::kAppended, kSettings},
+              {&in_table, StampPlace::kCertificateTable, kSettings},
+              {&in_certificate, StampPlace::kAddedCertificate, "<__Role__>newer</__Role__>"},
+              {&unstamped, StampPlace::kNone, ""}};
+  for (const auto& row : rows) {
+    StampReport report;
+    ASSERT_TRUE(DescribeStamp(*row.image, report, error)) << error;
+    EXPECT_EQ(report.place, row.place) << StampPlaceName(row.place);
+    EXPECT_EQ(report.settings, row.settings);
+  }
+}
+
 TEST(ComputePeChecksum, FoldsCarriesSkipsItsFieldAndAddsTheLength) {
   std::string words("\xFF\xFF\x02\x00\x99\x99\x99\x99\x01", 9);
   // 0xFFFF + 0x0002 folds to 0x0002; the field at 4..7 is skipped; the odd
   // last byte counts as a word of its own: 0x0003 + 9 bytes.
   EXPECT_EQ(ComputePeChecksum(words, 4), 3u + 9u);
+
+  // Long files, mostly 0xFF so the sums carry often, against the word-by-word
+  // definition, for every length modulo 8 and both field alignments.
+  std::string file(600000, '\xFF');
+  for (size_t i = 0; i < file.size(); i += 7) file[i] = static_cast<char>(i * 31);
+  for (size_t cut = 0; cut < 8; ++cut) {
+    std::string image = file.substr(0, file.size() - cut);
+    for (size_t field : {size_t(0xD8), size_t(0xD9), image.size() - 3}) {
+      uint64_t sum = 0;
+      for (size_t i = 0; i < image.size(); i += 2) {
+        if (i >= field && i < field + 4) continue;
+        sum += static_cast<unsigned char>(image[i]);
+        if (i + 1 < image.size()) sum += static_cast<uint32_t>(static_cast<unsigned char>(image[i + 1])) << 8;
+        sum = (sum & 0xFFFF) + (sum >> 16);
+      }
+      sum = (sum & 0xFFFF) + (sum >> 16);
+      EXPECT_EQ(ComputePeChecksum(image, field), (sum & 0xFFFF) + image.size()) << cut << " " << field;
+    }
+  }
 }
 
 TEST(StampImage, MalformedFilesAreRefusedWithAReason) {

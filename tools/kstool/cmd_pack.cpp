@@ -2,73 +2,65 @@
 // account server hands out the client. Every file becomes one entry with its
 // path relative to the directory ('\' between levels) and its content as one
 // zlib stream; empty directories are not carried (the format holds files).
-#include <windows.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "base/handles_win.h"
-#include "base/wide_text.h"
 #include "command.h"
-#include "package/file_stream_win.h"
 #include "package/package_writer.h"
+#include "platform.h"
+#include "support_files.h"
 
 namespace {
 
+class FileReader : public package::ByteSource {
+ public:
+  explicit FileReader(FILE* file) : file_(file) {}
+  size_t Read(void* buffer, size_t size) override { return fread(buffer, 1, size, file_); }
+  bool Skip(uint32_t /*count*/) override { return false; }  // packing reads straight through
 
+ private:
+  FILE* file_;
+};
 
-std::wstring FullPath(const std::wstring& path) {
-  wchar_t full[32768];
-  DWORD length = GetFullPathNameW(path.c_str(), 32768, full, nullptr);
-  if (length == 0 || length >= 32768) return path;
-  std::wstring result(full, length);
-  while (result.size() > 3 && (result.back() == L'\\' || result.back() == L'/')) result.pop_back();
-  return result;
-}
+class FileWriter : public package::ByteSink {
+ public:
+  explicit FileWriter(FILE* file) : file_(file), written_(0) {}
+  size_t Write(const void* data, size_t size) override {
+    size_t stored = fwrite(data, 1, size, file_);
+    written_ += stored;
+    return stored;
+  }
+  long long Written() const { return written_; }
 
-// Relative paths of every file below `root`, '\' between levels.
-void CollectFiles(const std::wstring& root, const std::wstring& relative, std::vector<std::wstring>* files) {
-  WIN32_FIND_DATAW data;
-  std::wstring folder = relative.empty() ? root : root + L"\\" + relative;
-  ks::UniqueFind find(FindFirstFileW((folder + L"\\*").c_str(), &data));
-  if (!find) return;
-  do {
-    std::wstring name = data.cFileName;
-    if (name == L"." || name == L"..") continue;
-    std::wstring path = relative.empty() ? name : relative + L"\\" + name;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      if (!(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) CollectFiles(root, path, files);
-    } else {
-      files->push_back(path);
-    }
-  } while (FindNextFileW(find.get(), &data));
-}
+ private:
+  FILE* file_;
+  long long written_;
+};
 
 int RunPack(const std::vector<std::string>& args) {
   if (args.size() != 2) return kstool::Fail("pack needs <directory> <archive> (see 'kstool pack --help')");
-  std::wstring root = FullPath(Widen(args[0].c_str()));
-  std::wstring archive_path = FullPath(Widen(args[1].c_str()));
-  DWORD attributes = GetFileAttributesW(root.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-    return kstool::Fail("'%s' is not a directory", args[0].c_str());
+  std::string root = kstool::FullPath(args[0]);
+  std::string archive_path = kstool::FullPath(args[1]);
+  if (!kstool::IsDirectory(root)) return kstool::Fail("'%s' is not a directory", args[0].c_str());
 
-  std::vector<std::wstring> files;
-  CollectFiles(root, L"", &files);
+  std::vector<std::string> files;
+  std::string error;
+  if (!kstool::ListFiles(root, files, error)) return kstool::Fail("%s", error.c_str());
+  // Byte order of the UTF-8 names: the same archive from the same tree on every system.
   std::sort(files.begin(), files.end());
 
-  ks::UniqueFile archive(_wfopen(archive_path.c_str(), L"wb"));
-  if (!archive) return kstool::Fail("cannot create '%s'", args[1].c_str());
-  package::FileSink sink(archive.get());
+  kstool::OutputFile archive(archive_path);
+  if (!archive.Open(error)) return kstool::Fail("cannot create '%s'", args[1].c_str());
+  FileWriter sink(archive.get());
   int packed = 0;
-  for (const std::wstring& relative : files) {
-    std::wstring full = root + L"\\" + relative;
-    if (_wcsicmp(full.c_str(), archive_path.c_str()) == 0) continue;  // never the archive itself
-    std::string name = Narrow(relative.c_str());
-    ks::UniqueFile input(_wfopen(full.c_str(), L"rb"));
+  for (const std::string& name : files) {
+    std::string full = kstool::FileBelow(root, name);
+    if (kstool::SameFile(full, archive_path)) continue;  // never the archive itself
+    kstool::UniqueFile input(kstool::OpenFile(full, "rb"));
     if (!input) return kstool::Fail("cannot read '%s'", name.c_str());
-    package::FileSource source(input.get());
+    FileReader source(input.get());
     std::string body;
     if (!package::DeflateBody(source, &body) || ferror(input.get()))
       return kstool::Fail("cannot compress '%s' (read error or 2 GiB and more compressed)", name.c_str());
@@ -76,9 +68,8 @@ int RunPack(const std::vector<std::string>& args) {
       return kstool::Fail("cannot store '%s' (name refused by the format, or write error)", name.c_str());
     ++packed;
   }
-  if (fflush(archive.get()) != 0) return kstool::Fail("cannot write '%s'", args[1].c_str());
-  long long size = _ftelli64(archive.get());
-  printf("packed %d files into %s (%lld bytes)\n", packed, Narrow(archive_path.c_str()).c_str(), size);
+  if (!archive.Commit(error)) return kstool::Fail("cannot write '%s'", args[1].c_str());
+  printf("packed %d files into %s (%lld bytes)\n", packed, archive_path.c_str(), sink.Written());
   return 0;
 }
 

@@ -26,6 +26,9 @@ int Fail(const char* format, ...);
 bool WantsHelp(const std::vector<std::string>& args);
 int PrintUsage(const Command& command);
 
+// Runs the command named by args[0]; `note` (or null) ends the overview.
+int Main(const std::vector<std::string>& args, const char* note);
+
 }  // namespace kstool
 
 #define KSTOOL_COMMAND(name, usage, summary, function)                                    \

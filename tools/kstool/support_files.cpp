@@ -1,29 +1,98 @@
 #include "support_files.h"
 
-#include <cstdio>
-
 #include "app/embedded_block.h"
 #include "app/settings_reader.h"
-#include "base/file_data.h"
-#include "base/handles_win.h"
 #include "base/text.h"
-#include "base/wide_text.h"
+#include "platform.h"
 
 namespace kstool {
+namespace {
+
+const char kStandardStream[] = "-";
+
+// Room a stamp adds to a starter without moving it in memory.
+const size_t kHeadroom = 65536;
+
+// Reads straight into the string, growing it as the data comes: a file whose
+// size the system tells is read in one piece.
+bool ReadAll(FILE* file, std::string& content, size_t expected) {
+  content.clear();
+  size_t used = 0;
+  content.reserve(expected + kHeadroom);
+  content.resize(expected > 0 ? expected + 1 : kHeadroom);
+  for (;;) {
+    size_t got = fread(&content[used], 1, content.size() - used, file);
+    used += got;
+    if (used < content.size()) break;
+    content.resize(content.size() * 2);
+  }
+  content.resize(used);
+  return ferror(file) == 0;
+}
+
+}  // namespace
 
 bool ReadInput(const std::string& path, std::string& content, std::string& error) {
-  if (Utility::ReadWholeFile(path.c_str(), content)) return true;
+  if (path == kStandardStream) {
+    UseBinaryStandardStreams();
+    if (ReadAll(stdin, content, FileSizeHint(stdin))) return true;
+    error = "cannot read standard input";
+    return false;
+  }
+  UniqueFile file(OpenFile(path, "rb"));
+  if (file && ReadAll(file.get(), content, FileSizeHint(file.get()))) return true;
   error = "cannot read '" + path + "'";
   return false;
 }
 
+OutputFile::OutputFile(const std::string& path) : path_(path), file_(nullptr) {}
+
+OutputFile::~OutputFile() {
+  if (file_ == nullptr || file_ == stdout) return;
+  fclose(file_);
+  RemoveFile(sibling_);
+}
+
+bool OutputFile::Open(std::string& error) {
+  if (path_ == kStandardStream) {
+    UseBinaryStandardStreams();
+    file_ = stdout;
+    return true;
+  }
+  // Named by the process, so stamps running side by side never share one.
+  // A sibling of this name left by an ended process cannot be in use.
+  sibling_ = ks::Format("%s.%lu.partial", path_.c_str(), ProcessNumber());
+  RemoveFile(sibling_);
+  file_ = CreateNewFile(sibling_);
+  if (file_ != nullptr) return true;
+  error = "cannot write '" + path_ + "'";
+  return false;
+}
+
+bool OutputFile::Commit(std::string& error) {
+  if (file_ == stdout) {
+    file_ = nullptr;
+    if (fflush(stdout) == 0 && ferror(stdout) == 0) return true;
+    error = "cannot write to standard output";
+    return false;
+  }
+  bool ok = file_ != nullptr && fflush(file_) == 0 && ferror(file_) == 0;
+  if (file_ != nullptr && fclose(file_) != 0) ok = false;
+  file_ = nullptr;
+  if (ok && MoveIntoPlace(sibling_, path_)) return true;
+  RemoveFile(sibling_);
+  error = "cannot write '" + path_ + "'";
+  return false;
+}
+
 bool WriteOutput(const std::string& path, const std::string& content, std::string& error) {
-  std::wstring wide = Widen(path.c_str());
-  ks::UniqueFile file(wide.empty() ? nullptr : _wfopen(wide.c_str(), L"wb"));
-  bool ok = file && fwrite(content.data(), 1, content.size(), file.get()) == content.size();
-  if (file && fclose(file.release()) != 0) ok = false;
-  if (!ok) error = "cannot write '" + path + "'";
-  return ok;
+  OutputFile output(path);
+  if (!output.Open(error)) return false;
+  if (fwrite(content.data(), 1, content.size(), output.get()) != content.size()) {
+    error = path == kStandardStream ? "cannot write to standard output" : "cannot write '" + path + "'";
+    return false;
+  }
+  return output.Commit(error);
 }
 
 bool ReadSettingsFile(const std::string& path, bool require_role, std::string& text, std::string& error) {

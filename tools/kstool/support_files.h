@@ -1,13 +1,42 @@
 #pragma once
-// File and settings-text helpers shared by the kstool subcommands.
+// File and settings-text helpers shared by the kstool subcommands. A path of
+// "-" is standard input (to read) or standard output (to write).
+#include <cstdio>
+#include <memory>
 #include <string>
 
 namespace kstool {
 
+struct FileCloser {
+  void operator()(FILE* file) const { fclose(file); }
+};
+typedef std::unique_ptr<FILE, FileCloser> UniqueFile;
+
 // Whole file as raw bytes; false with a message in `error`.
 bool ReadInput(const std::string& path, std::string& content, std::string& error);
 
-// Writes the bytes (creating or replacing the file); false with a message.
+// A result written to a sibling of its path and moved into place only once
+// it is complete, so a failure (or a reader looking in the meantime) never
+// finds a partial file. Destroying it uncommitted removes the sibling.
+class OutputFile {
+ public:
+  explicit OutputFile(const std::string& path);
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  bool Open(std::string& error);
+  FILE* get() const { return file_; }
+  // Flushes, closes and moves the file into place.
+  bool Commit(std::string& error);
+
+ private:
+  std::string path_;
+  std::string sibling_;
+  FILE* file_;
+};
+
+// Writes the bytes as the whole new content of `path` through OutputFile.
 bool WriteOutput(const std::string& path, const std::string& content, std::string& error);
 
 // Reads a settings text the way an operator writes it: CR LF becomes LF, and

@@ -1,13 +1,13 @@
 // kstool: the conference operator's tool for making what the starter reads
 // (stamped copies, meeting links, parameter files, packages) and for serving
-// it in tests and demos.
-#include <windows.h>
-
+// it in tests and demos. The same commands, messages and exit codes on
+// Windows (kstool.exe) and natively; main_win.cpp and main_posix.cpp only
+// hand over the arguments.
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
-#include "base/wide_text.h"
 #include "command.h"
 
 namespace kstool {
@@ -45,25 +45,32 @@ int PrintUsage(const Command& command) {
   return 0;
 }
 
-}  // namespace kstool
-
-static int PrintOverview() {
+static int PrintOverview(const char* note) {
   printf("usage: kstool <command> [arguments]\n\ncommands:\n");
-  for (const kstool::Command& command : kstool::Commands()) printf("  %s\n", command.usage);
+  // Registration follows the link order, which differs between builds.
+  std::vector<Command> sorted = Commands();
+  std::sort(sorted.begin(), sorted.end(),
+            [](const Command& a, const Command& b) { return strcmp(a.name, b.name) < 0; });
+  for (const Command& command : sorted) printf("  %s\n", command.usage);
+  if (note != nullptr) printf("\n%s\n", note);
   printf("\n'kstool <command> --help' describes one command.\n");
   return 0;
 }
 
-int wmain(int argc, wchar_t** argv) {
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.push_back(Narrow(argv[i]));
-  if (args.empty() || args[0] == "--help" || args[0] == "-h") return args.empty() ? (PrintOverview(), 2) : PrintOverview();
+int Main(const std::vector<std::string>& args, const char* note) {
+  if (args.empty()) {
+    PrintOverview(note);
+    return 2;
+  }
+  if (args[0] == "--help" || args[0] == "-h") return PrintOverview(note);
 
-  for (const kstool::Command& command : kstool::Commands()) {
+  for (const Command& command : Commands()) {
     if (args[0] != command.name) continue;
     std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (kstool::WantsHelp(rest)) return kstool::PrintUsage(command);
+    if (WantsHelp(rest)) return PrintUsage(command);
     return command.run(rest);
   }
-  return kstool::Fail("unknown command '%s' (try 'kstool --help')", args[0].c_str());
+  return Fail("unknown command '%s' (try 'kstool --help')", args[0].c_str());
 }
+
+}  // namespace kstool

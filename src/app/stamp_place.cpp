@@ -1,0 +1,64 @@
+#include "app/stamp_place.h"
+
+#include "app/pe_stamp.h"
+#include "app/settings_certificate.h"
+#include "base/codec.h"
+
+namespace {
+
+uint32_t Read32(const std::string& image, size_t offset) {
+  uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(image[offset + static_cast<size_t>(i)]);
+  return value;
+}
+
+// Inside the settings certificate of the last entry's signature?
+bool InAddedCertificate(const std::string& image, const PeLayout& layout, size_t offset) {
+  const size_t header = 8;
+  size_t signature = layout.last_certificate_offset + header;
+  size_t length = Read32(image, layout.last_certificate_offset) - header;
+  size_t at = 0;
+  size_t size = 0;
+  return offset >= signature &&
+         FindSettingsCertificate(reinterpret_cast<const unsigned char*>(image.data()) + signature, length, at, size) &&
+         offset - signature >= at && offset - signature < at + size;
+}
+
+}  // namespace
+
+bool DescribeStamp(const std::string& image, StampReport& report, std::string& error) {
+  report = StampReport();
+  PeLayout layout;
+  if (!ParsePeLayout(image, layout, error)) return false;
+
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(image.data());
+  char settings[kEmbeddedSettingsSize];
+  report.result = ExtractEmbeddedSettings(bytes, image.size(), settings, sizeof settings);
+  report.settings = settings;
+  long long marker = Utility::FindLastPattern(reinterpret_cast<const unsigned char*>(kEmbeddedBlockMarker),
+                                              kEmbeddedBlockMarkerLength, bytes, image.size());
+  // The program's own copy of the marker is followed at once by a zero byte.
+  if (marker < 0 || (report.result == EmbeddedBlockResult::kFound && report.settings.empty())) return true;
+  report.offset = static_cast<size_t>(marker);
+  if (layout.certificate_table_size == 0 || report.offset < layout.certificate_table_offset) {
+    report.place = StampPlace::kAppended;
+  } else if (InAddedCertificate(image, layout, report.offset)) {
+    report.place = StampPlace::kAddedCertificate;
+  } else {
+    report.place = StampPlace::kCertificateTable;
+  }
+  return true;
+}
+
+const char* StampPlaceName(StampPlace place) {
+  switch (place) {
+    case StampPlace::kAppended:
+      return "appended";
+    case StampPlace::kCertificateTable:
+      return "certificate table";
+    case StampPlace::kAddedCertificate:
+      return "added certificate";
+    default:
+      return "none";
+  }
+}

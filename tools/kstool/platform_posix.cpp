@@ -1,0 +1,111 @@
+// The native kstool's side of platform.h.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "platform.h"
+
+namespace kstool {
+namespace {
+
+struct DirectoryCloser {
+  void operator()(DIR* directory) const { closedir(directory); }
+};
+
+bool CollectFiles(const std::string& root, const std::string& relative, std::vector<std::string>& files,
+                  std::string& error) {
+  std::string folder = relative.empty() ? root : root + "/" + relative;
+  std::unique_ptr<DIR, DirectoryCloser> directory(opendir(folder.c_str()));
+  if (!directory) {
+    error = "cannot list '" + folder + "'";
+    return false;
+  }
+  while (dirent* entry = readdir(directory.get())) {
+    std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    std::string path = relative.empty() ? name : relative + "/" + name;
+    struct stat link, target;
+    if (lstat((root + "/" + path).c_str(), &link) != 0 || stat((root + "/" + path).c_str(), &target) != 0) continue;
+    if (S_ISDIR(target.st_mode)) {
+      if (!S_ISLNK(link.st_mode) && !CollectFiles(root, path, files, error)) return false;
+    } else if (S_ISREG(target.st_mode)) {
+      // The archive separates levels with '\', so a name holding one would
+      // land in another folder on the participant's machine.
+      if (name.find('\\') != std::string::npos) {
+        error = "'" + path + "' holds a '\\', which the package uses between folder levels";
+        return false;
+      }
+      files.push_back(path);
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+FILE* OpenFile(const std::string& path, const char* mode) { return fopen(path.c_str(), mode); }
+
+FILE* CreateNewFile(const std::string& path) {
+  int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (descriptor == -1) return nullptr;
+  FILE* file = fdopen(descriptor, "wb");
+  if (file == nullptr) close(descriptor);
+  return file;
+}
+
+bool MoveIntoPlace(const std::string& from, const std::string& to) { return rename(from.c_str(), to.c_str()) == 0; }
+
+void RemoveFile(const std::string& path) { unlink(path.c_str()); }
+
+size_t FileSizeHint(FILE* file) {
+  struct stat status;
+  if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0) return 0;
+  return static_cast<size_t>(status.st_size);
+}
+
+void UseBinaryStandardStreams() {}
+
+unsigned long ProcessNumber() { return static_cast<unsigned long>(getpid()); }
+
+bool IsDirectory(const std::string& path) {
+  struct stat status;
+  return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+std::string FullPath(const std::string& path) {
+  std::string result = path;
+  if (result.empty() || result[0] != '/') {
+    std::unique_ptr<char, decltype(&free)> here(getcwd(nullptr, 0), &free);
+    if (here) result = std::string(here.get()) + "/" + result;
+  }
+  while (result.size() > 1 && result.back() == '/') result.pop_back();
+  return result;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat first, second;
+  return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+         first.st_ino == second.st_ino;
+}
+
+bool ListFiles(const std::string& root, std::vector<std::string>& files, std::string& error) {
+  files.clear();
+  if (!CollectFiles(root, "", files, error)) return false;
+  for (std::string& name : files)
+    for (char& c : name)
+      if (c == '/') c = '\\';
+  return true;
+}
+
+std::string FileBelow(const std::string& root, const std::string& relative) {
+  std::string path = root + "/" + relative;
+  for (size_t i = root.size() + 1; i < path.size(); ++i)
+    if (path[i] == '\\') path[i] = '/';
+  return path;
+}
+
+}  // namespace kstool
