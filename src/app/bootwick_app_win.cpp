@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/embedded_settings_win.h"
+#include "app/library_search_win.h"
 #include "app/own_path_win.h"
 #include "app/pc_utility_win.h"
 #include "app/starter_name.h"
@@ -55,6 +56,8 @@ bool BootwickApp::InitInstance(HINSTANCE instance, const wchar_t* command_line) 
   InitCommonControlsEx(&controls);
 
   if (!StartLog()) return false;
+  if (!LibrarySearchRestricted())
+    KS_LOG(0, kOperation, "SetDefaultDllDirectories() is not available: libraries are searched in the default order");
   StartAccessCache();
 
   if (!BootwickDialog::RegisterWindowClass(instance))
