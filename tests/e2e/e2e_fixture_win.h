@@ -179,6 +179,17 @@ class StarterEndToEnd : public ::testing::Test {
            Quote(scene_.Starter()));
     ASSERT_TRUE(kstest::FileExists(scene_.Starter()));
   }
+  // The link a web page starts the starter with for meeting m-4711 on the
+  // scene's server (kstool query).
+  std::string MeetingLink() {
+    std::string query_file = scene_.root() + "\\query.txt";
+    EXPECT_TRUE(kstest::WriteFile(query_file, "account_server_ip=127.0.0.1&port=" + std::to_string(Port()) +
+                                                  "&version=" + kVersion +
+                                                  "&role=attendee&meeting_id=m-4711&name=Ann%20Example"));
+    std::string link = Kstool("query " + Quote(query_file));
+    while (!link.empty() && (link.back() == '\n' || link.back() == '\r')) link.pop_back();
+    return link;
+  }
   // An unstamped copy, for runs that take their parameters from elsewhere.
   void CopyStarter() { ASSERT_TRUE(kstest::CopyFileTo(kstest::BuildDir() + "\\KestrelonStarter.exe", scene_.Starter())); }
 
