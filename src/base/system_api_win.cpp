@@ -10,9 +10,12 @@ namespace {
 const SystemLibrary kWinInet(L"wininet.dll");
 const SystemLibrary kUrlMon(L"urlmon.dll");
 const SystemLibrary kBCrypt(L"bcrypt.dll");
+const SystemLibrary kWinTrust(L"wintrust.dll");
+const SystemLibrary kCrypt32(L"crypt32.dll");
 
 const NTSTATUS kNoFunction = static_cast<NTSTATUS>(0xC000007AL);      // STATUS_PROCEDURE_NOT_FOUND
 const HRESULT kNoFunctionResult = static_cast<HRESULT>(0x8007007FL);  // ERROR_PROC_NOT_FOUND
+const LONG kNotVerified = static_cast<LONG>(0x8007007FL);             // anything but 0 is no trust
 
 }  // namespace
 
@@ -44,6 +47,19 @@ KS_SYSTEM_FUNCTION(kBCrypt, BCryptFinishHash, kNoFunction);
 const SystemFunction<BCryptHashFunction> BCryptHash(kBCrypt, "BCryptHash", kNoFunction);
 KS_SYSTEM_FUNCTION(kBCrypt, BCryptHashData, kNoFunction);
 KS_SYSTEM_FUNCTION(kBCrypt, BCryptOpenAlgorithmProvider, kNoFunction);
+
+KS_SYSTEM_FUNCTION(kWinTrust, WinVerifyTrust, kNotVerified);
+
+KS_SYSTEM_FUNCTION(kCrypt32, CertCloseStore, FALSE);
+KS_SYSTEM_FUNCTION(kCrypt32, CertCompareCertificateName, FALSE);
+KS_SYSTEM_FUNCTION(kCrypt32, CertComparePublicKeyInfo, FALSE);
+KS_SYSTEM_FUNCTION(kCrypt32, CertCreateCertificateContext, nullptr);
+KS_SYSTEM_FUNCTION(kCrypt32, CertFindCertificateInStore, nullptr);
+KS_SYSTEM_FUNCTION(kCrypt32, CertFreeCertificateContext, FALSE);
+KS_SYSTEM_FUNCTION(kCrypt32, CertNameToStrW, 0);
+KS_SYSTEM_FUNCTION(kCrypt32, CryptMsgClose, FALSE);
+KS_SYSTEM_FUNCTION(kCrypt32, CryptMsgGetParam, FALSE);
+KS_SYSTEM_FUNCTION(kCrypt32, CryptQueryObject, FALSE);
 
 #undef KS_SYSTEM_FUNCTION
 

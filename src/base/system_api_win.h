@@ -7,7 +7,9 @@
 #include <windows.h>
 #include <bcrypt.h>
 #include <urlmon.h>
+#include <wincrypt.h>
 #include <wininet.h>
+#include <wintrust.h>
 
 #include "base/system_library_win.h"
 
@@ -47,6 +49,21 @@ typedef NTSTATUS WINAPI BCryptHashFunction(BCRYPT_ALG_HANDLE, PUCHAR, ULONG, PUC
 extern const SystemFunction<BCryptHashFunction> BCryptHash;
 KS_SYSTEM_FUNCTION(BCryptHashData);
 KS_SYSTEM_FUNCTION(BCryptOpenAlgorithmProvider);
+
+// wintrust.dll
+KS_SYSTEM_FUNCTION(WinVerifyTrust);
+
+// crypt32.dll
+KS_SYSTEM_FUNCTION(CertCloseStore);
+KS_SYSTEM_FUNCTION(CertCompareCertificateName);
+KS_SYSTEM_FUNCTION(CertComparePublicKeyInfo);
+KS_SYSTEM_FUNCTION(CertCreateCertificateContext);
+KS_SYSTEM_FUNCTION(CertFindCertificateInStore);
+KS_SYSTEM_FUNCTION(CertFreeCertificateContext);
+KS_SYSTEM_FUNCTION(CertNameToStrW);
+KS_SYSTEM_FUNCTION(CryptMsgClose);
+KS_SYSTEM_FUNCTION(CryptMsgGetParam);
+KS_SYSTEM_FUNCTION(CryptQueryObject);
 
 #undef KS_SYSTEM_FUNCTION
 

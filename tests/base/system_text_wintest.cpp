@@ -63,9 +63,9 @@ TEST(SystemFunction, MissingLibraryOrFunctionFailsTheCall) {
   const ks::SystemFunction<decltype(::InternetOpenA)> not_there(wininet, "NoSuchFunction", nullptr);
   LogCapture log;
   for (int call = 0; call < 2; ++call) {
-    EXPECT_EQ(in_missing("agent", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0), nullptr);
+    EXPECT_EQ(in_missing("test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
-    EXPECT_EQ(not_there("agent", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0), nullptr);
+    EXPECT_EQ(not_there("test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
   }
   EXPECT_EQ(log.Count("Failed to load ks-no-such-library.dll from the system folder, error 126"), 1) << log.Dump();

@@ -45,8 +45,11 @@ TEST_F(StarterEndToEnd, StampedCopyDownloadsUnpacksAndStartsTheLauncher) {
   EXPECT_EQ(kstest::ReadFileOrEmpty(setup + "\\rsp1024hcmd.txt"), Crlf(SetupLines(setup, scene_.app()) + settings));
 
   // Only the launcher was started: with the starter's (empty) command line,
-  // in the setup directory.
+  // in the setup directory. An unsigned starter checks no publisher.
   EXPECT_EQ(scene_.Records(), std::vector<std::string>{"standin_KSLauncher.txt"});
+  EXPECT_TRUE(scene_.Logged("Publisher of " + setup +
+                            "\\KSLauncher.exe not checked: the starter is not signed "
+                            "(0x800B0100)"));
   EXPECT_EQ(scene_.Recorded("KSLauncher", "CommandLine"), Quote(setup + "\\KSLauncher.exe") + " ");
   EXPECT_EQ(scene_.Recorded("KSLauncher", "WorkingDirectory"), setup);
 }
