@@ -8,8 +8,10 @@ set(KS_WIN_DEFINES
   _WIN32_WINNT=0x0601 WINVER=0x0601
   __USE_MINGW_ANSI_STDIO=1)
 
-set(KS_WIN_LIBS wininet urlmon bcrypt ws2_32 comctl32 shlwapi shell32 ole32
-    oleaut32 uuid advapi32 user32 gdi32 version z)
+# Only libraries that Windows always takes from its system folder are linked;
+# every other one is loaded at run time from there (base/system_api_win.h).
+set(KS_WIN_LIBS ws2_32 comctl32 shlwapi shell32 ole32
+    oleaut32 uuid advapi32 user32 gdi32 z)
 
 # Everything static: the starter must run as a single file with no DLL beside it.
 set(KS_STATIC_LINK -static -static-libgcc -static-libstdc++)

@@ -3,10 +3,13 @@
 #   1. a client package is made (the stand-in installer and client, a version
 #      file) and served by the local account server (kstool serve), slowly
 #      enough that the download takes a few seconds;
-#   2. a starter copy is stamped with settings naming that server;
+#   2. a starter copy is stamped with settings naming that server; the
+#      starter and the package's programs are signed first with one
+#      throw-away certificate, as an operator signs them;
 #   3. first run: no client installed, so the starter downloads the package
 #      (the progress window is captured as a screenshot), unpacks it, reports
-#      the installation and starts the launcher;
+#      the installation, checks that the launcher comes from its own
+#      publisher and starts it;
 #   4. the installation is completed by hand (the stand-in installer cannot
 #      install), and a second run launches the installed client directly.
 # Everything goes to build/demo; nothing is left running.
@@ -43,6 +46,7 @@ ended() { ! kill -0 "$1" 2>/dev/null; }
 # One field of a stand-in's start record.
 recorded() { tr -d '\r' <"$DEMO/records/standin_$1.txt" | sed -n "s|^<__$2__>\(.*\)</__$2__>\$|\1|p"; }
 indent() { tr -d '\r' | sed 's/^/      /'; }
+log_messages() { tr -d '\r' <"$DEMO/tmp/KSSetup.txt" | sed -n 's/^Message: //p'; }
 
 cleanup() {
   ks_serve_down
@@ -52,13 +56,19 @@ cleanup() {
 trap cleanup EXIT
 
 rm -rf "$DEMO"
-mkdir -p "$DEMO/package/Kestrelon" "$DEMO/starter" "$DEMO/tmp" "$DEMO/records" "$DEMO/server"
+mkdir -p "$DEMO/package/Kestrelon" "$DEMO/starter" "$DEMO/tmp" "$DEMO/records" "$DEMO/server" "$DEMO/signing"
 ks_display_up
 ks_wine_up
 
+ks_log "signing the starter and the client's programs with a throw-away certificate"
+openssl req -x509 -newkey rsa:2048 -keyout "$DEMO/signing/key.pem" -out "$DEMO/signing/cert.pem" -days 2 -nodes \
+  -subj "/CN=Kestrelon Demo Publisher/O=Kestrelon Demo" >/dev/null 2>&1
+sign() { osslsigncode sign -certs "$DEMO/signing/cert.pem" -key "$DEMO/signing/key.pem" -in "$1" -out "$2" >/dev/null; }
+sign "$KS_WIN_BUILD/KestrelonStarter.exe" "$DEMO/signing/KestrelonStarter.exe"
+
 ks_log "making the client package"
-cp "$STANDINS/KSInstaller.exe" "$DEMO/package/"
-cp "$STANDINS/Kestrelon.exe" "$DEMO/package/Kestrelon/"
+sign "$STANDINS/KSInstaller.exe" "$DEMO/package/KSInstaller.exe"
+sign "$STANDINS/Kestrelon.exe" "$DEMO/package/Kestrelon/Kestrelon.exe"
 printf '%s\r\n' "$VERSION" >"$DEMO/package/Kestrelon/version.txt"
 printf 'Kestrelon client package for the demo\r\n' >"$DEMO/package/readme.txt"
 wine "$KSTOOL" pack "$(ks_winpath "$DEMO/package")" "$(ks_winpath "$DEMO/client.pkg")" </dev/null | tr -d '\r' >&2
@@ -70,7 +80,7 @@ ks_serve "$DEMO/server" --bind 127.0.0.1 --package "$(ks_winpath "$DEMO/client.p
   --piece-bytes 8192 --piece-delay-ms 100 --user-input "demo installation noted" --exit-after-seconds 600
 PORT=$KS_SERVE_PORT
 
-ks_log "stamping a starter copy for 127.0.0.1:$PORT"
+ks_log "stamping the signed starter for 127.0.0.1:$PORT"
 cat >"$DEMO/settings.txt" <<EOF
 <__AccountServerIP__>127.0.0.1</__AccountServerIP__>
 <__AccountServerPort__>$PORT</__AccountServerPort__>
@@ -80,7 +90,7 @@ cat >"$DEMO/settings.txt" <<EOF
 <__Role__>attendee</__Role__>
 <__StarterSid__>$STARTER_SID</__StarterSid__>
 EOF
-wine "$KSTOOL" stamp "$(ks_winpath "$KS_WIN_BUILD/KestrelonStarter.exe")" "$(ks_winpath "$DEMO/settings.txt")" \
+wine "$KSTOOL" stamp "$(ks_winpath "$DEMO/signing/KestrelonStarter.exe")" "$(ks_winpath "$DEMO/settings.txt")" \
   "$(ks_winpath "$DEMO/starter/KestrelonStarter.exe")" </dev/null | tr -d '\r' >&2
 
 # The starter runs from its own folder with a private temporary folder (its
@@ -109,6 +119,12 @@ else
   import -window root "$DEMO/progress.png"
 fi
 wait_for 60 "the launcher to be started" installer_started
+# Each run turns the log over, so the first run's lines are taken now.
+CHECKED=$(log_messages | grep -E '^(Own signature verified, |Publisher checked: )' || true)
+if ! grep -q '^Publisher checked: ' <<<"$CHECKED"; then
+  ks_log "the launcher was started without its publisher checked"
+  exit 1
+fi
 # The window waits for its user; close it as a user would (taskkill without
 # /f sends the window a close message).
 wine taskkill /im KestrelonStarter.exe </dev/null >/dev/null 2>&1
@@ -138,6 +154,9 @@ say ""
 say "First run (no client installed):"
 say "  - package unpacked into $SETUP:"
 (cd "$SETUP" && find . -type f | sed 's|^\./||' | sort | sed 's/^/      /')
+say "  - checked the launcher's publisher against the starter's own signature (the stamped copy"
+say "    still verifies; an unsigned or changed launcher, or another publisher's, would not be started):"
+indent <<<"$CHECKED"
 say "  - started $(recorded KSLauncher Program).exe"
 say "      command line:      $(recorded KSLauncher CommandLine)"
 say "      working directory: $(recorded KSLauncher WorkingDirectory)"
@@ -159,4 +178,4 @@ say "      parameter file:    $CLIENT/rsp1024hcmd.txt"
 indent <"$CLIENT/rsp1024hcmd.txt"
 say "  - launch status afterwards: $(tr -d '\r' <"$CLIENT/setup_status.txt")"
 say ""
-say "Starter log (both runs): $DEMO/tmp/KSSetup.txt"
+say "Starter log: $DEMO/tmp/KSSetup.txt (second run), KSSetup.txt.bak beside it (first run)"

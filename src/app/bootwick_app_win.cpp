@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/embedded_settings_win.h"
+#include "app/library_search_win.h"
 #include "app/own_path_win.h"
 #include "app/pc_utility_win.h"
 #include "app/starter_name.h"
@@ -16,6 +17,7 @@
 #include "base/wide_text.h"
 #include "crash/crash_handler.h"
 #include "net/my_configure_win.h"
+#include "system/publisher_check_win.h"
 #include "system/split_path.h"
 #include "ui/bootwick_dialog_win.h"
 #include "ui/resources/resource.h"
@@ -55,6 +57,9 @@ bool BootwickApp::InitInstance(HINSTANCE instance, const wchar_t* command_line) 
   InitCommonControlsEx(&controls);
 
   if (!StartLog()) return false;
+  if (!LibrarySearchRestricted())
+    KS_LOG(0, kOperation, "SetDefaultDllDirectories() is not available: libraries are searched in the default order");
+  PublisherCheck::LearnOwnPublisher();
   StartAccessCache();
 
   if (!BootwickDialog::RegisterWindowClass(instance))

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "base/system_api_win.h"
+
 namespace ks {
 
 template <typename T, typename Traits>
@@ -66,7 +68,7 @@ struct KeyTraits {
 struct InternetTraits {
   static HINTERNET Invalid() { return nullptr; }
   static bool IsValid(HINTERNET h) { return h != nullptr; }
-  static void Close(HINTERNET h) { InternetCloseHandle(h); }
+  static void Close(HINTERNET h) { sys::InternetCloseHandle(h); }
 };
 struct SocketTraits {
   static SOCKET Invalid() { return INVALID_SOCKET; }

@@ -7,6 +7,7 @@
 #include "base/file_data.h"
 #include "base/handles_win.h"
 #include "base/my_log_win.h"
+#include "base/system_api_win.h"
 #include "base/text.h"
 #include "base/wide_text.h"
 #include "crash/error_report_server.h"
@@ -91,22 +92,23 @@ std::string CollectErrorReportText(unsigned long last_error) {
 }
 
 bool PostErrorReport(const std::string& body) {
-  ks::UniqueInternet root(InternetOpenW(L"Internet Explorer", INTERNET_OPEN_TYPE_PROXY, nullptr, nullptr, 0));
-  if (!root) root.reset(InternetOpenW(L"Internet Explorer", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  ks::UniqueInternet root(ks::sys::InternetOpenW(L"Internet Explorer", INTERNET_OPEN_TYPE_PROXY, nullptr, nullptr, 0));
+  if (!root)
+    root.reset(ks::sys::InternetOpenW(L"Internet Explorer", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!root) return false;
 
   char address[512];
   if (!Utility::ResolveHostAddress(ErrorReportHost(), address, sizeof address) || address[0] == '\0')
     ks::CopyText(address, sizeof address, ErrorReportAddress());
 
-  ks::UniqueInternet connection(InternetConnectW(root.get(), Widen(address).c_str(), ErrorReportPort(), nullptr,
-                                                 nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+  ks::UniqueInternet connection(ks::sys::InternetConnectW(root.get(), Widen(address).c_str(), ErrorReportPort(),
+                                                          nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
   if (!connection) return false;
   ks::UniqueInternet request(
-      HttpOpenRequestW(connection.get(), L"POST", kReportObject, nullptr, nullptr, nullptr, 0, 0));
+      ks::sys::HttpOpenRequestW(connection.get(), L"POST", kReportObject, nullptr, nullptr, nullptr, 0, 0));
   if (!request) return false;
-  return HttpSendRequestW(request.get(), kReportHeader, static_cast<DWORD>(-1),
-                          const_cast<char*>(body.data()), static_cast<DWORD>(body.size())) != FALSE;
+  return ks::sys::HttpSendRequestW(request.get(), kReportHeader, static_cast<DWORD>(-1), const_cast<char*>(body.data()),
+                                   static_cast<DWORD>(body.size())) != FALSE;
 }
 
 void SendErrorReport(unsigned long last_error) {

@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "base/handles_win.h"
+#include "base/system_library_win.h"
 #include "crash/program_folder_win.h"
 
 namespace {
@@ -23,7 +24,9 @@ HMODULE LoadFrom(const wchar_t* folder) {
 }
 
 // The library beside the program, then the one a helper may have left in
-// the temporary folder for this process, then the system's.
+// the temporary folder for this process, then the system's. The first two
+// are by full path and on purpose: a newer library than the system's can be
+// put there for the dump.
 HMODULE LoadDebugHelpLibrary() {
   wchar_t folder[kPathCapacity];
   if (ProgramFolder(folder, kPathCapacity)) {
@@ -38,7 +41,7 @@ HMODULE LoadDebugHelpLibrary() {
       if (HMODULE library = LoadFrom(folder)) return library;
     }
   }
-  return LoadLibraryW(L"dbghelp.dll");
+  return ks::LoadSystemLibrary(L"dbghelp.dll");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "base/error_text.h"
 #include "base/log_api.h"
+#include "base/system_api_win.h"
 #include "base/text.h"
 #include "net/hlib_win.h"
 #include "net/my_configure_win.h"
@@ -31,16 +32,19 @@ HLib::~HLib() {}
 bool HLib::PlainRequest(const char* sIP, int iPort, const char* sURL) {
   bool result = false;
   try {
-    ks::UniqueInternet internet(InternetOpenA("Internet Explorer", INTERNET_OPEN_TYPE_PROXY, nullptr, nullptr, 0));
-    if (!internet) internet.reset(InternetOpenA("Internet Explorer", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    ks::UniqueInternet internet(
+        ks::sys::InternetOpenA("Internet Explorer", INTERNET_OPEN_TYPE_PROXY, nullptr, nullptr, 0));
+    if (!internet)
+      internet.reset(ks::sys::InternetOpenA("Internet Explorer", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     ks::UniqueInternet connection;
     ks::UniqueInternet request;
     if (internet)
-      connection.reset(InternetConnectA(internet.get(), sIP, static_cast<INTERNET_PORT>(iPort), nullptr, nullptr,
-                                        INTERNET_SERVICE_HTTP, 0, 1));
-    if (connection) request.reset(HttpOpenRequestA(connection.get(), "GET", sURL, nullptr, nullptr, nullptr, 0, 1));
-    if (!request || !HttpSendRequestA(request.get(), "Content-Type: application/x-www-form-urlencoded",
-                                      static_cast<DWORD>(-1), nullptr, 0)) {
+      connection.reset(ks::sys::InternetConnectA(internet.get(), sIP, static_cast<INTERNET_PORT>(iPort), nullptr,
+                                                 nullptr, INTERNET_SERVICE_HTTP, 0, 1));
+    if (connection)
+      request.reset(ks::sys::HttpOpenRequestA(connection.get(), "GET", sURL, nullptr, nullptr, nullptr, 0, 1));
+    if (!request || !ks::sys::HttpSendRequestA(request.get(), "Content-Type: application/x-www-form-urlencoded",
+                                               static_cast<DWORD>(-1), nullptr, 0)) {
       LogLastError(kOperation, "HSR() failed, error code: %d, error: %s");
       bHTTPFailed = true;
       return false;

@@ -1,12 +1,12 @@
 // Asking a proxy script (the configured one, or one discovered on the
 // network) which proxies lead to the server.
-#include <urlmon.h>
-
 #include <cstring>
 #include <string>
 
 #include "base/handles_win.h"
 #include "base/log_api.h"
+#include "base/system_api_win.h"
+#include "base/system_library_win.h"
 #include "base/text.h"
 #include "net/detect_target.h"
 #include "net/hlib_win.h"
@@ -24,10 +24,11 @@ struct AutoProxyLibrary {
   pfnInternetGetProxyInfo get_proxy_info = nullptr;
 };
 
-// The library stays loaded once it has been found.
+// The system's library, never one of the same name elsewhere; it stays loaded
+// once it has been found.
 bool LoadAutoProxyLibrary(AutoProxyLibrary* library) {
   static HMODULE loaded = nullptr;
-  if (loaded == nullptr) loaded = LoadLibraryA("jsproxy.dll");
+  if (loaded == nullptr) loaded = ks::LoadSystemLibrary(L"jsproxy.dll");
   if (loaded == nullptr) {
     KS_LOG(0, kOperation, "Failed to 111 LoadLibrary %d", static_cast<int>(GetLastError()));
     return false;
@@ -71,8 +72,8 @@ void HR::Detect(const char* sURL, const char* sIP, int iPort, char* sWPADLocatio
     if (!LoadAutoProxyLibrary(&library)) return;
 
     if (sWPADLocation[0] == '\0' &&
-        !DetectAutoProxyUrl(sWPADLocation, static_cast<DWORD>(kTextSize),
-                            PROXY_AUTO_DETECT_TYPE_DHCP | PROXY_AUTO_DETECT_TYPE_DNS_A)) {
+        !ks::sys::DetectAutoProxyUrl(sWPADLocation, static_cast<DWORD>(kTextSize),
+                                     PROXY_AUTO_DETECT_TYPE_DHCP | PROXY_AUTO_DETECT_TYPE_DNS_A)) {
       KS_LOG(0, kOperation, "Failed to Detect 333 %d", static_cast<int>(GetLastError()));
       sWPADLocation[0] = '\0';
       return;
@@ -87,7 +88,7 @@ void HR::Detect(const char* sURL, const char* sIP, int iPort, char* sWPADLocatio
       KS_LOG(0, kOperation, "Failed to create a file for the script, error %d", static_cast<int>(GetLastError()));
       return;
     }
-    URLDownloadToFileA(nullptr, sWPADLocation, script_file, 0, nullptr);
+    ks::sys::URLDownloadToFileA(nullptr, sWPADLocation, script_file, 0, nullptr);
     std::string script = ReadScript(script_file);
     if (!script.empty()) KS_LOG(0, kOperation, "The script: %s", script.c_str());
 

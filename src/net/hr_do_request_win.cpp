@@ -5,6 +5,7 @@
 
 #include "base/error_text.h"
 #include "base/log_api.h"
+#include "base/system_api_win.h"
 #include "base/text.h"
 #include "net/hlib_win.h"
 #include "net/url_parts.h"
@@ -15,10 +16,10 @@ const char kOperation[] = "HR::DoRequest";
 const DWORD kTimeoutMs = 90000;
 
 DWORD SystemCredentialPrompt(HINTERNET request) {
-  return InternetErrorDlg(GetDesktopWindow(), request, ERROR_INTERNET_INCORRECT_PASSWORD,
-                          FLAGS_ERROR_UI_FILTER_FOR_ERRORS | FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS |
-                              FLAGS_ERROR_UI_FLAGS_GENERATE_DATA,
-                          nullptr);
+  return ks::sys::InternetErrorDlg(
+      GetDesktopWindow(), request, ERROR_INTERNET_INCORRECT_PASSWORD,
+      FLAGS_ERROR_UI_FILTER_FOR_ERRORS | FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS | FLAGS_ERROR_UI_FLAGS_GENERATE_DATA,
+      nullptr);
 }
 
 HR::CredentialPrompt g_credential_prompt = &SystemCredentialPrompt;
@@ -30,7 +31,7 @@ void LogLastError(int level, const char* format) {
 
 void SetTimeout(HINTERNET handle, DWORD option, const char* format) {
   DWORD timeout = kTimeoutMs;
-  if (!InternetSetOptionA(handle, option, &timeout, sizeof timeout)) {
+  if (!ks::sys::InternetSetOptionA(handle, option, &timeout, sizeof timeout)) {
     int code = static_cast<int>(GetLastError());
     KS_LOG(3, kOperation, format, static_cast<int>(kTimeoutMs), code, GetErrorText(code));
   }
@@ -40,10 +41,10 @@ void SetTimeout(HINTERNET handle, DWORD option, const char* format) {
 void IgnoreCertificateProblems(HINTERNET request) {
   DWORD flags = 0;
   DWORD length = sizeof flags;
-  InternetQueryOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, &length);
+  ks::sys::InternetQueryOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, &length);
   flags |= SECURITY_FLAG_IGNORE_REVOCATION | SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_WRONG_USAGE |
            SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID;
-  InternetSetOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, sizeof flags);
+  ks::sys::InternetSetOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, sizeof flags);
 }
 
 }  // namespace
@@ -63,8 +64,8 @@ bool HR::DoRequest(const char* sURL, const char* sIP, int iPort, bool bSecure, c
   }
   try {
     DWORD connections = 10;
-    InternetSetOptionA(nullptr, INTERNET_OPTION_MAX_CONNS_PER_SERVER, &connections, sizeof connections);
-    InternetSetOptionA(nullptr, INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER, &connections, sizeof connections);
+    ks::sys::InternetSetOptionA(nullptr, INTERNET_OPTION_MAX_CONNS_PER_SERVER, &connections, sizeof connections);
+    ks::sys::InternetSetOptionA(nullptr, INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER, &connections, sizeof connections);
     std::string log_url = ksnet::LogFormOfURL(sURL);
     KS_LOG(0, kOperation, "Begin HR::DoRequest(), sIP = %s, iPort = %d, cPType=%c, sByPass=%s, sPAddress=%s, URL=%s",
            sIP, iPort, cPType, sByPass ? sByPass : "", sPAddress ? sPAddress : "", log_url.c_str());
@@ -79,7 +80,7 @@ bool HR::DoRequest(const char* sURL, const char* sIP, int iPort, bool bSecure, c
       proxy = nullptr;
       bypass = nullptr;
     }
-    m_hInternet.reset(InternetOpenA("Microsoft Internet Explorer", access, proxy, bypass, 0));
+    m_hInternet.reset(ks::sys::InternetOpenA("Microsoft Internet Explorer", access, proxy, bypass, 0));
     if (!m_hInternet) {
       LogLastError(3, "I-Open failed error code: %d, error: %s");
       return false;
@@ -98,15 +99,16 @@ bool HR::DoRequest(const char* sURL, const char* sIP, int iPort, bool bSecure, c
       KS_LOG(3, kOperation, "invalid port %d", iPort);
       return false;
     }
-    m_hConnect.reset(InternetConnectA(m_hInternet.get(), sIP, static_cast<INTERNET_PORT>(iPort), nullptr, nullptr,
-                                      INTERNET_SERVICE_HTTP, 0, 0));
+    m_hConnect.reset(ks::sys::InternetConnectA(m_hInternet.get(), sIP, static_cast<INTERNET_PORT>(iPort), nullptr,
+                                               nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!m_hConnect) {
       LogLastError(3, "failed to connect. error code: %d, error: %s");
       return false;
     }
     KS_LOG(3, kOperation, "after IC");
     DWORD flags = bSecure ? (INTERNET_FLAG_SECURE | INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_CACHE_WRITE) : 0;
-    m_hRequest.reset(HttpOpenRequestA(m_hConnect.get(), sVerb, url.c_str(), nullptr, nullptr, nullptr, flags, 0));
+    m_hRequest.reset(
+        ks::sys::HttpOpenRequestA(m_hConnect.get(), sVerb, url.c_str(), nullptr, nullptr, nullptr, flags, 0));
     if (!m_hRequest) {
       LogLastError(3, "failed to open-r: error code: %d, error: %s");
       return false;
@@ -119,10 +121,11 @@ bool HR::DoRequest(const char* sURL, const char* sIP, int iPort, bool bSecure, c
       BOOL sent;
       if (strcmp(sVerb, "POST") == 0) {
         const char* body = sPostData ? sPostData : "";
-        sent = HttpSendRequestA(request, "Content-Type: application/x-www-form-urlencoded", static_cast<DWORD>(-1),
-                                const_cast<char*>(body), static_cast<DWORD>(strlen(body)));
+        sent = ks::sys::HttpSendRequestA(request, "Content-Type: application/x-www-form-urlencoded",
+                                         static_cast<DWORD>(-1), const_cast<char*>(body),
+                                         static_cast<DWORD>(strlen(body)));
       } else {
-        sent = HttpSendRequestA(request, nullptr, 0, nullptr, 0);
+        sent = ks::sys::HttpSendRequestA(request, nullptr, 0, nullptr, 0);
       }
       if (!sent) {
         LogLastError(3, "HSR failed. error code: %d, error: %s");
@@ -131,7 +134,8 @@ bool HR::DoRequest(const char* sURL, const char* sIP, int iPort, bool bSecure, c
       KS_LOG(3, kOperation, "after HSR");
       DWORD status = 0;
       DWORD length = sizeof status;
-      if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length, nullptr)) {
+      if (!ks::sys::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length,
+                                   nullptr)) {
         LogLastError(3, "HQ() failed error code: %d, error: %s");
         return false;
       }
@@ -141,7 +145,7 @@ bool HR::DoRequest(const char* sURL, const char* sIP, int iPort, bool bSecure, c
       KS_LOG(3, kOperation, "after HQI troubled dwCode = %d", static_cast<int>(status));
       char discard[50];
       DWORD read = 0;
-      while (InternetReadFile(request, discard, sizeof discard, &read) && read > 0) {
+      while (ks::sys::InternetReadFile(request, discard, sizeof discard, &read) && read > 0) {
       }
       KS_LOG(3, kOperation, "after IRF");
       if (g_credential_prompt(request) != ERROR_INTERNET_FORCE_RETRY) break;

@@ -4,6 +4,7 @@
 
 #include "base/clock_win.h"
 #include "base/log_api.h"
+#include "base/system_api_win.h"
 #include "base/text.h"
 #include "net/hlib_win.h"
 #include "net/piece_sizer.h"
@@ -80,7 +81,7 @@ enum class AnnouncedLength { kNone, kExpected, kOther };
 AnnouncedLength CompareContentLength(HINTERNET request, int expected) {
   char text[64];
   DWORD size = sizeof text;
-  if (!HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr))
+  if (!ks::sys::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr))
     return GetLastError() == ERROR_HTTP_HEADER_NOT_FOUND ? AnnouncedLength::kNone : AnnouncedLength::kOther;
   if (size >= sizeof text) return AnnouncedLength::kOther;
   if (ksnet::ContentLengthEquals(text, size, expected)) return AnnouncedLength::kExpected;
@@ -94,7 +95,7 @@ AnnouncedLength CompareContentLength(HINTERNET request, int expected) {
 // which path a reply came through never decides whether it is taken.
 bool HeaderTooLarge(HINTERNET request) {
   DWORD size = 0;
-  if (HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, nullptr, &size, nullptr) ||
+  if (ks::sys::HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, nullptr, &size, nullptr) ||
       GetLastError() != ERROR_INSUFFICIENT_BUFFER || size < static_cast<DWORD>(ksnet::kFirstBlockSize))
     return false;
   KS_LOG(3, kReadOperation, "header of %u bytes, refused", static_cast<unsigned>(size));
@@ -141,7 +142,7 @@ HR::ReadResult HR::ReadCounted(HINTERNET request) {
     DWORD want = static_cast<DWORD>(remaining < sizer.size() ? remaining : sizer.size());
     double start = ks::SecondsNow();
     DWORD got = 0;
-    if (!InternetReadFile(request, m_sReturn + received, want, &got) || got == 0 || got > want)
+    if (!ks::sys::InternetReadFile(request, m_sReturn + received, want, &got) || got == 0 || got > want)
       return ReadResult::kCountedFailed;
     sizer.Record((ks::SecondsNow() - start) * 1000.0);
     received += static_cast<int>(got);
@@ -155,7 +156,7 @@ HR::ReadResult HR::ReadCounted(HINTERNET request) {
   if (announced == AnnouncedLength::kNone) {
     char beyond[256];
     DWORD got = 0;
-    if (InternetReadFile(request, beyond, sizeof beyond, &got) && got > 0) {
+    if (ks::sys::InternetReadFile(request, beyond, sizeof beyond, &got) && got > 0) {
       int count = got > static_cast<DWORD>(INT_MAX - received) ? INT_MAX : received + static_cast<int>(got);
       m_iCurrentlyReceived = count;
       KS_LOG(3, kReadOperation, "received %d bytes beyond the expected length %d, refused", static_cast<int>(got),
@@ -174,7 +175,7 @@ HR::ReadResult HR::ReadSingle(HINTERNET request) {
   buffers.dwStructSize = sizeof buffers;
   buffers.lpvBuffer = m_sReturn;
   buffers.dwBufferLength = static_cast<DWORD>(capacity);
-  if (!InternetReadFileExA(request, &buffers, IRF_SYNC, 0)) return ReadResult::kSingleFailed;
+  if (!ks::sys::InternetReadFileExA(request, &buffers, IRF_SYNC, 0)) return ReadResult::kSingleFailed;
   DWORD got = buffers.dwBufferLength;
   m_iReplyLength = static_cast<int>(got <= static_cast<DWORD>(capacity) ? got : static_cast<DWORD>(capacity));
   return ReadResult::kSingleDone;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/log_api.h"
+#include "base/system_api_win.h"
 #include "base/text.h"
 #include "net/access_setting.h"
 #include "net/cache_file_text.h"
@@ -44,7 +45,7 @@ class ConnectionOptions {
     list.dwOptionCount = 5;
     list.pOptions = options_;
     DWORD size = sizeof list;
-    if (!InternetQueryOptionA(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &size)) {
+    if (!ks::sys::InternetQueryOptionA(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &size)) {
       KS_LOG(0, "HR::DP", "Failed to InternetQueryOption %d", static_cast<int>(GetLastError()));
       memset(options_, 0, sizeof options_);
     }

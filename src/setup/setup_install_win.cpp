@@ -12,6 +12,7 @@
 #include "setup/setup_handler_win.h"
 #include "setup/setup_lines.h"
 #include "system/process_control_win.h"
+#include "system/publisher_check_win.h"
 #include "system/split_path.h"
 #include "system/status_file_handler_win.h"
 #include "system/user_account_win.h"
@@ -49,6 +50,15 @@ bool StartThroughShell(const std::string& program, const wchar_t* verb) {
   request.nShow = SW_HIDE;
   if (!ShellExecuteExW(&request)) return false;
   ks::UniqueHandle process(request.hProcess);
+  return true;
+}
+
+// A program from the package runs only when it comes from the starter's own
+// publisher. Otherwise the run ends with the window's failure text; the
+// unpacked files stay for the participant or support to look at.
+bool RefusedByPublisherCheck(SetupHandler* handler, const std::string& program) {
+  if (PublisherCheck::MayStart(program.c_str())) return false;
+  handler->NotifyText(NOTIFY_SHOW_FINAL_MESSAGE, "Download is incomplete. Please try it again");
   return true;
 }
 
@@ -160,11 +170,13 @@ void SetupHandler::CallToInstall() {
 
   std::string installer = ks::Format("%s\\%s", m_sSetupDirectory, "KSInstaller.exe");
   std::string launcher = ks::Format("%s\\%s", m_sSetupDirectory, "KSLauncher.exe");
+  bool launcher_found = GetFileAttributesW(Widen(launcher.c_str()).c_str()) != INVALID_FILE_ATTRIBUTES;
   std::string program;
   if (strcmp(m_sClientName, "Gardolo") == 0) {
     KS_LOG(0, operation, "It is Gardolo");
     // This edition's launcher installs for all users: an administrator is
     // asked to elevate it.
+    if (!IsWindowsXP() && launcher_found && RefusedByPublisherCheck(this, launcher)) return;
     if (!IsWindowsXP() && StartThroughShell(launcher, Utility::IsUserAdmin() ? L"runas" : L"open")) {
       KS_LOG(0, operation, "ShellExecuteEx() sInstaller = %s", launcher.c_str());
       return;
@@ -177,12 +189,13 @@ void SetupHandler::CallToInstall() {
     program = installer;
   } else {
     program = launcher;
-    if (GetFileAttributesW(Widen(launcher.c_str()).c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (!launcher_found) {
       KS_LOG(0, operation, "Failed to find sInstaller = %s", launcher.c_str());
       program = installer;
     }
   }
   KS_LOG(0, operation, "sInstaller = %s", program.c_str());
+  if (RefusedByPublisherCheck(this, program)) return;
 
   // The starter's own command line goes on unchanged; one that would not fit
   // the installer's command line is refused rather than cut.

@@ -1,4 +1,5 @@
-// Error texts, UTF-8/UTF-16 conversion and the thread base.
+// Error texts, UTF-8/UTF-16 conversion, the thread base and the loading of
+// system libraries.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -7,8 +8,11 @@
 #include <string>
 
 #include "base/error_text.h"
+#include "base/handles_win.h"
 #include "base/my_thread_win.h"
+#include "base/system_library_win.h"
 #include "base/wide_text.h"
+#include "support/log_capture.h"
 
 namespace {
 
@@ -48,6 +52,36 @@ TEST(WideText, UTF8ToUTF16RoundTripsAndRefusesOverflow) {
   EXPECT_FALSE(UTF8ToUTF16("12345678", wide, 8));
   EXPECT_EQ(wide[0], L'\0');
   EXPECT_EQ(Narrow(Widen("\xE2\x82\xAC x").c_str()), "\xE2\x82\xAC x");
+}
+
+// A library or function that is missing fails the call the way a failing
+// call fails, with the reason logged once, instead of jumping nowhere.
+TEST(SystemFunction, MissingLibraryOrFunctionFailsTheCall) {
+  const ks::SystemLibrary missing(L"ks-no-such-library.dll");
+  const ks::SystemLibrary wininet(L"wininet.dll");
+  const ks::SystemFunction<decltype(::InternetOpenA)> in_missing(missing, "InternetOpenA", nullptr);
+  const ks::SystemFunction<decltype(::InternetOpenA)> not_there(wininet, "NoSuchFunction", nullptr);
+  LogCapture log;
+  for (int call = 0; call < 2; ++call) {
+    EXPECT_EQ(in_missing("test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+    EXPECT_EQ(not_there("test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+  }
+  EXPECT_EQ(log.Count("Failed to load ks-no-such-library.dll from the system folder, error 126"), 1) << log.Dump();
+  EXPECT_EQ(log.Count("Failed to find NoSuchFunction in wininet.dll, error 127"), 1) << log.Dump();
+}
+
+TEST(LoadSystemLibrary, TakesTheSystemFoldersCopyAndOnlyBareNames) {
+  ks::UniqueLibrary library(ks::LoadSystemLibrary(L"wininet.dll"));
+  ASSERT_TRUE(library);
+  wchar_t path[MAX_PATH];
+  wchar_t system[MAX_PATH];
+  ASSERT_GT(GetModuleFileNameW(library.get(), path, MAX_PATH), 0u);
+  ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH), 0u);
+  EXPECT_EQ(_wcsicmp(path, (std::wstring(system) + L"\\wininet.dll").c_str()), 0) << Narrow(path);
+  EXPECT_EQ(ks::LoadSystemLibrary(L"..\\system32\\wininet.dll"), nullptr);
+  EXPECT_EQ(ks::LoadSystemLibrary(L"C:wininet.dll"), nullptr);
 }
 
 class RecordingThread : public MyThread {

@@ -97,19 +97,27 @@ inline std::string Kstool(const std::string& arguments) {
   return result.output;
 }
 
+const char kPackageReadme[] = "Kestrelon client package for the end-to-end tests\r\n";
+
+// Packs a client package into `package` with kstool pack: `installer` as
+// KSInstaller.exe, a readme and the client's version file, gathered in the
+// new folder `folder`.
+inline void PackClient(const std::string& folder, const std::string& installer, const std::string& package) {
+  MakeDirectory(folder);
+  MakeDirectory(folder + "\\Kestrelon");
+  kstest::CopyFileTo(installer, folder + "\\KSInstaller.exe");
+  kstest::WriteFile(folder + "\\readme.txt", kPackageReadme);
+  kstest::WriteFile(folder + "\\Kestrelon\\version.txt", std::string(kVersion) + "\r\n");
+  Kstool("pack " + Quote(folder) + " " + Quote(package));
+}
+
 // The client package the account server hands out and the two local
 // archives, made once for all scenarios with kstool pack from the stand-in
 // installer and a few files.
 class Packages {
  public:
   Packages() : dir_("kse2epkg") {
-    std::string client = dir_.File("client");
-    MakeDirectory(client);
-    MakeDirectory(client + "\\Kestrelon");
-    kstest::CopyFileTo(standin_client::StandinPath("KSInstaller.exe"), client + "\\KSInstaller.exe");
-    kstest::WriteFile(client + "\\readme.txt", kReadme);
-    kstest::WriteFile(client + "\\Kestrelon\\version.txt", std::string(kVersion) + "\r\n");
-    Kstool("pack " + Quote(client) + " " + Quote(Client()));
+    PackClient(dir_.File("client"), standin_client::StandinPath("KSInstaller.exe"), Client());
 
     std::string accessory = dir_.File("accessory");
     MakeDirectory(accessory);
@@ -120,7 +128,7 @@ class Packages {
   std::string Accessory() const { return dir_.File("accessory.pkg"); }
   long long ClientSize() const { return static_cast<long long>(kstest::ReadFileOrEmpty(Client()).size()); }
 
-  static constexpr const char* kReadme = "Kestrelon client package for the end-to-end tests\r\n";
+  static constexpr const char* kReadme = kPackageReadme;
   static constexpr const char* kAccessory = "accessory file\r\n";
 
  private:
@@ -171,13 +179,25 @@ class StarterEndToEnd : public ::testing::Test {
   int Port() const { return server_ ? server_->port() : 0; }
   std::vector<std::string> Requests() const { return server_ ? Targets(*server_) : std::vector<std::string>(); }
 
-  // Writes the scene's starter as a copy stamped with `settings`.
-  void StampStarter(const std::string& settings) {
+  // Writes the scene's starter as a copy of `starter` (by default the built
+  // one) stamped with `settings`.
+  void StampStarter(const std::string& settings, const std::string& starter = std::string()) {
     std::string settings_file = scene_.root() + "\\stamp_settings.txt";
     ASSERT_TRUE(kstest::WriteFile(settings_file, settings));
-    Kstool("stamp " + Quote(kstest::BuildDir() + "\\KestrelonStarter.exe") + " " + Quote(settings_file) + " " +
-           Quote(scene_.Starter()));
+    Kstool("stamp " + Quote(starter.empty() ? kstest::BuildDir() + "\\KestrelonStarter.exe" : starter) + " " +
+           Quote(settings_file) + " " + Quote(scene_.Starter()));
     ASSERT_TRUE(kstest::FileExists(scene_.Starter()));
+  }
+  // The link a web page starts the starter with for meeting m-4711 on the
+  // scene's server (kstool query).
+  std::string MeetingLink() {
+    std::string query_file = scene_.root() + "\\query.txt";
+    EXPECT_TRUE(kstest::WriteFile(query_file, "account_server_ip=127.0.0.1&port=" + std::to_string(Port()) +
+                                                  "&version=" + kVersion +
+                                                  "&role=attendee&meeting_id=m-4711&name=Ann%20Example"));
+    std::string link = Kstool("query " + Quote(query_file));
+    while (!link.empty() && (link.back() == '\n' || link.back() == '\r')) link.pop_back();
+    return link;
   }
   // An unstamped copy, for runs that take their parameters from elsewhere.
   void CopyStarter() { ASSERT_TRUE(kstest::CopyFileTo(kstest::BuildDir() + "\\KestrelonStarter.exe", scene_.Starter())); }

@@ -258,8 +258,8 @@ TEST_F(ProxyTest, OverlongScriptEntriesAreSkipped) {
 
 // The credentials dialog needs a user; these stand in for one.
 DWORD SupplyCredentials(HINTERNET request) {
-  InternetSetOptionA(request, INTERNET_OPTION_PROXY_USERNAME, const_cast<char*>("meeting"), 7);
-  InternetSetOptionA(request, INTERNET_OPTION_PROXY_PASSWORD, const_cast<char*>("s3cret"), 6);
+  ks::sys::InternetSetOptionA(request, INTERNET_OPTION_PROXY_USERNAME, const_cast<char*>("meeting"), 7);
+  ks::sys::InternetSetOptionA(request, INTERNET_OPTION_PROXY_PASSWORD, const_cast<char*>("s3cret"), 6);
   return ERROR_INTERNET_FORCE_RETRY;
 }
 DWORD CancelDialog(HINTERNET) { return ERROR_CANCELLED; }

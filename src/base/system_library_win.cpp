@@ -1,0 +1,64 @@
+#include "base/system_library_win.h"
+
+#include <cwchar>
+
+#include "base/log_api.h"
+#include "base/wide_text.h"
+
+namespace ks {
+namespace {
+
+const char kOperation[] = "SystemLibrary::Load";
+
+}  // namespace
+
+HMODULE LoadSystemLibrary(const wchar_t* name) {
+  // A name that reaches into another folder is no system library.
+  if (name == nullptr || name[0] == L'\0' || wcspbrk(name, L"\\/:") != nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  wchar_t path[MAX_PATH + 1];
+  UINT length = GetSystemDirectoryW(path, MAX_PATH + 1);
+  if (length == 0 || length > MAX_PATH) return nullptr;
+  int written = swprintf(path + length, MAX_PATH + 1 - length, L"\\%ls", name);
+  if (written < 0 || static_cast<size_t>(written) >= MAX_PATH + 1 - length) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return nullptr;
+  }
+  // The libraries it needs in turn are looked for in its own folder first.
+  return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+HMODULE SystemLibrary::Module() const {
+  HMODULE module = module_.load(std::memory_order_acquire);
+  if (module != nullptr) return module;
+  module = LoadSystemLibrary(name_);
+  if (module == nullptr) {
+    DWORD error = GetLastError();
+    if (!failure_logged_.exchange(true))
+      KS_LOG(3, kOperation, "Failed to load %s from the system folder, error %d", Narrow(name_).c_str(),
+             static_cast<int>(error));
+    SetLastError(error);
+    return nullptr;
+  }
+  // Two threads may both have loaded it; the library stays loaded either way.
+  module_.store(module, std::memory_order_release);
+  return module;
+}
+
+void* SystemLibrary::Find(const char* function, std::atomic<bool>* failure_logged) const {
+  HMODULE module = Module();
+  if (module == nullptr) return nullptr;
+  void* address = reinterpret_cast<void*>(GetProcAddress(module, function));
+  if (address == nullptr) {
+    DWORD error = GetLastError();
+    if (failure_logged != nullptr && !failure_logged->exchange(true))
+      KS_LOG(3, kOperation, "Failed to find %s in %s, error %d", function, Narrow(name_).c_str(),
+             static_cast<int>(error));
+    SetLastError(error);
+  }
+  return address;
+}
+
+}  // namespace ks
