@@ -171,12 +171,13 @@ class StarterEndToEnd : public ::testing::Test {
   int Port() const { return server_ ? server_->port() : 0; }
   std::vector<std::string> Requests() const { return server_ ? Targets(*server_) : std::vector<std::string>(); }
 
-  // Writes the scene's starter as a copy stamped with `settings`.
-  void StampStarter(const std::string& settings) {
+  // Writes the scene's starter as a copy of `program` (by default the built
+  // starter) stamped with `settings`.
+  void StampStarter(const std::string& settings, const std::string& program = kstest::BuildDir() +
+                                                                                "\\KestrelonStarter.exe") {
     std::string settings_file = scene_.root() + "\\stamp_settings.txt";
     ASSERT_TRUE(kstest::WriteFile(settings_file, settings));
-    Kstool("stamp " + Quote(kstest::BuildDir() + "\\KestrelonStarter.exe") + " " + Quote(settings_file) + " " +
-           Quote(scene_.Starter()));
+    Kstool("stamp " + Quote(program) + " " + Quote(settings_file) + " " + Quote(scene_.Starter()));
     ASSERT_TRUE(kstest::FileExists(scene_.Starter()));
   }
   // An unstamped copy, for runs that take their parameters from elsewhere.
