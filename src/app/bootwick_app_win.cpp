@@ -144,13 +144,12 @@ void BootwickApp::RunSetup(HINSTANCE instance) {
   // A settings text the reader refuses (it breaks a limit, which is logged)
   // names no meeting that could be set up: the window says so instead of
   // letting the worker try with default values. An empty text is fine: the
-  // settings then come from the command parameter file.
-  if (m_sSetting[0] != '\0' && !m_pSetupHandler->ParseSetting(m_sSetting)) {
+  // settings then come from the command parameter file. A worker that
+  // cannot start tells the window itself.
+  if (m_sSetting[0] != '\0' && !m_pSetupHandler->ParseSetting(m_sSetting))
     Notify(NOTIFY_INIT_FAILED, 0, 0);
-  } else {
-    m_pSetupHandler->SetRaisePriority(false);
-    m_pSetupHandler->Start();
-  }
+  else
+    m_pSetupHandler->StartFlow();
 
   m_pBootwickDialog->DoModal();
   DiscardUndeliveredNotifications();

@@ -24,6 +24,10 @@ namespace e2e {
 
 using apptest::Quote;
 
+// What the window says when a run cannot go on, as the participant reads it.
+const char kIncomplete[] = "Download is incomplete. Please try it again";
+const char kInitFailed[] = "Setup could not be started. Please close this window and try it again";
+
 const char kVersion[] = "5.2.1-e2e";
 const char kStarterSid[] = "sid-e2e-7731";
 const char kUserInput[] = "e2e-noted";
@@ -180,6 +184,16 @@ class StarterEndToEnd : public ::testing::Test {
     Kstool("stamp " + Quote(program) + " " + Quote(settings_file) + " " + Quote(scene_.Starter()));
     ASSERT_TRUE(kstest::FileExists(scene_.Starter()));
   }
+  // The meeting link (protocol, "sp" and "chk") kstool makes of `query`.
+  std::string MakeLink(const std::string& query) {
+    std::string query_file = scene_.root() + "\\query.txt";
+    EXPECT_TRUE(kstest::WriteFile(query_file, query));
+    std::string link = Kstool("query " + Quote(query_file));
+    while (!link.empty() && (link.back() == '\n' || link.back() == '\r')) link.pop_back();
+    EXPECT_EQ(link.compare(0, 13, "Kestrelon:sp="), 0) << link;
+    return link;
+  }
+
   // An unstamped copy, for runs that take their parameters from elsewhere.
   void CopyStarter() { ASSERT_TRUE(kstest::CopyFileTo(kstest::BuildDir() + "\\KestrelonStarter.exe", scene_.Starter())); }
 

@@ -109,13 +109,8 @@ INSTANTIATE_TEST_SUITE_P(StarterEndToEnd, RefusedLaunch, ::testing::Values("Y", 
 TEST_F(StarterEndToEnd, MeetingLinkInstallsAndPassesTheLinkToTheLauncher) {
   Serve();
   CopyStarter();
-  std::string query_file = scene_.root() + "\\query.txt";
-  ASSERT_TRUE(kstest::WriteFile(query_file, "account_server_ip=127.0.0.1&port=" + std::to_string(Port()) +
-                                                "&version=" + kVersion +
-                                                "&role=attendee&meeting_id=m-4711&name=Ann%20Example"));
-  std::string link = Kstool("query " + Quote(query_file));
-  while (!link.empty() && (link.back() == '\n' || link.back() == '\r')) link.pop_back();
-  ASSERT_EQ(link.compare(0, 13, "Kestrelon:sp="), 0) << link;
+  std::string link = MakeLink("account_server_ip=127.0.0.1&port=" + std::to_string(Port()) + "&version=" + kVersion +
+                              "&role=attendee&meeting_id=m-4711&name=Ann%20Example");
 
   RunUntilStarted(link, "KSLauncher", kSummaryStart);
 

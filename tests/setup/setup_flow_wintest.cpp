@@ -20,9 +20,15 @@ class StandInSetup : public SetupHandler {
   bool installed_is_current = false;
   bool launch_succeeds = true;
   bool download_succeeds = true;
+  bool thread_starts = true;
   std::vector<std::string> calls;
   int run_priority = THREAD_PRIORITY_ERROR_RETURN;
 
+  HANDLE Start() override {
+    if (thread_starts) return SetupHandler::Start();
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
   bool Run() override {
     run_priority = GetThreadPriority(GetCurrentThread());
     return SetupHandler::Run();
@@ -128,12 +134,22 @@ TEST_F(SetupFlowTest, ACallerAskingForASyncSkipsTheVersionCheck) {
 }
 
 TEST_F(SetupFlowTest, RunsOnItsOwnThreadAtNormalPriority) {
-  setup_.SetRaisePriority(false);
-  ASSERT_NE(nullptr, setup_.Start());
+  ASSERT_TRUE(setup_.StartFlow());
   ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(setup_.GetFinishedEvent(), INFINITE));
   EXPECT_EQ(THREAD_PRIORITY_NORMAL, setup_.run_priority);
   EXPECT_EQ(kDownloaded, window_.received());
   WaitForSingleObject(setup_.GetThreadHandle(), INFINITE);
+}
+
+// Without its thread the flow never runs: the window is told as it is of a
+// failed initialisation, instead of staying empty.
+TEST_F(SetupFlowTest, AThreadThatCannotStartIsShownAsAFailedInitialisation) {
+  setup_.thread_starts = false;
+  LogCapture log;
+  EXPECT_FALSE(setup_.StartFlow());
+  EXPECT_TRUE(setup_.calls.empty());
+  EXPECT_EQ(std::vector<Received>{NoText(NOTIFY_INIT_FAILED)}, window_.received());
+  EXPECT_TRUE(log.HasFragment("Failed to start the setup thread, error code: 8, error: ")) << log.Dump();
 }
 
 TEST_F(SetupFlowTest, WithoutATargetNothingIsSentOrLost) {
