@@ -46,7 +46,8 @@ BootwickApp::BootwickApp()
   InitializeCriticalSection(&m_oWindowLock);
 }
 
-BootwickApp::~BootwickApp() { DeleteCriticalSection(&m_oWindowLock); }
+// Nothing is released: see the declaration.
+BootwickApp::~BootwickApp() {}
 
 bool BootwickApp::InitInstance(HINSTANCE instance, const wchar_t* command_line) {
   InstallCrashHandler("Default");

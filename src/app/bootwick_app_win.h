@@ -14,7 +14,6 @@ class MyLog;
 class BootwickApp : public SetupInterface {
  public:
   BootwickApp();
-  ~BootwickApp() override;
 
   // Does the run; always false (there is no message loop of the
   // application's own: the process ends when this returns).
@@ -25,6 +24,10 @@ class BootwickApp : public SetupInterface {
   void Notify(int code, uintptr_t first, intptr_t second) override;
 
  private:
+  // Never called: the object lives until the process ends (a worker that
+  // outlived the window may still notify), so it is made with new and kept.
+  ~BootwickApp() override;
+
   bool StartLog();
   void StartAccessCache();
   void RegisterProtocolFromFileName();
