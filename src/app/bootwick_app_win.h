@@ -31,7 +31,9 @@ class BootwickApp : public SetupInterface {
   bool StartLog();
   void StartAccessCache();
   void RegisterProtocolFromFileName();
-  void RunSetup(HINSTANCE instance);
+  // Runs the window until it is closed; with no meeting found it only shows
+  // that the setup could not start.
+  void RunSetup(HINSTANCE instance, bool meeting_found);
   void DiscardUndeliveredNotifications();
 
   SetupHandler* m_pSetupHandler;

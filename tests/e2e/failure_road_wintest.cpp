@@ -1,16 +1,25 @@
-// The failure roads end to end: no package to be had, or a package that
-// cannot be set up. The run stops with its log line, starts nothing, and the
-// window tells the participant so until they close it.
+// The failure roads end to end: no package to be had, a package that cannot
+// be set up, or a link that cannot be read. The run stops with its log line,
+// starts nothing, and the window tells the participant so until they close it.
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "app/parameter_cipher.h"
+#include "app/query_decoding_win.h"
+#include "base/codec.h"
 #include "e2e/e2e_fixture_win.h"
 
 namespace e2e {
 namespace {
 
 using FailureRoad = StarterEndToEnd;
+
+// A link made as kstool makes one, for the queries kstool refuses.
+std::string LinkOf(const std::string& query) {
+  return "Kestrelon:sp=" + Utility::URLEncode(Utility::EncodeParameter(query).c_str()) +
+         "&chk=" + Utility::URLEncode(Utility::GetSHA1CheckSum(query.c_str()).c_str());
+}
 
 TEST_F(FailureRoad, ServerDown) {
   int port = kstest::RefusedPort();
@@ -138,6 +147,41 @@ TEST_F(FailureRoad, LinkTooLongForTheInstallerCommandLine) {
   EXPECT_TRUE(scene_.LoggedPrefix("Download is completed"));
   EXPECT_FALSE(scene_.LoggedPrefix("StartProcess("));
   EXPECT_TRUE(scene_.Records().empty());
+}
+
+// A link that cannot be read registers the protocol as a start without
+// parameters does, and opens the window with the initialisation failure so
+// the participant who clicked it sees that it did not work.
+TEST_F(FailureRoad, UnreadableLinkShowsTheInitialisationFailure) {
+  struct Case {
+    const char* name;
+    std::string query;
+    bool break_checksum;
+    const char* log_line;
+  };
+  const Case cases[] = {
+      {"wrong checksum", "role=attendee&meeting_id=m-1", true, "Utility::DecryptQuery() failed. "},
+      {"settings of 2048 bytes or more", "role=attendee&pass_through=" + std::string(1500, 'p'), false,
+       "Refused sSetting: "},
+      {"a zero byte in a value", "role=attendee&name=Ann%00Example", false,
+       "Refused sSetting: a value holds a zero byte"},
+  };
+  CopyStarter();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string link = LinkOf(c.query);
+    if (c.break_checksum) {
+      size_t chk = link.find("&chk=") + 5;
+      link[chk] = link[chk] == 'A' ? 'B' : 'A';
+    }
+
+    std::string status = RunUntilLogged(link, "No Meeting Parameter, sClientName = Kestrelon", kInitFailed);
+    EXPECT_EQ(status, kInitFailed);
+    EXPECT_TRUE(scene_.LoggedPrefix(c.log_line)) << LogDump();
+    EXPECT_FALSE(scene_.LoggedPrefix("In Download"));
+    // The next case starts with a log of its own.
+    DeleteFileW(Widen((scene_.tmp() + "\\KSSetup.txt").c_str()).c_str());
+  }
 }
 
 // A user who closes the window during the download ends the run there: the
