@@ -48,7 +48,8 @@ BootwickApp::BootwickApp()
   InitializeCriticalSection(&m_oWindowLock);
 }
 
-BootwickApp::~BootwickApp() { DeleteCriticalSection(&m_oWindowLock); }
+// Nothing is released: see the declaration.
+BootwickApp::~BootwickApp() {}
 
 bool BootwickApp::InitInstance(HINSTANCE instance, const wchar_t* command_line) {
   InstallCrashHandler("Default");
@@ -84,9 +85,12 @@ bool BootwickApp::InitInstance(HINSTANCE instance, const wchar_t* command_line) 
   }
   if (m_sSetting[0] == '\0' && !m_pSetupHandler->LoadSetupConfigure(m_sSetting)) {
     RegisterProtocolFromFileName();
+    // A participant who followed a link that cannot be read would otherwise
+    // see nothing happen at all.
+    if (command_line != nullptr && command_line[0] != L'\0') RunSetup(instance, false);
     return false;
   }
-  RunSetup(instance);
+  RunSetup(instance, true);
   return false;
 }
 
@@ -141,7 +145,7 @@ void BootwickApp::RegisterProtocolFromFileName() {
   KS_LOG(0, kOperation, "No Meeting Parameter, sClientName = %s", client_name);
 }
 
-void BootwickApp::RunSetup(HINSTANCE instance) {
+void BootwickApp::RunSetup(HINSTANCE instance, bool meeting_found) {
   HICON edition_icon = static_cast<HICON>(
       LoadImageW(instance, MAKEINTRESOURCEW(EditionIcon(m_sSetting)), IMAGE_ICON, 16, 16, LR_SHARED));
   m_pBootwickDialog->SetEditionIcon(edition_icon);
@@ -149,13 +153,12 @@ void BootwickApp::RunSetup(HINSTANCE instance) {
   // A settings text the reader refuses (it breaks a limit, which is logged)
   // names no meeting that could be set up: the window says so instead of
   // letting the worker try with default values. An empty text is fine: the
-  // settings then come from the command parameter file.
-  if (m_sSetting[0] != '\0' && !m_pSetupHandler->ParseSetting(m_sSetting)) {
+  // settings then come from the command parameter file. A worker that
+  // cannot start tells the window itself.
+  if (!meeting_found || (m_sSetting[0] != '\0' && !m_pSetupHandler->ParseSetting(m_sSetting)))
     Notify(NOTIFY_INIT_FAILED, 0, 0);
-  } else {
-    m_pSetupHandler->SetRaisePriority(false);
-    m_pSetupHandler->Start();
-  }
+  else
+    m_pSetupHandler->StartFlow();
 
   m_pBootwickDialog->DoModal();
   DiscardUndeliveredNotifications();

@@ -14,7 +14,6 @@ class MyLog;
 class BootwickApp : public SetupInterface {
  public:
   BootwickApp();
-  ~BootwickApp() override;
 
   // Does the run; always false (there is no message loop of the
   // application's own: the process ends when this returns).
@@ -25,10 +24,16 @@ class BootwickApp : public SetupInterface {
   void Notify(int code, uintptr_t first, intptr_t second) override;
 
  private:
+  // Never called: the object lives until the process ends (a worker that
+  // outlived the window may still notify), so it is made with new and kept.
+  ~BootwickApp() override;
+
   bool StartLog();
   void StartAccessCache();
   void RegisterProtocolFromFileName();
-  void RunSetup(HINSTANCE instance);
+  // Runs the window until it is closed; with no meeting found it only shows
+  // that the setup could not start.
+  void RunSetup(HINSTANCE instance, bool meeting_found);
   void DiscardUndeliveredNotifications();
 
   SetupHandler* m_pSetupHandler;

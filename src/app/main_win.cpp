@@ -3,11 +3,12 @@
 #include "app/bootwick_app_win.h"
 #include "app/library_search_win.h"
 
-// The one application object of the process.
-static BootwickApp theApp;
-
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR command_line, int /*show*/) {
   RestrictLibrarySearch();
-  theApp.InitInstance(instance, command_line);
+  // The one application object of the process, never destroyed: a worker
+  // that outlives the window may still notify through it while the process
+  // ends, and the process end reclaims it.
+  BootwickApp* theApp = new BootwickApp();
+  theApp->InitInstance(instance, command_line);
   return 0;
 }

@@ -9,6 +9,8 @@ bool ClientNameFromFileName(const char* file_name, char* client_name, size_t cap
   if (file_name == nullptr) return false;
   const char* found = strstr(file_name, "Starter");
   if (found == nullptr) found = strstr(file_name, "starter");
-  if (found == nullptr) return false;
+  // "Starter.exe" names no client: its protocol key would be Software\Classes
+  // itself.
+  if (found == nullptr || found == file_name) return false;
   return ks::CopyBytes(client_name, capacity, file_name, static_cast<size_t>(found - file_name));
 }

@@ -4,5 +4,5 @@
 // does not occur, before "starter").
 #include <cstddef>
 
-// False when the file name holds neither word; the client name may be empty.
+// False when the file name holds neither word, or nothing before it.
 bool ClientNameFromFileName(const char* file_name, char* client_name, size_t capacity);

@@ -10,8 +10,10 @@ class MyThread {
   MyThread(const MyThread&) = delete;
   MyThread& operator=(const MyThread&) = delete;
 
-  // Creates the thread; the handle, or null when no thread could be created.
-  HANDLE Start();
+  // Creates the thread; the handle, or null when no thread could be created
+  // (the system's error then stays for GetLastError). Virtual so that what
+  // an owner does without its thread can be exercised.
+  virtual HANDLE Start();
 
   // The thread's work, run on the new thread only.
   virtual bool Run() = 0;

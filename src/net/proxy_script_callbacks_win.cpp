@@ -20,8 +20,13 @@ DWORD WriteAddress(const char* host, LPSTR output, LPDWORD size) {
   return 0;
 }
 
-const AutoProxyHelperVtbl kVtbl = {&IsResolvable, &GetIPAddress, &ResolveHostByName, &IsInNet};
-AutoProxyHelperFunctions g_table = {&kVtbl};
+// Only the four helpers are offered; every later entry is null.
+const HelperTable kTable = {&IsResolvable, &GetIPAddress, &ResolveHostByName, &IsInNet,
+                            nullptr,       nullptr,       nullptr,            nullptr, nullptr};
+struct Helpers {
+  const HelperTable* lpVtbl;
+} g_helpers = {&kTable};
+static_assert(sizeof(Helpers) == sizeof(AutoProxyHelperFunctions), "one pointer to the table, as declared");
 
 }  // namespace
 
@@ -51,6 +56,6 @@ BOOL WINAPI IsInNet(LPSTR lpszIPAddress, LPSTR lpszDest, LPSTR lpszMask) {
   return (address & mask) == destination ? TRUE : FALSE;
 }
 
-AutoProxyHelperFunctions* Table() { return &g_table; }
+AutoProxyHelperFunctions* Table() { return reinterpret_cast<AutoProxyHelperFunctions*>(&g_helpers); }
 
 }  // namespace ProxyScriptCallbacks

@@ -19,7 +19,25 @@ DWORD WINAPI ResolveHostByName(LPSTR lpszHostName, LPSTR lpszIPAddress, LPDWORD 
 // TRUE when address and destination are valid and address & mask == destination.
 BOOL WINAPI IsInNet(LPSTR lpszIPAddress, LPSTR lpszDest, LPSTR lpszMask);
 
-// The callback table, for InternetInitializeAutoProxyDll.
+// The helper table as the system's auto-proxy library knows it. The cross
+// toolchain's header declares only the first four entries; the platform's
+// table goes on with their "Ex" forms and a sort function, and a library
+// that looks at those must find them (null: not offered) rather than
+// whatever lies behind a shorter table.
+struct HelperTable {
+  BOOL(WINAPI* IsResolvable)(LPSTR lpszHost);
+  DWORD(WINAPI* GetIPAddress)(LPSTR lpszIPAddress, LPDWORD lpdwIPAddressSize);
+  DWORD(WINAPI* ResolveHostName)(LPSTR lpszHostName, LPSTR lpszIPAddress, LPDWORD lpdwIPAddressSize);
+  BOOL(WINAPI* IsInNet)(LPSTR lpszIPAddress, LPSTR lpszDest, LPSTR lpszMask);
+  BOOL(WINAPI* IsResolvableEx)(LPSTR lpszHost);
+  DWORD(WINAPI* GetIPAddressEx)(LPSTR lpszIPAddress, LPDWORD lpdwIPAddressSize);
+  DWORD(WINAPI* ResolveHostNameEx)(LPSTR lpszHostName, LPSTR lpszIPAddress, LPDWORD lpdwIPAddressSize);
+  BOOL(WINAPI* IsInNetEx)(LPSTR lpszIPAddress, LPSTR lpszIPPrefix);
+  DWORD(WINAPI* SortIpList)(LPSTR lpszIPAddressList, LPSTR lpszIPSortedList, LPDWORD lpdwIPSortedListSize);
+};
+
+// The helpers, for InternetInitializeAutoProxyDll: a pointer to the full
+// table, under the type the toolchain's header gives that parameter.
 AutoProxyHelperFunctions* Table();
 
 }  // namespace ProxyScriptCallbacks

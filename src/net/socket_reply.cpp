@@ -78,7 +78,6 @@ FirstBlock AnalyzeFirstBlock(const char* block, size_t length, int expected_size
   if (expected_size != 0) {
     result.kind = FirstBlockKind::kLength;
     result.expected_size = expected_size;
-    result.has_content_length = field != nullptr;
     result.length_conflict =
         field != nullptr && !ContentLengthEquals(value, static_cast<size_t>(value_end - value), expected_size);
     return result;
@@ -195,10 +194,9 @@ bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std:
   if (beyond > 0) KS_LOG(0, kOperation, "dropped %d bytes beyond the expected length %d", beyond, expected);
   if (received != nullptr) received->store(count);
 
-  // Without a length of its own the reply ends where the peer closes: one
-  // more receive after the last expected byte tells whether more was coming.
-  bool look_past_end = counted && !first.has_content_length;
-  if (count < expected || look_past_end) {
+  // Nothing is asked for past the expected length, announced or not: a
+  // keep-alive peer would hold the connection open and the receive with it.
+  if (count < expected) {
     int piece_size = small_reads ? kSmallPieceSize : kLargePieceSize;
     std::unique_ptr<char[]> piece(new (std::nothrow) char[piece_size]);
     if (!piece) {
@@ -225,17 +223,6 @@ bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std:
       }
       if (n > take) KS_LOG(0, kOperation, "dropped %d bytes beyond the expected length %d", n - take, expected);
       if (received != nullptr) received->store(count);
-    }
-    if (look_past_end) {
-      // A close (0) or a reset (below 0) after the last byte both end the
-      // reply where it should end.
-      int n = source.Receive(piece.get(), piece_size - 1);
-      if (n > 0) {
-        StoreCount(received, count, n);
-        LogBeyondExpected(n, expected);
-        *body = std::move(data);
-        return false;
-      }
     }
   }
   *body = std::move(data);

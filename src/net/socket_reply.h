@@ -38,9 +38,7 @@ struct FirstBlock {
   int expected_size = 0;
   bool has_header_end = false;
   size_t body_offset = 0;  // first body byte (valid with has_header_end)
-  // With a length the caller knows: whether the header has a
-  // "Content-Length:" at all, and whether it announces another length.
-  bool has_content_length = false;
+  // With a length the caller knows: whether the header announces another.
   bool length_conflict = false;
 };
 
@@ -63,11 +61,10 @@ bool ContentLengthEquals(const char* text, size_t length, int expected);
 // (may be null) is updated after every piece.
 // A length the caller knows (a counted download) must be the reply's exact
 // length: a header announcing another one fails at once (with `received` at
-// 0), and bytes beyond it fail the fetch; they are counted in `received` but
-// never stored. Without a
-// Content-Length the reply ends where the peer closes, so one more receive
-// after the last byte tells whether more was coming; with one, nothing is
-// read past it (a keep-alive peer may hold the connection open).
+// 0), and bytes beyond it that arrive with the expected ones fail the fetch;
+// they are counted in `received` but never stored. Nothing is received once
+// the expected length is in, announced or not (a keep-alive peer may hold
+// the connection open).
 // `room` (may be null) is space the caller already holds for the body: a
 // body of known length that fits its `room_size` bytes is received straight
 // into it and *body stays empty, so a package is held once, not twice; the

@@ -9,6 +9,7 @@
 #include "base/handles_win.h"
 #include "base/log_api.h"
 #include "net/name_resolution_win.h"
+#include "net/socket_receive_limit.h"
 #include "net/socket_reply.h"
 #include "net/socket_request.h"
 #include "net/url_parts.h"
@@ -96,6 +97,10 @@ bool URLDownload(const char* url, int expected_size, bool small_reads, std::uniq
   // per-receive cost.
   int window = 4 * 1024 * 1024;
   setsockopt(raw, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&window), sizeof window);
+  // A server that holds the connection open and sends nothing would hold the
+  // download (and the window) for ever: a receive that waits this long fails.
+  DWORD receive_limit = static_cast<DWORD>(ksnet::kSocketReceiveLimitMs);
+  setsockopt(raw, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&receive_limit), sizeof receive_limit);
 
   sockaddr_in target = {};
   target.sin_family = AF_INET;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/clock_win.h"
+#include "base/error_text.h"
 #include "base/log_api.h"
 #include "net/account_server_api.h"
 #include "net/hlib_win.h"
@@ -17,14 +18,23 @@ const char kOperation[] = "SetupHandler::Download";
 const DWORD kWatchIntervalMs = 60;
 const int kSizeReplyLimit = 2048;
 
+// A package that could not be saved, unpacked or prepared for the installer
+// ends the run as an incomplete download does: what the setup folder holds
+// (perhaps a launcher of an earlier run) must not be started. The step's
+// message box has said why.
+bool ProcessOrTellWhyNot(SetupHandler& handler) {
+  if (handler.ProcessDownloadedClient()) return true;
+  handler.NotifyIncomplete();
+  return false;
+}
+
 }  // namespace
 
 bool SetupHandler::Download() {
   KS_LOG(0, kOperation, "In Download: m_sClientDirectory = %s", m_sClientDirectory);
   if (m_bClientFilesAvailable) {
     KS_LOG(0, kOperation, "Download is not needed");
-    ProcessDownloadedClient();
-    return true;
+    return ProcessOrTellWhyNot(*this);
   }
   NotifyText(NOTIFY_SHOW_MESSAGE, "Connecting ...");
 
@@ -41,6 +51,7 @@ bool SetupHandler::Download() {
   if (size <= 0) {
     KS_LOG(0, kOperation, "Failed to download client from: %s::%d, iDownloadSize = %d, sDownloadSize = %s",
            m_sAccountServerName, m_iAccountServerPort, size, reply);
+    NotifyIncomplete();
     return false;
   }
   KS_LOG(0, kOperation, "iDownloadSize = %d", size);
@@ -54,7 +65,14 @@ bool SetupHandler::Download() {
   downloader->m_iAccountServerPort = m_iAccountServerPort;
   downloader->m_bFinished.store(false, std::memory_order_relaxed);
   downloader->SetRaisePriority(false);
-  downloader->Start();
+  if (downloader->Start() == nullptr) {
+    // No thread would ever set the flag the watch below waits for.
+    int code = static_cast<int>(GetLastError());
+    KS_LOG(0, kOperation, "Failed to start the download thread, error code: %d, error: %s", code,
+           GetErrorText(code));
+    NotifyIncomplete();
+    return false;
+  }
 
   DownloadProgress progress(size, ks::MillisecondsNow());
   Sleep(kWatchIntervalMs);
@@ -72,11 +90,10 @@ bool SetupHandler::Download() {
     KS_LOG(0, kOperation, "Download is completed: iExpectedDownloadSize = %d, actual received = %d", size, received);
     NotifyText(NOTIFY_SHOW_FINAL_MESSAGE, "Setup %s ...\n\nSummary - average speed: %d kbps, total time: %d seconds",
                m_sClientName, summary.average_kbps, summary.total_seconds);
-    ProcessDownloadedClient();
-    return true;
+    return ProcessOrTellWhyNot(*this);
   }
   KS_LOG(0, kOperation, "Filed to complete download: iExpectedDownloadSize = %d, actual received = %d", size,
          received);
-  NotifyText(NOTIFY_SHOW_FINAL_MESSAGE, "Download is incomplete. Please try it again");
+  NotifyIncomplete();
   return false;
 }

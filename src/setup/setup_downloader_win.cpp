@@ -15,8 +15,10 @@ SetupDownloader::SetupDownloader()
 SetupDownloader::~SetupDownloader() { delete[] m_pPackage; }
 
 HLib& SetupDownloader::PackageFetcher() {
-  static HLib fetcher;
-  return fetcher;
+  // Never destroyed: a download thread may still be in it while the process
+  // ends.
+  static HLib* fetcher = new HLib();
+  return *fetcher;
 }
 
 int SetupDownloader::CurrentlyReceived() { return PackageFetcher().m_iCurrentlyReceived.load(); }

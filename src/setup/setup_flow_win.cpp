@@ -1,3 +1,6 @@
+#include <windows.h>
+
+#include "base/error_text.h"
 #include "base/log_api.h"
 #include "setup/setup_handler_win.h"
 
@@ -13,9 +16,21 @@ bool SetupHandler::Run() {
   // A current client whose launch is refused is installed afresh.
   if (m_bIsVersionSynced && LaunchClient()) return true;
 
-  // Download tells the window itself why it failed.
+  // Download tells the window itself why it failed, also when the package
+  // came whole but could not be set up: nothing is then started.
   if (!Download()) return false;
 
   CallToInstall();
   return true;
+}
+
+bool SetupHandler::StartFlow() {
+  SetRaisePriority(false);
+  if (Start() != nullptr) return true;
+  int code = static_cast<int>(GetLastError());
+  KS_LOG(0, "SetupHandler::StartFlow", "Failed to start the setup thread, error code: %d, error: %s", code,
+         GetErrorText(code));
+  // Nothing else would ever reach the window.
+  NotifyNoText(NOTIFY_INIT_FAILED);
+  return false;
 }

@@ -41,3 +41,7 @@ void SetupHandler::NotifyText(int code, const char* format, ...) {
 void SetupHandler::NotifyNoText(int code) {
   if (m_pSetupInterface != nullptr) m_pSetupInterface->Notify(code, 0, 0);
 }
+
+void SetupHandler::NotifyIncomplete() {
+  NotifyText(NOTIFY_SHOW_FINAL_MESSAGE, "Download is incomplete. Please try it again");
+}

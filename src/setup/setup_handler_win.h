@@ -26,6 +26,10 @@ class SetupHandler : public MyThread {
 
   // The thread body: the setup flow.
   bool Run() override;
+  // Starts the flow on its own thread at normal priority (user-interface
+  // thread, after the parameters were read). A thread that cannot be created
+  // is logged and shown as a failed initialisation: false.
+  bool StartFlow();
 
   // Launch parameters, before the thread starts (user-interface thread).
   // `settings` is start-up's settings text buffer of kSettingsTextSize bytes.
@@ -48,6 +52,9 @@ class SetupHandler : public MyThread {
   // passes it with `code` to the notification target, which takes it over.
   void NotifyText(int code, const char* format, ...) KS_PRINTF_FORMAT(3, 4);
   void NotifyNoText(int code);
+  // The window's last text on every road that ends before the installer or
+  // launcher was started: "Download is incomplete. Please try it again".
+  void NotifyIncomplete();
 
   SetupDownloader* GetSetupDownloader() const { return m_pSetupDownloader; }
 

@@ -198,11 +198,13 @@ void SetupHandler::CallToInstall() {
   if (RefusedByPublisherCheck(this, program)) return;
 
   // The starter's own command line goes on unchanged; one that would not fit
-  // the installer's command line is refused rather than cut.
+  // the installer's command line is refused rather than cut, and the window
+  // must not keep the summary as if the installer had started.
   char command_line[kInstallerCommandLineSize];
   if (!ks::FormatText(command_line, sizeof command_line, "\"%s\" %s", program.c_str(), m_sCommandLine)) {
     KS_LOG(0, operation, "sStartProcess does not fit %d bytes: \"%s\" %s", kInstallerCommandLineSize,
            program.c_str(), m_sCommandLine);
+    NotifyIncomplete();
     return;
   }
   DWORD process_id = 0;

@@ -62,15 +62,20 @@ class StarterCopy {
   const kstest::TempDir& dir() const { return dir_; }
 
   // Runs it (in its own folder) and returns its log. A copy that found
-  // parameters goes on to the setup with its window open; it is ended once
-  // its worker has begun, when everything start-up logs is written.
+  // parameters goes on to the setup with its window open, as does one
+  // started with a link it could not read; it is ended once its worker has
+  // begun or the protocol was dealt with, when everything start-up logs is
+  // written.
   std::string Run(const std::string& arguments = "") {
     std::string command = Quote(Path());
     if (!arguments.empty()) command += " " + arguments;
     std::string temp = dir_.File("tmp");
     std::string log_path = temp + "\\KSSetup.txt";
     last_ = kstest::RunProcessUntil(command, dir_.path(), 60000, {"TMP=" + temp, "TEMP=" + temp}, [&log_path] {
-      return kstest::ReadFileOrEmpty(log_path).find("Function: Utility::GetUserDirectory()") != std::string::npos;
+      std::string log = kstest::ReadFileOrEmpty(log_path);
+      return log.find("Function: Utility::GetUserDirectory()") != std::string::npos ||
+             log.find("Message: No Meeting Parameter, sClientName = ") != std::string::npos ||
+             log.find("Message: invalid sCurrentFileName = ") != std::string::npos;
     });
     return kstest::ReadFileOrEmpty(log_path);
   }

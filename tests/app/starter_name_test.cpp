@@ -14,7 +14,6 @@ std::string ClientOf(const char* file_name) {
 TEST(ClientNameFromFileName, TakesThePartBeforeStarter) {
   EXPECT_EQ(ClientOf("KestrelonStarter.exe"), "Kestrelon");
   EXPECT_EQ(ClientOf("KestrelonStarter (2).exe"), "Kestrelon");
-  EXPECT_EQ(ClientOf("Starter.exe"), "");
   EXPECT_EQ(ClientOf("gardolo_starter.exe"), "gardolo_");
 }
 
@@ -25,6 +24,8 @@ TEST(ClientNameFromFileName, CapitalStarterWinsEvenWhenLowerCaseComesFirst) {
 TEST(ClientNameFromFileName, OtherNamesAreRefused) {
   EXPECT_EQ(ClientOf("setup.exe"), "<refused>");
   EXPECT_EQ(ClientOf("STARTER.exe"), "<refused>");
+  // Nothing before the word: no client, and no protocol to register.
+  EXPECT_EQ(ClientOf("Starter.exe"), "<refused>");
   EXPECT_EQ(ClientOf(nullptr), "<refused>");
 }
 

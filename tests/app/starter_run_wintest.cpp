@@ -76,11 +76,16 @@ TEST(StarterRun, UnstampedWithoutParametersRegistersItsProtocol) {
   ExpectRegistered(protocol, starter.Path());
 }
 
-TEST(StarterRun, FileNameWithoutStarterRegistersNothing) {
-  apptest::StarterCopy starter("setup.exe");
-  std::vector<std::string> log = LogMessages(starter.Run());
-  EXPECT_GE(FindMessage(log, "invalid sCurrentFileName = setup.exe"), 0);
-  EXPECT_LT(FindMessage(log, "sKey = ", true), 0);
+// Without a client name before "Starter" there is no protocol to register
+// (an empty one would write the values on Software\Classes itself).
+TEST(StarterRun, FileNameWithoutAClientNameRegistersNothing) {
+  for (const char* name : {"setup.exe", "Starter.exe"}) {
+    SCOPED_TRACE(name);
+    apptest::StarterCopy starter(name);
+    std::vector<std::string> log = LogMessages(starter.Run());
+    EXPECT_GE(FindMessage(log, std::string("invalid sCurrentFileName = ") + name), 0);
+    EXPECT_LT(FindMessage(log, "sKey = ", true), 0);
+  }
 }
 
 TEST(StarterRun, StampedCopyReadsItsBlock) {
@@ -205,10 +210,16 @@ TEST(StarterRun, LinkWithRawPlusSignsSucceedsOnTheSecondAttempt) {
   EXPECT_GT(settings, retry);
 }
 
+// A stamped copy: a link that cannot be read does not fall back to the block.
 TEST(StarterRun, TamperedChecksumIsRefusedAndTheFileNameRuleFollows) {
   std::string protocol = apptest::UniqueName("KsTamper");
   apptest::ProtocolCleanup cleanup(protocol);
   apptest::StarterCopy starter(protocol + "Starter.exe");
+  std::string settings_file = starter.dir().File("settings.txt");
+  ASSERT_TRUE(kstest::WriteFile(settings_file, kStampedSettings));
+  std::string unstamped = starter.dir().File("unstamped.exe");
+  ASSERT_TRUE(kstest::CopyFileTo(starter.Path(), unstamped));
+  Stamp(unstamped, settings_file, starter.Path());
   std::string link = MakeLink(starter.dir(), "role=host&meeting_id=7");
   size_t chk = link.find("&chk=") + 5;
   link[chk] = link[chk] == 'A' ? 'B' : 'A';

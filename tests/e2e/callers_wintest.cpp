@@ -80,7 +80,7 @@ TEST_F(StarterEndToEnd, MissingCommandParameterFileStopsBeforeAnyDownload) {
   CopyStarter();
 
   std::string status = RunUntilLogged("--called_by_client_to_sync", "InitializeSetup() failed", "Setup could not");
-  EXPECT_EQ(status, "Setup could not be started. Please close this window and try it again");
+  EXPECT_EQ(status, kInitFailed);
 
   EXPECT_TRUE(scene_.Logged("failed to load " + ClientFolder() + "\\rsp1024hcmd.txt"));
   EXPECT_FALSE(scene_.LoggedPrefix("In Download"));

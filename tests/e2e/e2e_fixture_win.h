@@ -24,6 +24,10 @@ namespace e2e {
 
 using apptest::Quote;
 
+// What the window says when a run cannot go on, as the participant reads it.
+const char kIncomplete[] = "Download is incomplete. Please try it again";
+const char kInitFailed[] = "Setup could not be started. Please close this window and try it again";
+
 const char kVersion[] = "5.2.1-e2e";
 const char kStarterSid[] = "sid-e2e-7731";
 const char kUserInput[] = "e2e-noted";
@@ -179,26 +183,31 @@ class StarterEndToEnd : public ::testing::Test {
   int Port() const { return server_ ? server_->port() : 0; }
   std::vector<std::string> Requests() const { return server_ ? Targets(*server_) : std::vector<std::string>(); }
 
-  // Writes the scene's starter as a copy of `starter` (by default the built
-  // one) stamped with `settings`.
-  void StampStarter(const std::string& settings, const std::string& starter = std::string()) {
+  // Writes the scene's starter as a copy of `program` (by default the built
+  // starter) stamped with `settings`.
+  void StampStarter(const std::string& settings, const std::string& program = kstest::BuildDir() +
+                                                                                "\\KestrelonStarter.exe") {
     std::string settings_file = scene_.root() + "\\stamp_settings.txt";
     ASSERT_TRUE(kstest::WriteFile(settings_file, settings));
-    Kstool("stamp " + Quote(starter.empty() ? kstest::BuildDir() + "\\KestrelonStarter.exe" : starter) + " " +
-           Quote(settings_file) + " " + Quote(scene_.Starter()));
+    Kstool("stamp " + Quote(program) + " " + Quote(settings_file) + " " + Quote(scene_.Starter()));
     ASSERT_TRUE(kstest::FileExists(scene_.Starter()));
   }
-  // The link a web page starts the starter with for meeting m-4711 on the
-  // scene's server (kstool query).
-  std::string MeetingLink() {
+  // The meeting link (protocol, "sp" and "chk") kstool makes of `query`.
+  std::string MakeLink(const std::string& query) {
     std::string query_file = scene_.root() + "\\query.txt";
-    EXPECT_TRUE(kstest::WriteFile(query_file, "account_server_ip=127.0.0.1&port=" + std::to_string(Port()) +
-                                                  "&version=" + kVersion +
-                                                  "&role=attendee&meeting_id=m-4711&name=Ann%20Example"));
+    EXPECT_TRUE(kstest::WriteFile(query_file, query));
     std::string link = Kstool("query " + Quote(query_file));
     while (!link.empty() && (link.back() == '\n' || link.back() == '\r')) link.pop_back();
+    EXPECT_EQ(link.compare(0, 13, "Kestrelon:sp="), 0) << link;
     return link;
   }
+  // The link a web page starts the starter with for meeting m-4711 on the
+  // scene's server.
+  std::string MeetingLink() {
+    return MakeLink("account_server_ip=127.0.0.1&port=" + std::to_string(Port()) + "&version=" + kVersion +
+                    "&role=attendee&meeting_id=m-4711&name=Ann%20Example");
+  }
+
   // An unstamped copy, for runs that take their parameters from elsewhere.
   void CopyStarter() { ASSERT_TRUE(kstest::CopyFileTo(kstest::BuildDir() + "\\KestrelonStarter.exe", scene_.Starter())); }
 

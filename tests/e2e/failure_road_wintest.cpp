@@ -1,10 +1,13 @@
-// The failure roads end to end: no package to be had. The run stops with its
-// log line and the window's last text, starts nothing, and leaves the window
-// for the user to close.
+// The failure roads end to end: no package to be had, a package that cannot
+// be set up, or a link that cannot be read. The run stops with its log line,
+// starts nothing, and the window tells the participant so until they close it.
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "app/parameter_cipher.h"
+#include "app/query_decoding_win.h"
+#include "base/codec.h"
 #include "e2e/e2e_fixture_win.h"
 
 namespace e2e {
@@ -12,12 +15,18 @@ namespace {
 
 using FailureRoad = StarterEndToEnd;
 
+// A link made as kstool makes one, for the queries kstool refuses.
+std::string LinkOf(const std::string& query) {
+  return "Kestrelon:sp=" + Utility::URLEncode(Utility::EncodeParameter(query).c_str()) +
+         "&chk=" + Utility::URLEncode(Utility::GetSHA1CheckSum(query.c_str()).c_str());
+}
+
 TEST_F(FailureRoad, ServerDown) {
   int port = kstest::RefusedPort();
   StampStarter(StampedSettings(port));
 
-  std::string status = RunUntilLogged("", "Failed to download client from: ", "Connecting ...");
-  EXPECT_EQ(status, "Connecting ...");
+  std::string status = RunUntilLogged("", "Failed to download client from: ", kIncomplete);
+  EXPECT_EQ(status, kIncomplete);
   EXPECT_TRUE(scene_.Logged("Failed to download client from: 127.0.0.1::" + std::to_string(port) +
                             ", iDownloadSize = 0, sDownloadSize = "))
       << LogDump();
@@ -28,8 +37,8 @@ TEST_F(FailureRoad, SizeReplyOfLetters) {
   Serve({"--size-form", "letters"});
   StampStarter(StampedSettings(Port()));
 
-  std::string status = RunUntilLogged("", "Failed to download client from: ", "Connecting ...");
-  EXPECT_EQ(status, "Connecting ...");
+  std::string status = RunUntilLogged("", "Failed to download client from: ", kIncomplete);
+  EXPECT_EQ(status, kIncomplete);
   EXPECT_TRUE(scene_.Logged("Failed to download client from: 127.0.0.1::" + std::to_string(Port()) +
                             ", iDownloadSize = 0, sDownloadSize = unknown"))
       << LogDump();
@@ -44,9 +53,8 @@ TEST_F(FailureRoad, PackageCutShort) {
   Serve({"--fault-path", "/as/wapi/get_client", "--cut-after", std::to_string(kCut)});
   StampStarter(StampedSettings(Port()));
 
-  std::string status =
-      RunUntilLogged("", "Filed to complete download: ", "Download is incomplete. Please try it again");
-  EXPECT_EQ(status, "Download is incomplete. Please try it again");
+  std::string status = RunUntilLogged("", "Filed to complete download: ", kIncomplete);
+  EXPECT_EQ(status, kIncomplete);
 
   std::string prefix =
       "Filed to complete download: iExpectedDownloadSize = " + std::to_string(packages_->ClientSize()) +
@@ -62,6 +70,118 @@ TEST_F(FailureRoad, PackageCutShort) {
   EXPECT_EQ(requests[0], kSizeRequest);
   for (size_t i = 1; i < requests.size(); ++i) EXPECT_EQ(requests[i], kPackageRequest);
   ExpectNothingInstalled();
+}
+
+// A whole package whose processing fails ends the run there: after the
+// message box, the window says the download must be tried again and nothing
+// is started, not even a launcher an earlier run left in the setup folder.
+TEST_F(FailureRoad, AFailedProcessingStepStartsNothing) {
+  struct Case {
+    const char* name;
+    bool block_the_download_file;
+    size_t settings_size;
+    const char* message;
+    const char* log_line;
+  };
+  const Case cases[] = {
+      // The temporary folder and the starter's folder both refuse the file.
+      {"download file cannot be saved", true, 0, "Unable to save the download file",
+       "Filed to open file to write: "},
+      // Settings that fit the worker, but not with the setup lines in front.
+      {"parameters do not fit", false, 1900, "Unable to prepare the parameters for the installation",
+       "Setup lines and settings need "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Serve();
+    std::string settings = StampedSettings(Port());
+    if (c.settings_size > 0) {
+      std::string field = "<__PassThrough__></__PassThrough__>\n";
+      settings += field.insert(17, c.settings_size - settings.size() - field.size(), 'p');
+      ASSERT_EQ(settings.size(), c.settings_size);
+    }
+    StampStarter(settings);
+    if (c.block_the_download_file) {
+      MakeDirectory(scene_.tmp() + "\\PCClient.zip");
+      MakeDirectory(scene_.app() + "\\PCClient.zip");
+    }
+    // What an earlier run may have left where this one's setup folder goes.
+    std::string stale_setup = c.block_the_download_file ? scene_.app() + "\\ks_starter_dir" : scene_.SetupDirectory();
+    MakeDirectory(stale_setup);
+    ASSERT_TRUE(kstest::CopyFileTo(standin_client::StandinPath("KSInstaller.exe"), stale_setup + "\\KSLauncher.exe"));
+
+    ASSERT_TRUE(starter_.Start(scene_, ""));
+    std::string message;
+    EXPECT_TRUE(StarterProcess::WaitUntil([&] { return !(message = starter_.MessageBoxText()).empty(); }))
+        << LogDump();
+    EXPECT_EQ(message, c.message);
+    EXPECT_TRUE(starter_.DismissMessageBox());
+    EXPECT_EQ(CloseAfterOutcome(kIncomplete), kIncomplete);
+
+    EXPECT_TRUE(scene_.LoggedPrefix(c.log_line)) << LogDump();
+    EXPECT_TRUE(scene_.LoggedPrefix("Download is completed"));
+    EXPECT_FALSE(scene_.LoggedPrefix("StartProcess("));
+    EXPECT_TRUE(scene_.Records().empty());
+    // The next case starts afresh.
+    server_.reset();
+    kstest::RemoveTree(scene_.tmp());
+    kstest::RemoveTree(scene_.app() + "\\PCClient.zip");
+    kstest::RemoveTree(scene_.app() + "\\ks_starter_dir");
+    MakeDirectory(scene_.tmp());
+  }
+}
+
+// The starter's own command line goes on to the installer; one that leaves
+// no room for the installer's path is refused, and the window says so
+// instead of keeping the summary as if the installer had started.
+TEST_F(FailureRoad, LinkTooLongForTheInstallerCommandLine) {
+  Serve();
+  CopyStarter();
+  // The outer query's other keys are not read: the link stays valid.
+  std::string link = MakeLink("account_server_ip=127.0.0.1&port=" + std::to_string(Port()) + "&version=" + kVersion +
+                              "&role=attendee&meeting_id=m-4711") +
+                     "&padding=" + std::string(2000, 'x');
+
+  std::string status = RunUntilLogged(link, "sStartProcess does not fit ", kIncomplete);
+  EXPECT_EQ(status, kIncomplete);
+  EXPECT_TRUE(scene_.LoggedPrefix("Download is completed"));
+  EXPECT_FALSE(scene_.LoggedPrefix("StartProcess("));
+  EXPECT_TRUE(scene_.Records().empty());
+}
+
+// A link that cannot be read registers the protocol as a start without
+// parameters does, and opens the window with the initialisation failure so
+// the participant who clicked it sees that it did not work.
+TEST_F(FailureRoad, UnreadableLinkShowsTheInitialisationFailure) {
+  struct Case {
+    const char* name;
+    std::string query;
+    bool break_checksum;
+    const char* log_line;
+  };
+  const Case cases[] = {
+      {"wrong checksum", "role=attendee&meeting_id=m-1", true, "Utility::DecryptQuery() failed. "},
+      {"settings of 2048 bytes or more", "role=attendee&pass_through=" + std::string(1500, 'p'), false,
+       "Refused sSetting: "},
+      {"a zero byte in a value", "role=attendee&name=Ann%00Example", false,
+       "Refused sSetting: a value holds a zero byte"},
+  };
+  CopyStarter();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string link = LinkOf(c.query);
+    if (c.break_checksum) {
+      size_t chk = link.find("&chk=") + 5;
+      link[chk] = link[chk] == 'A' ? 'B' : 'A';
+    }
+
+    std::string status = RunUntilLogged(link, "No Meeting Parameter, sClientName = Kestrelon", kInitFailed);
+    EXPECT_EQ(status, kInitFailed);
+    EXPECT_TRUE(scene_.LoggedPrefix(c.log_line)) << LogDump();
+    EXPECT_FALSE(scene_.LoggedPrefix("In Download"));
+    // The next case starts with a log of its own.
+    DeleteFileW(Widen((scene_.tmp() + "\\KSSetup.txt").c_str()).c_str());
+  }
 }
 
 // A user who closes the window during the download ends the run there: the

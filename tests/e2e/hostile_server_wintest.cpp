@@ -1,7 +1,8 @@
 // Hostile account servers end to end: replies that lie about their length,
 // never end, carry a huge header, are empty, stall, or give a size that is no
-// size. Every run ends with the failure text and its log line, crashes
+// size. Every such run ends with the failure text and its log line, crashes
 // nothing, starts nothing and unpacks nothing; the window stays for the user.
+// Last, a server that only holds the connection open after a whole package.
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -14,7 +15,6 @@ namespace {
 // Faults aimed at the package request only ("$": the whole path, so the size
 // request, whose path starts the same, is answered properly).
 const char kPackageOnly[] = "/as/wapi/get_client$";
-const char kIncomplete[] = "Download is incomplete. Please try it again";
 
 class HostileServer : public StarterEndToEnd {
  protected:
@@ -68,8 +68,8 @@ TEST_F(HostileServer, SizeReplyThatIsNoSize) {
     Serve(c.options);
     StampStarter(StampedSettings(Port()));
 
-    std::string status = RunUntilLogged("", "Failed to download client from: ", "Connecting ...");
-    EXPECT_EQ(status, "Connecting ...");
+    std::string status = RunUntilLogged("", "Failed to download client from: ", kIncomplete);
+    EXPECT_EQ(status, kIncomplete);
     EXPECT_TRUE(scene_.Logged("Failed to download client from: 127.0.0.1::" + std::to_string(Port()) +
                               ", iDownloadSize = " + std::to_string(c.size) + ", sDownloadSize = " + c.reply))
         << LogDump();
@@ -159,6 +159,39 @@ TEST_F(HostileServer, ConnectionStallsMidPackage) {
   EXPECT_LE(received, half);
   EXPECT_EQ(requests, (std::vector<std::string>{kSizeRequest, kPackageRequest}));
   ExpectNothingInstalled();
+}
+
+// WinInet's requests are turned away (as a proxy or filter in the way
+// might), so every reply comes through the socket fetch.
+const char kOnlyTheSocketFetch[] = "Internet Explorer";
+
+// Half the package through the socket fetch, then silence with the
+// connection held open: the fetch gives up once no byte has come for its
+// receive limit (3 s in this build of the starter instead of 90 s), while
+// the server still holds the connection.
+TEST_F(HostileServer, SilentSocketFetchGivesUpAfterItsReceiveLimit) {
+  long long half = packages_->ClientSize() / 2;
+  Serve({"--refuse-agent", kOnlyTheSocketFetch, "--fault-path", kPackageOnly, "--stall-after", std::to_string(half)});
+  StampStarter(StampedSettings(Port()), kstest::BuildDir() + "\\tests\\KestrelonStarterQuickGiveUp.exe");
+
+  std::string status = RunUntilLogged("", "Filed to complete download: ", kIncomplete);
+  EXPECT_EQ(status, kIncomplete);
+  EXPECT_TRUE(scene_.LoggedPrefix("recv() iReturn == -1, error code: 10060, ")) << LogDump();
+  EXPECT_EQ(LoggedReceivedCount(), half);
+  ExpectNothingInstalled();
+}
+
+// The package without a length, then the connection held open (a keep-alive
+// server): the socket fetch has what it asked for once the count is in and
+// does not wait for more.
+TEST_F(HostileServer, PackageWithoutLengthOnAConnectionHeldOpen) {
+  Serve({"--refuse-agent", kOnlyTheSocketFetch, "--fault-path", kPackageOnly, "--no-content-length", "--stall-after",
+         std::to_string(packages_->ClientSize())});
+  StampStarter(StampedSettings(Port()));
+
+  RunUntilStarted("", "KSLauncher", "Setup Kestrelon ...");
+  EXPECT_TRUE(scene_.LoggedPrefix("Download is completed")) << LogDump();
+  EXPECT_EQ(scene_.Records(), std::vector<std::string>{"standin_KSLauncher.txt"});
 }
 
 }  // namespace

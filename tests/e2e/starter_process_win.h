@@ -50,41 +50,28 @@ class StarterProcess {
 
   // The starter's progress window: its top-level window of the class the
   // start-up registers, or null.
-  HWND Window() const {
-    struct Search {
-      DWORD id;
-      HWND found;
-    } search = {id_, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-          Search* s = reinterpret_cast<Search*>(data);
-          DWORD owner = 0;
-          GetWindowThreadProcessId(window, &owner);
-          wchar_t class_name[64];
-          if (owner == s->id && GetClassNameW(window, class_name, 64) > 0 && wcscmp(class_name, L"KSSetupWindow") == 0) {
-            s->found = window;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-  }
+  HWND Window() const { return TopWindow(L"KSSetupWindow"); }
+  // A message box the starter shows (the system's dialog class), or null.
+  HWND MessageBoxWindow() const { return TopWindow(L"#32770"); }
 
   // The text of one of the window's controls, read across the process
   // boundary; empty when there is no window.
   std::string ControlText(int id) const {
     HWND window = Window();
-    HWND control = window != nullptr ? GetDlgItem(window, id) : nullptr;
-    if (control == nullptr) return std::string();
-    wchar_t text[1100] = L"";
-    DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutW(control, WM_GETTEXT, 1100, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
-                             &copied))
-      return std::string();
-    return Narrow(text);
+    return TextOf(window != nullptr ? GetDlgItem(window, id) : nullptr);
   }
   std::string StatusLine() const { return ControlText(IDC_STATUS_LINE); }
+
+  // The text of the message box the starter shows, or empty.
+  std::string MessageBoxText() const {
+    const int kMessageBoxText = 0xFFFF;  // the static that holds a message box's text
+    return TextOf(MessageBoxWindow() != nullptr ? GetDlgItem(MessageBoxWindow(), kMessageBoxText) : nullptr);
+  }
+  // Answers the message box as a click on its OK button does.
+  bool DismissMessageBox() {
+    HWND box = MessageBoxWindow();
+    return box != nullptr && PostMessageW(box, WM_COMMAND, IDOK, 0);
+  }
 
   // The progress bar's position, or -1.
   int ProgressPosition() const {
@@ -123,6 +110,40 @@ class StarterProcess {
   }
 
  private:
+  // The process's top-level window of `class_name`, or null.
+  HWND TopWindow(const wchar_t* class_name) const {
+    struct Search {
+      DWORD id;
+      const wchar_t* class_name;
+      HWND found;
+    } search = {id_, class_name, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+          Search* s = reinterpret_cast<Search*>(data);
+          DWORD owner = 0;
+          GetWindowThreadProcessId(window, &owner);
+          wchar_t found_class[64];
+          if (owner == s->id && GetClassNameW(window, found_class, 64) > 0 && wcscmp(found_class, s->class_name) == 0) {
+            s->found = window;
+            return FALSE;
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+  }
+
+  // A window's text, read across the process boundary; empty without one.
+  static std::string TextOf(HWND control) {
+    if (control == nullptr) return std::string();
+    wchar_t text[1100] = L"";
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(control, WM_GETTEXT, 1100, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+                             &copied))
+      return std::string();
+    return Narrow(text);
+  }
+
   ks::UniqueHandle process_;
   DWORD id_ = 0;
 };

@@ -12,8 +12,8 @@
 // Whatever arrives, the body never grows past its block (or the room), a
 // body of announced length is the bytes that followed the header, and the
 // progress counter never passes the body size, except that bytes beyond a
-// length the caller knows are counted (never stored) and fail the fetch, as
-// does a header that announces another length.
+// length the caller knows that arrive with it are counted (never stored) and
+// fail the fetch, as does a header that announces another length.
 #include <atomic>
 #include <cstring>
 #include <memory>

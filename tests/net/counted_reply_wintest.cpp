@@ -158,8 +158,8 @@ TEST_F(CountedReplyTest, NothingIsReadPastAnAnnouncedLength) {
   EXPECT_EQ(received, kSize);
 }
 
-// A server that stalls mid-package and then goes away: the socket fetch,
-// which has no timeout of its own, ends as soon as the connection does,
+// A server that stalls mid-package and then goes away: the socket fetch
+// ends as soon as the connection does (long before its receive limit),
 // with the count that arrived and the partial body handed over.
 TEST_F(CountedReplyTest, ASocketStallEndsWhenTheServerGoes) {
   const int kHalf = kSize / 2;

@@ -329,4 +329,16 @@ TEST(ProxyScriptCallbacks, AnswerWithinTheirBuffers) {
   EXPECT_TRUE(IsResolvable(const_cast<char*>(nettest::kUnresolvableHost)));
 }
 
+// The system library may look at any entry of the platform's table (nine:
+// the four helpers, their "Ex" forms and a sort function): the four come
+// first and every later one is there and null, never memory past the table.
+TEST(ProxyScriptCallbacks, TableHasThePlatformsLength) {
+  const void* const* entries = reinterpret_cast<const void* const*>(ProxyScriptCallbacks::Table()->lpVtbl);
+  EXPECT_EQ(entries[0], reinterpret_cast<const void*>(&ProxyScriptCallbacks::IsResolvable));
+  EXPECT_EQ(entries[1], reinterpret_cast<const void*>(&ProxyScriptCallbacks::GetIPAddress));
+  EXPECT_EQ(entries[2], reinterpret_cast<const void*>(&ProxyScriptCallbacks::ResolveHostByName));
+  EXPECT_EQ(entries[3], reinterpret_cast<const void*>(&ProxyScriptCallbacks::IsInNet));
+  for (int i = 4; i < 9; ++i) EXPECT_EQ(entries[i], nullptr) << "entry " << i;
+}
+
 }  // namespace

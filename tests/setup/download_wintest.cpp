@@ -15,14 +15,26 @@
 
 namespace {
 
+const Received kIncomplete = Text(NOTIFY_SHOW_FINAL_MESSAGE, "Download is incomplete. Please try it again");
+
 // The real download with the package processing replaced by a note.
 class DownloadOnly : public SetupHandler {
  public:
   bool ProcessDownloadedClient() override {
     ++processed;
-    return true;
+    return processing_succeeds;
   }
   int processed = 0;
+  bool processing_succeeds = true;
+};
+
+// A download thread the system would not create.
+class UnstartableDownloader : public SetupDownloader {
+ public:
+  HANDLE Start() override {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
 };
 
 std::string PackageBytes(size_t size) {
@@ -115,7 +127,7 @@ TEST_F(Download, ASizeOfLettersMeansNoDownload) {
   Serve({"--size-form", "letters"});
   EXPECT_FALSE(handler.Download());
   EXPECT_EQ(handler.processed, 0);
-  EXPECT_EQ(Codes(window.received()), std::vector<int>({NOTIFY_SHOW_MESSAGE}));
+  EXPECT_EQ(window.received(), std::vector<Received>({Text(NOTIFY_SHOW_MESSAGE, "Connecting ..."), kIncomplete}));
   EXPECT_TRUE(log.HasFragment("Failed to download client from: 127.0.0.1::" + std::to_string(server->port()) +
                               ", iDownloadSize = 0, sDownloadSize = "))
       << log.Dump();
@@ -126,7 +138,7 @@ TEST_F(Download, AServerThatStopsHalfWayGivesTheIncompleteText) {
   Serve({"--cut-after", "150000"});
   EXPECT_FALSE(handler.Download());
   EXPECT_EQ(handler.processed, 0);
-  EXPECT_EQ(window.received().back(), Text(NOTIFY_SHOW_FINAL_MESSAGE, "Download is incomplete. Please try it again"));
+  EXPECT_EQ(window.received().back(), kIncomplete);
   EXPECT_TRUE(log.HasFragment("Filed to complete download: iExpectedDownloadSize = 300000, actual received = "))
       << log.Dump();
 }
@@ -141,16 +153,40 @@ TEST_F(Download, AFailedFetchIsIncompleteEvenWithTheFullCount) {
   Serve({"--fault-path", "/as/wapi/get_client$", "--fault-agent", "MSIE 6.0", "--close-at-once"});
   EXPECT_FALSE(handler.Download());
   EXPECT_EQ(handler.processed, 0);
-  EXPECT_EQ(window.received().back(), Text(NOTIFY_SHOW_FINAL_MESSAGE, "Download is incomplete. Please try it again"));
+  EXPECT_EQ(window.received().back(), kIncomplete);
   EXPECT_TRUE(log.Has("Filed to complete download: iExpectedDownloadSize = 300000, actual received = 300000"))
       << log.Dump();
   EXPECT_TRUE(log.HasFragment("GetPagef failed: "));
 }
 
+// Without its thread nothing would ever finish the download the watch
+// waits for: the run ends with the failure text instead.
+TEST_F(Download, ADownloadThreadThatCannotStartEndsTheRun) {
+  delete handler.m_pSetupDownloader;
+  handler.m_pSetupDownloader = new UnstartableDownloader();
+  Serve({});
+  EXPECT_FALSE(handler.Download());
+  EXPECT_EQ(handler.processed, 0);
+  EXPECT_EQ(window.received().back(), kIncomplete);
+  EXPECT_TRUE(log.HasFragment("Failed to start the download thread, error code: 8, error: ")) << log.Dump();
+}
+
+// Local archives that cannot be set up end the run as a download that
+// failed does, without a request (the downloaded package's road is run whole
+// in tests/e2e).
+TEST_F(Download, LocalArchivesThatCannotBeProcessedFailTheDownload) {
+  handler.m_bClientFilesAvailable = true;
+  handler.processing_succeeds = false;
+  handler.m_iAccountServerPort = kstest::RefusedPort();
+  EXPECT_FALSE(handler.Download());
+  EXPECT_EQ(handler.processed, 1);
+  EXPECT_EQ(window.received(), std::vector<Received>{kIncomplete});
+}
+
 TEST_F(Download, NoServerMeansNoDownload) {
   handler.m_iAccountServerPort = kstest::RefusedPort();
   EXPECT_FALSE(handler.Download());
-  EXPECT_EQ(Codes(window.received()), std::vector<int>({NOTIFY_SHOW_MESSAGE}));
+  EXPECT_EQ(window.received(), std::vector<Received>({Text(NOTIFY_SHOW_MESSAGE, "Connecting ..."), kIncomplete}));
   EXPECT_TRUE(log.HasFragment("iDownloadSize = 0, sDownloadSize = ")) << log.Dump();
 }
 

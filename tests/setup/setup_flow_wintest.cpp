@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -13,16 +12,22 @@
 
 namespace {
 
-// Steps that report what the real ones report on each of their outcomes.
+// Steps that only note that they ran and answer as told.
 class StandInSetup : public SetupHandler {
  public:
   bool initialises = true;
   bool installed_is_current = false;
   bool launch_succeeds = true;
   bool download_succeeds = true;
+  bool thread_starts = true;
   std::vector<std::string> calls;
   int run_priority = THREAD_PRIORITY_ERROR_RETURN;
 
+  HANDLE Start() override {
+    if (thread_starts) return SetupHandler::Start();
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
   bool Run() override {
     run_priority = GetThreadPriority(GetCurrentThread());
     return SetupHandler::Run();
@@ -37,31 +42,15 @@ class StandInSetup : public SetupHandler {
   }
   bool LaunchClient() override {
     calls.push_back("LaunchClient");
-    if (launch_succeeds) NotifyText(NOTIFY_CLOSE, "Launching %s ... ", m_sClientName);
     return launch_succeeds;
   }
   bool Download() override {
     calls.push_back("Download");
-    NotifyText(NOTIFY_SHOW_MESSAGE, "Connecting ...");
-    if (!download_succeeds) {
-      NotifyText(NOTIFY_SHOW_FINAL_MESSAGE, "Download is incomplete. Please try it again");
-      return false;
-    }
-    NotifyText(NOTIFY_SHOW_PROGRESS, "Downloading %s ...", m_sClientName);
-    NotifyText(NOTIFY_PROGRESS_VALUES, "%d,%d,%d", 100, 120, 0);
-    NotifyText(NOTIFY_SHOW_FINAL_MESSAGE, "Setup %s ...\n\nSummary - average speed: %d kbps, total time: %d seconds",
-               m_sClientName, 120, 30);
-    return true;
+    return download_succeeds;
   }
   void CallToInstall() override { calls.push_back("CallToInstall"); }
 };
 
-const std::vector<Received> kDownloaded = {
-    Text(NOTIFY_SHOW_MESSAGE, "Connecting ..."),
-    Text(NOTIFY_SHOW_PROGRESS, "Downloading Kestrelon ..."),
-    Text(NOTIFY_PROGRESS_VALUES, "100,120,0"),
-    Text(NOTIFY_SHOW_FINAL_MESSAGE, "Setup Kestrelon ...\n\nSummary - average speed: 120 kbps, total time: 30 seconds"),
-};
 typedef std::vector<std::string> Calls;
 
 class SetupFlowTest : public ::testing::Test {
@@ -81,13 +70,11 @@ TEST_F(SetupFlowTest, LaunchOnlyWhenTheInstalledClientIsCurrent) {
   setup_.installed_is_current = true;
   EXPECT_TRUE(setup_.Run());
   EXPECT_EQ((Calls{"InitializeSetup", "CheckIsVersionIsSynced", "LaunchClient"}), setup_.calls);
-  EXPECT_EQ(std::vector<Received>{Text(NOTIFY_CLOSE, "Launching Kestrelon ... ")}, window_.received());
 }
 
 TEST_F(SetupFlowTest, DownloadAndInstallWhenNotCurrent) {
   EXPECT_TRUE(setup_.Run());
   EXPECT_EQ((Calls{"InitializeSetup", "CheckIsVersionIsSynced", "Download", "CallToInstall"}), setup_.calls);
-  EXPECT_EQ(kDownloaded, window_.received());
 }
 
 TEST_F(SetupFlowTest, StopsAtInitialisationWithOnlyTheFailureCode) {
@@ -105,9 +92,6 @@ TEST_F(SetupFlowTest, StopsAtAFailedDownloadWithoutInstalling) {
   setup_.download_succeeds = false;
   EXPECT_FALSE(setup_.Run());
   EXPECT_EQ((Calls{"InitializeSetup", "CheckIsVersionIsSynced", "Download"}), setup_.calls);
-  EXPECT_EQ((std::vector<Received>{Text(NOTIFY_SHOW_MESSAGE, "Connecting ..."),
-                                   Text(NOTIFY_SHOW_FINAL_MESSAGE, "Download is incomplete. Please try it again")}),
-            window_.received());
 }
 
 TEST_F(SetupFlowTest, ARefusedLaunchInstallsAfresh) {
@@ -116,7 +100,6 @@ TEST_F(SetupFlowTest, ARefusedLaunchInstallsAfresh) {
   EXPECT_TRUE(setup_.Run());
   EXPECT_EQ((Calls{"InitializeSetup", "CheckIsVersionIsSynced", "LaunchClient", "Download", "CallToInstall"}),
             setup_.calls);
-  EXPECT_EQ(kDownloaded, window_.received());
 }
 
 TEST_F(SetupFlowTest, ACallerAskingForASyncSkipsTheVersionCheck) {
@@ -124,16 +107,25 @@ TEST_F(SetupFlowTest, ACallerAskingForASyncSkipsTheVersionCheck) {
   setup_.installed_is_current = true;
   EXPECT_TRUE(setup_.Run());
   EXPECT_EQ((Calls{"InitializeSetup", "Download", "CallToInstall"}), setup_.calls);
-  EXPECT_EQ(kDownloaded, window_.received());
 }
 
 TEST_F(SetupFlowTest, RunsOnItsOwnThreadAtNormalPriority) {
-  setup_.SetRaisePriority(false);
-  ASSERT_NE(nullptr, setup_.Start());
+  ASSERT_TRUE(setup_.StartFlow());
   ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(setup_.GetFinishedEvent(), INFINITE));
   EXPECT_EQ(THREAD_PRIORITY_NORMAL, setup_.run_priority);
-  EXPECT_EQ(kDownloaded, window_.received());
+  EXPECT_EQ((Calls{"InitializeSetup", "CheckIsVersionIsSynced", "Download", "CallToInstall"}), setup_.calls);
   WaitForSingleObject(setup_.GetThreadHandle(), INFINITE);
+}
+
+// Without its thread the flow never runs: the window is told as it is of a
+// failed initialisation, instead of staying empty.
+TEST_F(SetupFlowTest, AThreadThatCannotStartIsShownAsAFailedInitialisation) {
+  setup_.thread_starts = false;
+  LogCapture log;
+  EXPECT_FALSE(setup_.StartFlow());
+  EXPECT_TRUE(setup_.calls.empty());
+  EXPECT_EQ(std::vector<Received>{NoText(NOTIFY_INIT_FAILED)}, window_.received());
+  EXPECT_TRUE(log.HasFragment("Failed to start the setup thread, error code: 8, error: ")) << log.Dump();
 }
 
 TEST_F(SetupFlowTest, WithoutATargetNothingIsSentOrLost) {

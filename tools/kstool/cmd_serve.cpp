@@ -49,6 +49,10 @@ const char kSummary[] =
     "  --fault-path PREFIX     limit the faults below to paths starting with PREFIX;\n"
     "                          a PREFIX ending in $ asks for exactly that path\n"
     "  --fault-agent TEXT      ... and to requests whose User-Agent contains TEXT\n"
+    "  --refuse-agent TEXT     answer every request whose User-Agent contains TEXT,\n"
+    "                          whatever its path, with a 70 KiB header and no body,\n"
+    "                          which the starter refuses (e.g. \"Internet Explorer\":\n"
+    "                          only the starter's socket fetch gets a usable reply)\n"
     "  --status N              answer status N (e.g. 404) with a short page\n"
     "  --delay-ms N            wait N ms before answering\n"
     "  --no-content-length     send no Content-Length header\n"
@@ -87,6 +91,7 @@ struct Options {
 
   std::string fault_path;
   std::string fault_agent;
+  std::string refuse_agent;
   int status = 0;
   int delay_ms = 0;
   bool no_content_length = false;
@@ -164,6 +169,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
       if (!value(&options->fault_path)) return false;
     } else if (name == "--fault-agent") {
       if (!value(&options->fault_agent)) return false;
+    } else if (name == "--refuse-agent") {
+      if (!value(&options->refuse_agent)) return false;
     } else if (name == "--status") {
       if (!number(&n) || n < 100 || n > 999) return *error = error->empty() ? "bad status" : *error, false;
       options->status = static_cast<int>(n);
@@ -390,6 +397,17 @@ void ServeConnection(SOCKET client, const Options* options) {
   bool faults = FaultPathMatches(options->fault_path, path) &&
                 (options->fault_agent.empty() || request.Header("User-Agent").find(options->fault_agent) != std::string::npos);
 
+  bool refused = !options->refuse_agent.empty() &&
+                 request.Header("User-Agent").find(options->refuse_agent) != std::string::npos;
+
+  if (refused) {
+    // Neither a close nor a reset: WinInet may take either for an empty reply.
+    std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n" +
+                       PaddingLines(70 * 1024) + "\r\n";
+    kstool::net::SendAll(client, head.data(), head.size());
+    kstool::net::CloseGracefully(client);
+    return;
+  }
   if (faults && options->delay_ms > 0) Sleep(static_cast<DWORD>(options->delay_ms));
   if (faults && options->close_at_once) {
     closesocket(client);
