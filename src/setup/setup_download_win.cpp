@@ -17,6 +17,14 @@ const char kOperation[] = "SetupHandler::Download";
 const DWORD kWatchIntervalMs = 60;
 const int kSizeReplyLimit = 2048;
 
+// One watch interval, cut short when the download thread ends: the package is
+// whole the moment the fetch returns, and the next step need not wait for
+// the rest of the interval.
+void WaitOneInterval(const SetupDownloader& downloader) {
+  HANDLE finished = downloader.GetFinishedEvent();
+  if (finished == nullptr || WaitForSingleObject(finished, kWatchIntervalMs) == WAIT_FAILED) Sleep(kWatchIntervalMs);
+}
+
 }  // namespace
 
 bool SetupHandler::Download() {
@@ -57,11 +65,11 @@ bool SetupHandler::Download() {
   downloader->Start();
 
   DownloadProgress progress(size, ks::MillisecondsNow());
-  Sleep(kWatchIntervalMs);
+  WaitOneInterval(*downloader);
   while (!downloader->m_bFinished.load(std::memory_order_acquire)) {
     ProgressValues values = progress.Pass(SetupDownloader::CurrentlyReceived(), ks::MillisecondsNow());
     NotifyText(NOTIFY_PROGRESS_VALUES, "%d,%d,%d", values.percent, values.speed_kbps, values.seconds_remaining);
-    Sleep(kWatchIntervalMs);
+    WaitOneInterval(*downloader);
   }
   DownloadSummary summary = progress.Finish(ks::MillisecondsNow());
 
