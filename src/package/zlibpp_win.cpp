@@ -17,8 +17,8 @@ namespace {
 
 void OpenWithShell(const wchar_t* path) { ShellExecuteW(nullptr, L"Open", path, nullptr, nullptr, SW_SHOWNORMAL); }
 
-// Larger stdio buffers than the C runtime's default keep the 4096-byte
-// inflate steps from turning into one system call each.
+// Larger stdio buffers than the C runtime's default: reads and writes of the
+// inflate buffers' size then go to the system in one call each.
 const size_t kStdioBufferSize = 65536;
 
 }  // namespace
