@@ -28,6 +28,13 @@ ks_wine_up() {
     wine cmd /c exit >/dev/null 2>&1 </dev/null && break
     sleep 0.3
   done
+  # Xvfb runs no window manager. Wine hands its windows to one unless told
+  # not to, and then waits 2 s for the acknowledgement that never comes each
+  # time a window is hidden, so every program would linger that long after
+  # closing its window.
+  if ! grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null || true
+  fi
 }
 
 ks_wine_down() {

@@ -75,7 +75,6 @@ struct LaunchTimes {
   double to_client = -1;   // starter created -> client created
   double to_window = -1;   // starter created -> its window exists
   double to_end = -1;      // starter created -> starter ended
-  double after_window = -1;  // its window ended -> starter ended
   double stage[kStageCount] = {};  // starter created -> each point of the road
   std::string problem;
 };
@@ -129,7 +128,9 @@ LaunchTimes LaunchRound(const Layout& layout) {
         client.reset(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE | PROCESS_TERMINATE, FALSE,
                                  static_cast<DWORD>(strtoul(pid_text.c_str(), nullptr, 10))));
     }
-    if ((!record.empty() && window_gone != 0) || WaitForSingleObject(starter.get(), 0) == WAIT_OBJECT_0) break;
+    // The starter may end before the client has recorded its start.
+    bool starter_ended = WaitForSingleObject(starter.get(), 0) == WAIT_OBJECT_0;
+    if (!record.empty() && (window_gone != 0 || starter_ended)) break;
   }
 
   double starter_created = 0, starter_exited = 0, client_created = 0, unused = 0;
@@ -155,7 +156,6 @@ LaunchTimes LaunchRound(const Layout& layout) {
   if (WaitForSingleObject(starter.get(), kRoundTimeoutMs) == WAIT_OBJECT_0 &&
       bench::ProcessTimes(starter.get(), &starter_created, &starter_exited)) {
     times.to_end = starter_exited - starter_created;
-    if (window_gone != 0) times.after_window = starter_exited - window_gone;
   }
   bench::EnsureEnded(starter.get());
   if (client && WaitForSingleObject(client.get(), 10000) != WAIT_OBJECT_0) bench::EnsureEnded(client.get());
@@ -179,7 +179,7 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  std::vector<double> baseline, launch, ends, windows, after_window;
+  std::vector<double> baseline, launch, ends, windows, after_client;
   std::vector<std::vector<double>> stages(kStageCount);
   printf("launch road: %d rounds after one warm-up round, trivial program and starter alternately\n", rounds);
   for (int round = 0; round <= rounds; ++round) {
@@ -198,7 +198,7 @@ int main(int argc, char** argv) {
     launch.push_back(times.to_client);
     ends.push_back(times.to_end);
     windows.push_back(times.to_window);
-    after_window.push_back(times.after_window);
+    after_client.push_back(times.to_end - times.to_client);
     // Each stage as the time since the point before it.
     double before = 0;
     for (int i = 0; i < kStageCount; ++i) {
@@ -227,7 +227,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < kStageCount; ++i) row((std::string("  ") + kStages[i].label).c_str(), stages[i]);
   row("(starter start to its window shown, in parallel)", windows);
   row("(starter start to its own end)", ends);
-  row("(its window gone to its end)", after_window);
+  row("(client start to the starter's end)", after_client);
   bool met = added_median <= 0.080;
   printf("target: the starter adds at most 80 ms (medians): %s\n", met ? "met" : "NOT met");
   return 0;
