@@ -10,8 +10,8 @@ namespace package {
 
 // Large enough that inflate runs its fast loop over long stretches and each
 // write stores a large block; small beside the package held in memory.
-const size_t kInflateInputSize = 64 * 1024;
-const size_t kInflateOutputSize = 256 * 1024;
+const size_t kInflateInputSize = 16 * 1024;
+const size_t kInflateOutputSize = 128 * 1024;
 
 enum class InflateResult {
   kOk,             // the stream ended exactly at the end of the body
