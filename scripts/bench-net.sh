@@ -32,19 +32,8 @@ URL="http://127.0.0.1:$PORT$PATH_QUERY"
 
 # Two stamped starters, each in a folder of its own; no client is installed
 # where they look, so they take the download road.
-cat > "$WORK/settings.txt" <<SETTINGS
-<__AccountServerIP__>127.0.0.1</__AccountServerIP__>
-<__AccountServerPort__>$PORT</__AccountServerPort__>
-<__ClientName__>KsNetBench</__ClientName__>
-<__Version__>9.9.3</__Version__>
-<__MeetingId__>m-bench</__MeetingId__>
-<__Role__>attendee</__Role__>
-<__StarterSid__>sid-bench-net</__StarterSid__>
-SETTINGS
 for path in wininet socket; do
-  mkdir -p "$WORK/$path"
-  wine "$KS_WIN_BUILD/kstool.exe" stamp "$KS_WIN_BUILD/KestrelonStarter.exe" "Z:$WORK/settings.txt" \
-    "Z:$WORK/$path/KestrelonStarter.exe" >/dev/null
+  ks_stamp_starter "$WORK/$path" "$PORT" KsNetBench 9.9.3 sid-bench-net
 done
 # The socket starter's WinInet is given a proxy that refuses every
 # connection (Wine's WinInet takes it from http_proxy).

@@ -94,6 +94,25 @@ ks_serve_down() {
   KS_SERVE_PIDS=()
 }
 
+# A starter copy in folder $1, stamped with settings for an account server on
+# 127.0.0.1 at port $2, client name $3, version $4 and starter identifier $5
+# (Wine must be up and the starter built).
+ks_stamp_starter() {
+  local dir=$1
+  mkdir -p "$dir"
+  cat > "$dir/settings.txt" <<SETTINGS
+<__AccountServerIP__>127.0.0.1</__AccountServerIP__>
+<__AccountServerPort__>$2</__AccountServerPort__>
+<__ClientName__>$3</__ClientName__>
+<__Version__>$4</__Version__>
+<__MeetingId__>m-bench</__MeetingId__>
+<__Role__>attendee</__Role__>
+<__StarterSid__>$5</__StarterSid__>
+SETTINGS
+  wine "$KS_WIN_BUILD/kstool.exe" stamp "$KS_WIN_BUILD/KestrelonStarter.exe" "Z:$dir/settings.txt" \
+    "Z:$dir/KestrelonStarter.exe" >/dev/null
+}
+
 # A scratch folder in WORK for the script's run. On exit it is removed and
 # whatever server, Wine and display the script started are ended.
 ks_scratch() {
