@@ -50,9 +50,12 @@ for run in $(seq 1 "$RUNS"); do
   for path in wininet socket; do
     c=$(curl_seconds)
     # shellcheck disable=SC2086
-    read -r s fetch < <(wine "$KS_WIN_BUILD/bench/bench_net_starter.exe" "Z:$WORK/$path/KestrelonStarter.exe" \
-      ${STARTER_ENV[$path]} 2>/dev/null | tr -d '\r')
-    echo "$run $path $c $s $fetch" >> "$WORK/runs.txt"
+    if read -r s fetch < <(wine "$KS_WIN_BUILD/bench/bench_net_starter.exe" "Z:$WORK/$path/KestrelonStarter.exe" \
+      ${STARTER_ENV[$path]} | tr -d '\r'); then
+      echo "$run $path $c $s $fetch" >> "$WORK/runs.txt"
+    else
+      ks_log "run $run through $path: the starter's download did not complete"
+    fi
     rm -rf "$WORK/$path/tmp"
   done
 done
@@ -78,6 +81,10 @@ print(f"{'run':>3} {'path':8} {'curl MB/s':>10} {'starter MB/s':>13} {'ratio':>6
 met = True
 for path in ("wininet", "socket"):
     rows = [r for r in runs if r[1] == path]
+    if not rows:
+        print(f"    {path:8} no run completed")
+        met = False
+        continue
     ratios = []
     for run, _, c, s, fetch in rows:
         ratios.append(rate(s) / rate(c))
