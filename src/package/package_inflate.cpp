@@ -2,9 +2,6 @@
 
 #include <zlib.h>
 
-#include <memory>
-#include <new>
-
 namespace package {
 namespace {
 
@@ -36,11 +33,8 @@ InflateResult InflateBody(ByteSource& source, uint32_t body_length, ByteSink& si
   if (!inflater.ok()) return InflateResult::kStreamError;
   z_stream* stream = inflater.get();
 
-  std::unique_ptr<unsigned char[]> input_buffer(new (std::nothrow) unsigned char[kInflateInputSize]);
-  std::unique_ptr<unsigned char[]> output_buffer(new (std::nothrow) unsigned char[kInflateOutputSize]);
-  if (!input_buffer || !output_buffer) return InflateResult::kStreamError;
-  unsigned char* input = input_buffer.get();
-  unsigned char* output = output_buffer.get();
+  unsigned char input[kInflateBufferSize];
+  unsigned char output[kInflateBufferSize];
   uint32_t read_so_far = 0;
   int result = Z_OK;
   stream->avail_in = 0;
@@ -49,7 +43,7 @@ InflateResult InflateBody(ByteSource& source, uint32_t body_length, ByteSink& si
     if (stream->avail_in == 0) {
       if (read_so_far == body_length) break;
       uint32_t remaining = body_length - read_so_far;
-      size_t want = remaining < kInflateInputSize ? remaining : kInflateInputSize;
+      size_t want = remaining < kInflateBufferSize ? remaining : kInflateBufferSize;
       size_t got = source.Read(input, want);
       if (got == 0) break;
       read_so_far += static_cast<uint32_t>(got);
@@ -57,9 +51,9 @@ InflateResult InflateBody(ByteSource& source, uint32_t body_length, ByteSink& si
       stream->avail_in = static_cast<uInt>(got);
     }
     stream->next_out = output;
-    stream->avail_out = kInflateOutputSize;
+    stream->avail_out = sizeof output;
     result = inflate(stream, Z_NO_FLUSH);
-    size_t produced = kInflateOutputSize - stream->avail_out;
+    size_t produced = sizeof output - stream->avail_out;
     if (produced != 0 && !WriteAll(sink, output, produced)) return InflateResult::kWriteError;
     if (result != Z_OK) break;
   }
@@ -70,9 +64,9 @@ InflateResult InflateBody(ByteSource& source, uint32_t body_length, ByteSink& si
   // room, so only a call that produced nothing ends the drain.
   for (;;) {
     stream->next_out = output;
-    stream->avail_out = kInflateOutputSize;
+    stream->avail_out = sizeof output;
     result = inflate(stream, Z_FINISH);
-    size_t produced = kInflateOutputSize - stream->avail_out;
+    size_t produced = sizeof output - stream->avail_out;
     if (produced != 0 && !WriteAll(sink, output, produced)) return InflateResult::kWriteError;
     if (result == Z_STREAM_END || produced == 0) break;
     if (result != Z_OK && result != Z_BUF_ERROR) break;

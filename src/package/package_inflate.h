@@ -1,17 +1,14 @@
 #pragma once
 // Inflates one archive body, a single zlib stream of a known length, from a
-// source into a sink through two fixed buffers: a body is never held whole in
-// memory, whatever its size.
+// source into a sink with two fixed 4096-byte buffers: a body is never held
+// whole in memory, whatever its size.
 #include <cstdint>
 
 #include "package/byte_stream.h"
 
 namespace package {
 
-// Large enough that inflate runs its fast loop over long stretches and each
-// write stores a large block; small beside the package held in memory.
-const size_t kInflateInputSize = 16 * 1024;
-const size_t kInflateOutputSize = 128 * 1024;
+const size_t kInflateBufferSize = 4096;
 
 enum class InflateResult {
   kOk,             // the stream ended exactly at the end of the body
