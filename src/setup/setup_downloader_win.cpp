@@ -4,6 +4,7 @@
 
 #include "base/log_api.h"
 #include "net/hlib_win.h"
+#include "setup/page_prefault_win.h"
 
 SetupDownloader::SetupDownloader()
     : m_iAccountServerPort(8889), m_iExpectedSize(0), m_bFinished(false), m_pPackage(nullptr), m_iReceivedBytes(0),
@@ -34,8 +35,11 @@ bool SetupDownloader::Run() {
     fetcher.m_bUseMinReadBuffer = true;
     fetcher.m_iExpectedReceiveSize = m_iExpectedSize;
     int port_used = 0;
-    ok = fetcher.GetPage(m_sAccountServerName, m_iAccountServerPort, m_sDownloadURL, m_iExpectedSize, "",
-                         reinterpret_cast<char*>(m_pPackage), &port_used);
+    {
+      PagePrefault prefault(m_pPackage, static_cast<size_t>(m_iExpectedSize), &fetcher.m_iCurrentlyReceived);
+      ok = fetcher.GetPage(m_sAccountServerName, m_iAccountServerPort, m_sDownloadURL, m_iExpectedSize, "",
+                           reinterpret_cast<char*>(m_pPackage), &port_used);
+    }
     if (ok) {
       KS_LOG(0, operation,
              "GetPagef succeeded: m_sAccountServerName = %s, m_iAccountServerPort = %d, sTempURL = %s, "
