@@ -1,12 +1,10 @@
 #pragma once
 // Maps the pages of a freshly allocated download buffer ahead of the bytes
-// arriving in it, on a thread of its own at below-normal priority, so the
-// first touch of each page is paid in time the download leaves idle rather
-// than by the receiving thread. Each page is touched with an atomic
-// compare-exchange of zero for zero on its first word: whatever the download
-// has stored there (or stores at the same moment) is never changed.
-#include <windows.h>
-
+// arriving in it, in time the watching thread would otherwise sleep, so the
+// first touch of each page is not paid by the receiving thread. Each page is
+// touched with an atomic compare-exchange of zero for zero on its first
+// word: whatever the download has stored there (or stores at the same
+// moment) is never changed.
 #include <atomic>
 #include <cstddef>
 
@@ -15,17 +13,13 @@ class PagePrefault {
   // `received`: the download's count of bytes stored from the buffer's start;
   // pages below it need no touch.
   PagePrefault(unsigned char* buffer, size_t size, const std::atomic<int>* received);
-  // Stops and waits for the thread.
-  ~PagePrefault();
-  PagePrefault(const PagePrefault&) = delete;
-  PagePrefault& operator=(const PagePrefault&) = delete;
+
+  // Touches up to `pages` of the pages still untouched; false once none is left.
+  bool Touch(size_t pages);
 
  private:
-  static DWORD WINAPI Run(void* self);
-
   unsigned char* buffer_;
   size_t size_;
   const std::atomic<int>* received_;
-  std::atomic<bool> stop_;
-  HANDLE thread_;
+  size_t offset_;  // of the next page start
 };

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "base/clock_win.h"
@@ -8,6 +9,7 @@
 #include "net/account_server_api.h"
 #include "net/hlib_win.h"
 #include "setup/download_progress.h"
+#include "setup/page_prefault_win.h"
 #include "setup/setup_downloader_win.h"
 #include "setup/setup_handler_win.h"
 
@@ -17,12 +19,33 @@ const char kOperation[] = "SetupHandler::Download";
 const DWORD kWatchIntervalMs = 60;
 const int kSizeReplyLimit = 2048;
 
+// Pages mapped per step of the watcher's spare time: well under a
+// millisecond, so the interval's end is kept.
+const size_t kPrefaultStep = 64;
+
 // One watch interval, cut short when the download thread ends: the package is
 // whole the moment the fetch returns, and the next step need not wait for
-// the rest of the interval.
-void WaitOneInterval(const SetupDownloader& downloader) {
+// the rest of the interval. Until the package buffer is mapped, the interval
+// is spent mapping it ahead of the download.
+void WaitOneInterval(SetupDownloader& downloader, std::unique_ptr<PagePrefault>* prefault, bool* prefault_done) {
+  DWORD start = GetTickCount();
+  while (!*prefault_done && GetTickCount() - start < kWatchIntervalMs &&
+         !downloader.m_bFinished.load(std::memory_order_acquire)) {
+    if (!*prefault) {
+      unsigned char* buffer = downloader.m_pFreshPackage.load(std::memory_order_acquire);
+      if (buffer == nullptr) {
+        Sleep(1);
+        continue;
+      }
+      prefault->reset(new PagePrefault(buffer, static_cast<size_t>(downloader.m_iExpectedSize),
+                                       &SetupDownloader::PackageFetcher().m_iCurrentlyReceived));
+    }
+    *prefault_done = !(*prefault)->Touch(kPrefaultStep);
+  }
+  DWORD spent = GetTickCount() - start;
+  DWORD rest = spent < kWatchIntervalMs ? kWatchIntervalMs - spent : 0;
   HANDLE finished = downloader.GetFinishedEvent();
-  if (finished == nullptr || WaitForSingleObject(finished, kWatchIntervalMs) == WAIT_FAILED) Sleep(kWatchIntervalMs);
+  if (finished == nullptr || WaitForSingleObject(finished, rest) == WAIT_FAILED) Sleep(rest);
 }
 
 }  // namespace
@@ -65,11 +88,13 @@ bool SetupHandler::Download() {
   downloader->Start();
 
   DownloadProgress progress(size, ks::MillisecondsNow());
-  WaitOneInterval(*downloader);
+  std::unique_ptr<PagePrefault> prefault;
+  bool prefault_done = false;
+  WaitOneInterval(*downloader, &prefault, &prefault_done);
   while (!downloader->m_bFinished.load(std::memory_order_acquire)) {
     ProgressValues values = progress.Pass(SetupDownloader::CurrentlyReceived(), ks::MillisecondsNow());
     NotifyText(NOTIFY_PROGRESS_VALUES, "%d,%d,%d", values.percent, values.speed_kbps, values.seconds_remaining);
-    WaitOneInterval(*downloader);
+    WaitOneInterval(*downloader, &prefault, &prefault_done);
   }
   DownloadSummary summary = progress.Finish(ks::MillisecondsNow());
 

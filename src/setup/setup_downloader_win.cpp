@@ -4,11 +4,11 @@
 
 #include "base/log_api.h"
 #include "net/hlib_win.h"
-#include "setup/page_prefault_win.h"
 
 SetupDownloader::SetupDownloader()
     : m_iAccountServerPort(8889), m_iExpectedSize(0), m_bFinished(false), m_pPackage(nullptr), m_iReceivedBytes(0),
-      m_bSucceeded(false) {
+      m_bSucceeded(false),
+      m_pFreshPackage(nullptr) {
   m_sAccountServerName[0] = '\0';
   m_sDownloadURL[0] = '\0';
 }
@@ -27,6 +27,7 @@ bool SetupDownloader::Run() {
   HLib& fetcher = PackageFetcher();
   bool ok = false;
   delete[] m_pPackage;
+  m_pFreshPackage.store(nullptr);
   m_pPackage = m_iExpectedSize > 0 ? new (std::nothrow) unsigned char[static_cast<size_t>(m_iExpectedSize) + 1]
                                    : nullptr;
   if (m_pPackage == nullptr) {
@@ -35,11 +36,9 @@ bool SetupDownloader::Run() {
     fetcher.m_bUseMinReadBuffer = true;
     fetcher.m_iExpectedReceiveSize = m_iExpectedSize;
     int port_used = 0;
-    {
-      PagePrefault prefault(m_pPackage, static_cast<size_t>(m_iExpectedSize), &fetcher.m_iCurrentlyReceived);
-      ok = fetcher.GetPage(m_sAccountServerName, m_iAccountServerPort, m_sDownloadURL, m_iExpectedSize, "",
-                           reinterpret_cast<char*>(m_pPackage), &port_used);
-    }
+    m_pFreshPackage.store(m_pPackage, std::memory_order_release);
+    ok = fetcher.GetPage(m_sAccountServerName, m_iAccountServerPort, m_sDownloadURL, m_iExpectedSize, "",
+                         reinterpret_cast<char*>(m_pPackage), &port_used);
     if (ok) {
       KS_LOG(0, operation,
              "GetPagef succeeded: m_sAccountServerName = %s, m_iAccountServerPort = %d, sTempURL = %s, "
