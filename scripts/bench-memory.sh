@@ -36,20 +36,8 @@ rm -rf "$WORK/content"
 # looks, so it takes the download road.
 prepare() {  # name, serve options...
   local name=$1; shift
-  mkdir -p "$WORK/$name"
   ks_serve "$WORK/$name" --package "$(ks_winpath "$WORK/package.bin")" --exit-after-seconds 900 "$@"
-  local port=$KS_SERVE_PORT
-  cat > "$WORK/$name/settings.txt" <<SETTINGS
-<__AccountServerIP__>127.0.0.1</__AccountServerIP__>
-<__AccountServerPort__>$port</__AccountServerPort__>
-<__ClientName__>KsMemoryBench</__ClientName__>
-<__Version__>9.9.2</__Version__>
-<__MeetingId__>m-bench</__MeetingId__>
-<__Role__>attendee</__Role__>
-<__StarterSid__>sid-bench-memory</__StarterSid__>
-SETTINGS
-  wine "$KS_WIN_BUILD/kstool.exe" stamp "$KS_WIN_BUILD/KestrelonStarter.exe" "Z:$WORK/$name/settings.txt" \
-    "Z:$WORK/$name/KestrelonStarter.exe" >/dev/null
+  ks_stamp_starter "$WORK/$name" "$KS_SERVE_PORT" KsMemoryBench 9.9.2 sid-bench-memory
 }
 # Holds back the size reply: the starter as it stands before the download.
 prepare waiting --fault-path /as/wapi/get_client_size --delay-ms 120000

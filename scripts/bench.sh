@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Every benchmark in turn, each printing its figures beside the reference it
 # measured in the same run:
-#   net      HLib::GetPage counted download beside curl         (bench-net.sh)
+#   net      the starter's download beside curl saving to a file (bench-net.sh)
 #   package  CZLib::UnZip beside a large-buffer reference         (bench-package.sh)
 #   memory   the starter's peak memory downloading and unpacking (bench-memory.sh)
 #   launch   the starter's start to the client's start           (bench-launch.sh)
@@ -15,7 +15,7 @@ BENCHMARKS=("$@")
 [ ${#BENCHMARKS[@]} -gt 0 ] || BENCHMARKS=(net package memory launch stamp)
 
 "$KS_ROOT/scripts/setup.sh"
-"$KS_ROOT/scripts/build.sh" KestrelonStarter kstool standins bench_net_getpage bench_package bench_memory \
+"$KS_ROOT/scripts/build.sh" KestrelonStarter kstool standins bench_net_getpage bench_net_starter bench_package bench_memory \
   bench_launch
 
 cleanup() { ks_wine_down; ks_display_down; }

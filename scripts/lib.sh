@@ -28,6 +28,13 @@ ks_wine_up() {
     wine cmd /c exit >/dev/null 2>&1 </dev/null && break
     sleep 0.3
   done
+  # Xvfb runs no window manager. Wine hands its windows to one unless told
+  # not to, and then waits 2 s for the acknowledgement that never comes each
+  # time a window is hidden, so every program would linger that long after
+  # closing its window.
+  if ! grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null || true
+  fi
 }
 
 ks_wine_down() {
@@ -85,6 +92,25 @@ ks_serve_down() {
     wait "$pid" 2>/dev/null || true
   done
   KS_SERVE_PIDS=()
+}
+
+# A starter copy in folder $1, stamped with settings for an account server on
+# 127.0.0.1 at port $2, client name $3, version $4 and starter identifier $5
+# (Wine must be up and the starter built).
+ks_stamp_starter() {
+  local dir=$1
+  mkdir -p "$dir"
+  cat > "$dir/settings.txt" <<SETTINGS
+<__AccountServerIP__>127.0.0.1</__AccountServerIP__>
+<__AccountServerPort__>$2</__AccountServerPort__>
+<__ClientName__>$3</__ClientName__>
+<__Version__>$4</__Version__>
+<__MeetingId__>m-bench</__MeetingId__>
+<__Role__>attendee</__Role__>
+<__StarterSid__>$5</__StarterSid__>
+SETTINGS
+  wine "$KS_WIN_BUILD/kstool.exe" stamp "$KS_WIN_BUILD/KestrelonStarter.exe" "Z:$dir/settings.txt" \
+    "Z:$dir/KestrelonStarter.exe" >/dev/null
 }
 
 # A scratch folder in WORK for the script's run. On exit it is removed and

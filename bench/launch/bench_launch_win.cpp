@@ -7,7 +7,8 @@
 // receives the installed client: Kestrelon\version.txt, Kestrelon.exe and
 // setup_status.txt holding "N" before every round. Both times come from the
 // system's process records: the starter's creation to the client's creation,
-// and the trivial program's creation to its end.
+// and the trivial program's creation to its end. Where the starter's time
+// goes is read from the moments its log records appear (and its window).
 #include <windows.h>
 
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "base/file_data.h"
+#include "bench_log_watch_win.h"
 #include "bench_process_win.h"
 
 namespace {
@@ -50,52 +52,90 @@ double TrivialRound(const std::string& trivial) {
   return exited - created;
 }
 
+// The points of the launch road, in the order the starter passes them: a
+// log record (function, start of the message) or, where the function is
+// null, an event seen from outside.
+struct Stage {
+  const char* label;
+  const char* function;
+  const char* message;
+};
+const Stage kStages[] = {
+    {"start-up (crash handler, log, cache, window class)", "BootwickApp::InitInstance()", "m_lpCmdLine = "},
+    {"settings block search", "BootwickApp::InitInstance()", "Valid sSetting"},
+    {"worker start and folders", "SetupHandler::CheckIsVersionIsSynced", "sVersionFileName is "},
+    {"version check", "SetupHandler::LaunchClient", "Existing version is current"},
+    {"installation report", "SetupHandler::InformServerOfInstallation", "sURL = "},
+    {"status file and parameter file", "Utility::StartProcess", "sCommandLine = "},
+    {"process start", nullptr, "client created"},
+};
+const int kStageCount = sizeof kStages / sizeof kStages[0];
+
 struct LaunchTimes {
   double to_client = -1;   // starter created -> client created
+  double to_window = -1;   // starter created -> its window exists
   double to_end = -1;      // starter created -> starter ended
+  double stage[kStageCount] = {};  // starter created -> each point of the road
   std::string problem;
 };
+
+// The starter's window, once it exists (and while it does).
+bool HasWindow(DWORD process_id) {
+  HWND window = nullptr;
+  while ((window = FindWindowExW(nullptr, window, L"KSSetupWindow", nullptr)) != nullptr) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == process_id) return true;
+  }
+  return false;
+}
 
 LaunchTimes LaunchRound(const Layout& layout) {
   LaunchTimes times;
   std::string record_path = layout.folders.records + "\\standin_Kestrelon.txt";
+  std::string log_path = layout.folders.temp + "\\KSSetup.txt";
   DeleteFileW(Widen(record_path.c_str()).c_str());
+  DeleteFileW(Widen(log_path.c_str()).c_str());  // no record of an earlier round is taken for this one
   if (!bench::WriteFileText(layout.client + "\\setup_status.txt", kStatusN)) {
     times.problem = "cannot write setup_status.txt";
     return times;
   }
   std::vector<std::string> environment = bench::StarterEnvironment(layout.folders);
   environment.push_back("KS_STANDIN_LIFETIME_MS=1500");
+  bench::LogWatch log(log_path);
   ks::UniqueHandle starter = bench::Start("\"" + layout.starter + "\"", layout.folders.run, environment);
   if (!starter) {
     times.problem = "cannot start the starter";
     return times;
   }
-  // Woken by the record's arrival rather than polling hard, so the waiting
-  // takes no processor time from the starter.
-  HANDLE change = FindFirstChangeNotificationW(Widen(layout.folders.records.c_str()).c_str(), FALSE,
-                                               FILE_NOTIFY_CHANGE_FILE_NAME);
+  DWORD starter_id = GetProcessId(starter.get());
+  // The watch wakes on every change of the log; between changes it looks
+  // for the window every few milliseconds.
+  double window_seen = 0, window_gone = 0;
   DWORD start = GetTickCount();
   std::string record;
-  while (GetTickCount() - start < kRoundTimeoutMs) {
-    if (Utility::ReadWholeFile(record_path.c_str(), record) && !record.empty()) break;
-    if (change != INVALID_HANDLE_VALUE) {
-      WaitForSingleObject(change, 20);
-      FindNextChangeNotification(change);
-    } else {
-      Sleep(5);
-    }
-  }
-  if (change != INVALID_HANDLE_VALUE) FindCloseChangeNotification(change);
-  std::string pid_text = bench::RecordField(record, "ProcessId");
   ks::UniqueHandle client;
-  if (!pid_text.empty())
-    client.reset(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE | PROCESS_TERMINATE, FALSE,
-                             static_cast<DWORD>(strtoul(pid_text.c_str(), nullptr, 10))));
+  while (GetTickCount() - start < kRoundTimeoutMs) {
+    log.Poll(3);
+    bool has_window = HasWindow(starter_id);
+    if (has_window && window_seen == 0) window_seen = bench::SecondsNow();
+    if (!has_window && window_seen != 0 && window_gone == 0) window_gone = bench::SecondsNow();
+    // The client is held as soon as it has recorded its start, so its times
+    // stay readable after it ends.
+    if (!client && Utility::ReadWholeFile(record_path.c_str(), record) && !record.empty()) {
+      std::string pid_text = bench::RecordField(record, "ProcessId");
+      if (!pid_text.empty())
+        client.reset(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE | PROCESS_TERMINATE, FALSE,
+                                 static_cast<DWORD>(strtoul(pid_text.c_str(), nullptr, 10))));
+    }
+    // The starter may end before the client has recorded its start.
+    bool starter_ended = WaitForSingleObject(starter.get(), 0) == WAIT_OBJECT_0;
+    if (!record.empty() && (window_gone != 0 || starter_ended)) break;
+  }
 
   double starter_created = 0, starter_exited = 0, client_created = 0, unused = 0;
   if (record.empty()) {
-    times.problem = "the client did not start (see " + layout.folders.temp + "\\KSSetup.txt)";
+    times.problem = "the client did not start (see " + log_path + ")";
   } else if (_stricmp(bench::RecordField(record, "WorkingDirectory").c_str(), layout.client.c_str()) != 0) {
     times.problem = "a client elsewhere was started: " + bench::RecordField(record, "CommandLine");
   } else if (!client || !bench::ProcessTimes(client.get(), &client_created, &unused) ||
@@ -103,11 +143,20 @@ LaunchTimes LaunchRound(const Layout& layout) {
     times.problem = "no process times for the client";
   } else {
     times.to_client = client_created - starter_created;
+    if (window_seen != 0) times.to_window = window_seen - starter_created;
+    log.Poll(0);
+    for (int i = 0; i < kStageCount; ++i) {
+      const bench::LogRecord* point =
+          kStages[i].function != nullptr ? log.Find(kStages[i].function, kStages[i].message) : nullptr;
+      times.stage[i] = point != nullptr ? point->seen - starter_created : -1;
+    }
+    times.stage[kStageCount - 1] = times.to_client;
   }
   // The starter closes its window and ends once the client runs.
   if (WaitForSingleObject(starter.get(), kRoundTimeoutMs) == WAIT_OBJECT_0 &&
-      bench::ProcessTimes(starter.get(), &starter_created, &starter_exited))
+      bench::ProcessTimes(starter.get(), &starter_created, &starter_exited)) {
     times.to_end = starter_exited - starter_created;
+  }
   bench::EnsureEnded(starter.get());
   if (client && WaitForSingleObject(client.get(), 10000) != WAIT_OBJECT_0) bench::EnsureEnded(client.get());
   return times;
@@ -130,7 +179,8 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  std::vector<double> baseline, launch, ends;
+  std::vector<double> baseline, launch, ends, windows, after_client;
+  std::vector<std::vector<double>> stages(kStageCount);
   printf("launch road: %d rounds after one warm-up round, trivial program and starter alternately\n", rounds);
   for (int round = 0; round <= rounds; ++round) {
     double trivial_seconds = TrivialRound(trivial);
@@ -147,19 +197,38 @@ int main(int argc, char** argv) {
     baseline.push_back(trivial_seconds);
     launch.push_back(times.to_client);
     ends.push_back(times.to_end);
+    windows.push_back(times.to_window);
+    after_client.push_back(times.to_end - times.to_client);
+    // Each stage as the time since the point before it.
+    double before = 0;
+    for (int i = 0; i < kStageCount; ++i) {
+      if (times.stage[i] < 0) continue;
+      stages[i].push_back(times.stage[i] - before);
+      before = times.stage[i];
+    }
   }
 
   double added_median = bench::Median(launch) - bench::Median(baseline);
-  double added_best = bench::Best(launch) - bench::Best(baseline);
-  printf("\n%-44s %9s %9s\n", "", "median", "best");
-  printf("%-44s %7.1f ms %7.1f ms\n", "Wine: trivial program start to end", bench::Median(baseline) * 1e3,
-         bench::Best(baseline) * 1e3);
-  printf("%-44s %7.1f ms %7.1f ms\n", "starter start to client start", bench::Median(launch) * 1e3,
-         bench::Best(launch) * 1e3);
-  printf("%-44s %7.1f ms %7.1f ms\n", "added by the starter", added_median * 1e3, added_best * 1e3);
-  printf("%-44s %7.1f ms %7.1f ms\n", "(starter start to its own end)", bench::Median(ends) * 1e3,
-         bench::Best(ends) * 1e3);
-  bool met = added_median <= 0.150;
-  printf("target: the starter adds at most 150 ms (medians): %s\n", met ? "met" : "NOT met");
+  printf("\n%-52s %9s %9s\n", "", "median", "round 1");
+  auto row = [](const char* label, const std::vector<double>& values) {
+    if (values.empty()) {
+      printf("%-52s %9s\n", label, "-");
+      return;
+    }
+    printf("%-52s %6.1f ms %6.1f ms\n", label, bench::Median(values) * 1e3, values[0] * 1e3);
+  };
+  row("Wine: trivial program start to end", baseline);
+  row("starter start to client start", launch);
+  std::vector<double> added;
+  for (size_t i = 0; i < launch.size(); ++i) added.push_back(launch[i] - baseline[i]);
+  printf("%-52s %6.1f ms %6.1f ms\n", "added by the starter (difference of the medians)", added_median * 1e3,
+         added[0] * 1e3);
+  printf("where the time goes (each from the point before; the log records mark them):\n");
+  for (int i = 0; i < kStageCount; ++i) row((std::string("  ") + kStages[i].label).c_str(), stages[i]);
+  row("(starter start to its window shown, in parallel)", windows);
+  row("(starter start to its own end)", ends);
+  row("(client start to the starter's end)", after_client);
+  bool met = added_median <= 0.080;
+  printf("target: the starter adds at most 80 ms (medians): %s\n", met ? "met" : "NOT met");
   return 0;
 }

@@ -137,8 +137,4 @@ inline double Median(std::vector<double> values) {
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-inline double Best(const std::vector<double>& values) {
-  return values.empty() ? 0 : *std::min_element(values.begin(), values.end());
-}
-
 }  // namespace bench

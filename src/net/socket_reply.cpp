@@ -205,13 +205,31 @@ bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std:
       return false;
     }
     while (count < expected) {
+      int room_left = expected - count;
+      // Far from the end, bytes go straight into the body in large receives:
+      // a receive returns what has arrived, so the count still moves as the
+      // bytes come, and a fast line is not held to one call and one copy per
+      // piece. The last piece goes through the piece buffer, where bytes
+      // beyond the length show without ever being stored.
+      if (room_left >= piece_size) {
+        int direct = room_left - (piece_size - 1);
+        int want = direct < kDirectReceiveLimit ? direct : kDirectReceiveLimit;
+        int n = source.Receive(target + count, want);
+        if (n <= 0 || n > want) {
+          LogReceiveFailure(source);
+          *body = std::move(data);
+          return false;
+        }
+        count += n;
+        if (received != nullptr) received->store(count);
+        continue;
+      }
       int n = source.Receive(piece.get(), piece_size - 1);
       if (n <= 0) {
         LogReceiveFailure(source);
         *body = std::move(data);
         return false;
       }
-      int room_left = expected - count;
       int take = n < room_left ? n : room_left;
       memcpy(target + count, piece.get(), static_cast<size_t>(take));
       count += take;

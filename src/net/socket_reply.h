@@ -14,6 +14,7 @@ namespace ksnet {
 constexpr int kFirstBlockSize = 65536;  // one receive of up to 65535 bytes
 constexpr int kLargePieceSize = 65536;
 constexpr int kSmallPieceSize = 14336;  // counted downloads: small progress steps
+constexpr int kDirectReceiveLimit = 4 * 1024 * 1024;  // one receive straight into the body
 constexpr size_t kContentLengthTextLimit = 31;
 
 class ReplySource {

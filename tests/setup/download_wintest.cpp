@@ -1,11 +1,14 @@
 // The client download against the local account server.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "net/hlib_win.h"
+#include "setup/page_prefault_win.h"
 #include "setup/setup_downloader_win.h"
 #include "setup/setup_handler_win.h"
 #include "support/log_capture.h"
@@ -197,6 +200,28 @@ TEST_F(Download, LocalArchivesNeedNoRequest) {
   EXPECT_EQ(handler.processed, 1);
   EXPECT_TRUE(window.received().empty());
   EXPECT_TRUE(log.Has("Download is not needed"));
+}
+
+// The pages of the package buffer are mapped while bytes may arrive in them:
+// nothing stored changes, and nothing past the buffer's end is touched (the
+// buffer starts inside a page and ends where an inaccessible page begins).
+TEST(PagePrefault, ChangesNothingAndStaysInsideTheBuffer) {
+  const size_t kPage = 4096;
+  unsigned char* base = static_cast<unsigned char*>(
+      VirtualAlloc(nullptr, 6 * kPage, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+  ASSERT_NE(base, nullptr);
+  DWORD old_protection = 0;
+  ASSERT_TRUE(VirtualProtect(base + 5 * kPage, kPage, PAGE_NOACCESS, &old_protection));
+  unsigned char* buffer = base + 100;
+  size_t size = 5 * kPage - 100;
+  for (size_t i = 0; i < size; i += 3) buffer[i] = static_cast<unsigned char>(i * 7 + 1);
+  std::vector<unsigned char> before(buffer, buffer + size);
+  std::atomic<int> received(static_cast<int>(kPage));
+  PagePrefault prefault(buffer, size, &received);
+  while (prefault.Touch(2)) {
+  }
+  EXPECT_TRUE(std::equal(before.begin(), before.end(), buffer));
+  VirtualFree(base, 0, MEM_RELEASE);
 }
 
 }  // namespace
