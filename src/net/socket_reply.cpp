@@ -78,6 +78,7 @@ FirstBlock AnalyzeFirstBlock(const char* block, size_t length, int expected_size
   if (expected_size != 0) {
     result.kind = FirstBlockKind::kLength;
     result.expected_size = expected_size;
+    result.announces_length = field != nullptr;
     result.length_conflict =
         field != nullptr && !ContentLengthEquals(value, static_cast<size_t>(value_end - value), expected_size);
     return result;
@@ -241,6 +242,19 @@ bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std:
       }
       if (n > take) KS_LOG(0, kOperation, "dropped %d bytes beyond the expected length %d", n - take, expected);
       if (received != nullptr) received->store(count);
+    }
+  }
+  // Without a length of its own the reply ends where the peer closes: bytes
+  // it keeps sending past the count fail the download as those that came
+  // with the last piece do, whenever they arrive within the moment given.
+  if (counted && !first.announces_length) {
+    char extra[256];
+    int n = source.ReceiveWithin(extra, static_cast<int>(sizeof extra), kBeyondWaitMs);
+    if (n > 0) {
+      StoreCount(received, count, n);
+      LogBeyondExpected(n, expected);
+      *body = std::move(data);
+      return false;
     }
   }
   *body = std::move(data);

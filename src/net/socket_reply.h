@@ -16,6 +16,7 @@ constexpr int kLargePieceSize = 65536;
 constexpr int kSmallPieceSize = 14336;  // counted downloads: small progress steps
 constexpr int kDirectReceiveLimit = 4 * 1024 * 1024;  // one receive straight into the body
 constexpr size_t kContentLengthTextLimit = 31;
+constexpr int kBeyondWaitMs = 100;  // a length-less counted reply's moment to show more
 
 class ReplySource {
  public:
@@ -25,6 +26,10 @@ class ReplySource {
   virtual int Receive(char* buffer, int capacity) = 0;
   virtual int LastError() const = 0;
   virtual const char* ErrorText(int code) const = 0;
+  // Once a counted body is in, more bytes from a peer that announced no
+  // length: those that arrive within `wait_ms` (at most `capacity`), or 0
+  // when none came by then, the peer closed or the receive failed.
+  virtual int ReceiveWithin(char* /*buffer*/, int /*capacity*/, int /*wait_ms*/) { return 0; }
 };
 
 enum class FirstBlockKind {
@@ -39,7 +44,9 @@ struct FirstBlock {
   int expected_size = 0;
   bool has_header_end = false;
   size_t body_offset = 0;  // first body byte (valid with has_header_end)
-  // With a length the caller knows: whether the header announces another.
+  // With a length the caller knows: whether the header announces one, and
+  // whether that is another.
+  bool announces_length = false;
   bool length_conflict = false;
 };
 
@@ -63,9 +70,10 @@ bool ContentLengthEquals(const char* text, size_t length, int expected);
 // A length the caller knows (a counted download) must be the reply's exact
 // length: a header announcing another one fails at once (with `received` at
 // 0), and bytes beyond it that arrive with the expected ones fail the fetch;
-// they are counted in `received` but never stored. Nothing is received once
-// the expected length is in, announced or not (a keep-alive peer may hold
-// the connection open).
+// they are counted in `received` but never stored. Once the expected length
+// is in, a reply that announced it is not read further (a keep-alive peer may
+// hold the connection open); one that announced none is given kBeyondWaitMs
+// to show bytes beyond it, never a wait without end.
 // `room` (may be null) is space the caller already holds for the body: a
 // body of known length that fits its `room_size` bytes is received straight
 // into it and *body stays empty, so a package is held once, not twice; the

@@ -23,6 +23,15 @@ class SocketSource : public ksnet::ReplySource {
  public:
   explicit SocketSource(SOCKET socket) : socket_(socket) {}
   int Receive(char* buffer, int capacity) override { return recv(socket_, buffer, capacity, 0); }
+  int ReceiveWithin(char* buffer, int capacity, int wait_ms) override {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(socket_, &readable);
+    timeval wait = {wait_ms / 1000, (wait_ms % 1000) * 1000};
+    if (select(0, &readable, nullptr, nullptr, &wait) != 1) return 0;
+    int n = recv(socket_, buffer, capacity, 0);
+    return n > 0 ? n : 0;
+  }
   int LastError() const override { return WSAGetLastError(); }
   const char* ErrorText(int code) const override { return GetErrorText(code); }
 

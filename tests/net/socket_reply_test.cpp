@@ -29,7 +29,13 @@ class ScriptedSource : public ksnet::ReplySource {
   }
   int LastError() const override { return 10054; }
   const char* ErrorText(int) const override { return "Connection reset by peer."; }
+  // Segments after the count model bytes still to come: they arrive in time
+  // only when the test says so.
+  int ReceiveWithin(char* buffer, int capacity, int) override {
+    return more_arrives_in_time ? Receive(buffer, capacity) : 0;
+  }
 
+  bool more_arrives_in_time = false;
   int receives = 0;
   int closed_result = 0;
   std::atomic<int>* counter = nullptr;
@@ -156,10 +162,12 @@ TEST(ReceiveReply, BytesBeyondAGivenLengthFailTheDownload) {
       {{kHead5 + "abcdeXYZ"}, 8, 3},                 // in the first block
       {{kHead5 + "ab", "cdeXYZXYZ"}, 11, 6},         // in a later piece
       {{"HTTP/1.0 200 OK\r\n\r\nabcdeXY"}, 7, 2},  // no length announced
+      {{"HTTP/1.0 200 OK\r\n\r\nab", "cde", "XY"}, 7, 2},  // none announced, more comes after the count
   };
   for (const Case& c : cases) {
     LogCapture log;
     ScriptedSource source(c.segments);
+    source.more_arrives_in_time = true;
     std::string room = "-----|guard|";
     std::unique_ptr<char[]> body;
     int size = 0;
