@@ -8,7 +8,9 @@
 #     round on a fresh buffer), through WinInet and the socket fetch.
 # Prints MB/s (10^6 bytes per second) and ratios to curl: the first run or
 # round and the median. Target: the starter at least 0.8 of curl (medians of
-# the whole runs, on both paths).
+# the whole runs, on both paths). The server runs in a Wine prefix of its own
+# (see ks_serve_apart), so the starter, like curl, shares no wineserver with
+# it.
 # Usage: scripts/bench-net.sh [size-in-MiB] [runs]
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -25,7 +27,7 @@ ks_scratch
 head -c "$SIZE" /dev/urandom > "$WORK/package.bin"
 ks_display_up  # the starter shows its progress window
 ks_wine_up
-ks_serve "$WORK/server" --package "$(ks_winpath "$WORK/package.bin")" --exit-after-seconds 1800
+ks_serve_apart "$WORK/server" --package "$(ks_winpath "$WORK/package.bin")" --exit-after-seconds 1800
 PORT=$KS_SERVE_PORT
 PATH_QUERY="/as/wapi/get_client?client_type=0&client=pc"
 URL="http://127.0.0.1:$PORT$PATH_QUERY"

@@ -92,6 +92,23 @@ ks_serve_down() {
     wait "$pid" 2>/dev/null || true
   done
   KS_SERVE_PIDS=()
+  if [ -n "$KS_SERVE_APART_UP" ]; then
+    WINEPREFIX=$KS_SERVE_APART_PREFIX ks_wine_down
+    KS_SERVE_APART_UP=""
+  fi
+}
+
+# As ks_serve, but in a Wine prefix of its own, for a server that stands in
+# for a remote one beside a measured program. Every socket call of a Wine
+# program is a request to its prefix's wineserver; a server in the starter's
+# prefix would queue its calls before the starter's, which no participant
+# downloading from a remote server meets (and curl, beside it, does not).
+KS_SERVE_APART_PREFIX=$KS_WIN_BUILD/wineprefix-server
+KS_SERVE_APART_UP=""
+ks_serve_apart() {
+  KS_SERVE_APART_UP=1
+  WINEPREFIX=$KS_SERVE_APART_PREFIX ks_wine_up
+  WINEPREFIX=$KS_SERVE_APART_PREFIX ks_serve "$@"
 }
 
 # A starter copy in folder $1, stamped with settings for an account server on

@@ -7,6 +7,7 @@
 #include "base/system_api_win.h"
 #include "base/text.h"
 #include "net/hlib_win.h"
+#include "net/page_mapper.h"
 #include "net/piece_sizer.h"
 #include "net/socket_reply.h"
 
@@ -138,8 +139,10 @@ HR::ReadResult HR::ReadCounted(HINTERNET request) {
   int received = 0;
   int remaining = m_iExpectedReceiveSize;
   ksnet::PieceSizer sizer(kCountedPiece, kCountedPieceMax);
+  ksnet::PageMapper mapper(m_sReturn);
   while (remaining > 0) {
     DWORD want = static_cast<DWORD>(remaining < sizer.size() ? remaining : sizer.size());
+    mapper.MapAhead(static_cast<size_t>(received), static_cast<size_t>(received) + want);
     double start = ks::SecondsNow();
     DWORD got = 0;
     if (!ks::sys::InternetReadFile(request, m_sReturn + received, want, &got) || got == 0 || got > want)

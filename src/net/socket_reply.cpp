@@ -7,6 +7,7 @@
 
 #include "base/log_api.h"
 #include "base/text.h"
+#include "net/page_mapper.h"
 
 namespace ksnet {
 namespace {
@@ -205,16 +206,19 @@ bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std:
       *body = std::move(data);
       return false;
     }
+    PageMapper mapper(target);
     while (count < expected) {
       int room_left = expected - count;
-      // Far from the end, bytes go straight into the body in large receives:
-      // a receive returns what has arrived, so the count still moves as the
-      // bytes come, and a fast line is not held to one call and one copy per
-      // piece. The last piece goes through the piece buffer, where bytes
-      // beyond the length show without ever being stored.
+      // Far from the end, bytes go straight into the body in large receives
+      // into pages mapped just before: a receive returns what has arrived,
+      // so the count still moves as the bytes come, and a fast line is not
+      // held to one call and one copy per piece. The last piece goes through
+      // the piece buffer, where bytes beyond the length show without ever
+      // being stored.
       if (room_left >= piece_size) {
         int direct = room_left - (piece_size - 1);
         int want = direct < kDirectReceiveLimit ? direct : kDirectReceiveLimit;
+        mapper.MapAhead(static_cast<size_t>(count), static_cast<size_t>(count) + static_cast<size_t>(want));
         int n = source.Receive(target + count, want);
         if (n <= 0 || n > want) {
           LogReceiveFailure(source);

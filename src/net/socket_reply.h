@@ -77,7 +77,8 @@ bool ContentLengthEquals(const char* text, size_t length, int expected);
 // `room` (may be null) is space the caller already holds for the body: a
 // body of known length that fits its `room_size` bytes is received straight
 // into it and *body stays empty, so a package is held once, not twice; the
-// partial body of an early close is then left there.
+// partial body of an early close is then left there (bytes past it may read
+// as zeros: pages are mapped ahead of the receives).
 bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std::unique_ptr<char[]>* body,
                   int* body_size, std::atomic<int>* received, char* room = nullptr, size_t room_size = 0);
 

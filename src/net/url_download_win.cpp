@@ -102,10 +102,10 @@ bool URLDownload(const char* url, int expected_size, bool small_reads, std::uniq
   ClosingSocket connection(raw);
   linger linger_option = {1, 1};
   setsockopt(raw, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&linger_option), sizeof linger_option);
-  // A large receive window keeps big downloads from stalling on the
-  // per-receive cost.
-  int window = 4 * 1024 * 1024;
-  setsockopt(raw, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&window), sizeof window);
+  // The receive buffer is left to the system, which grows it with the
+  // transfer; a fixed size would stop that growth and made no download
+  // faster.
+
   // A server that holds the connection open and sends nothing would hold the
   // download (and the window) for ever: a receive that waits this long fails.
   DWORD receive_limit = static_cast<DWORD>(ksnet::kSocketReceiveLimitMs);

@@ -1,7 +1,6 @@
 #include <windows.h>
 
 #include <cstring>
-#include <memory>
 #include <string>
 
 #include "base/clock_win.h"
@@ -10,7 +9,6 @@
 #include "net/account_server_api.h"
 #include "net/hlib_win.h"
 #include "setup/download_progress.h"
-#include "setup/page_prefault_win.h"
 #include "setup/setup_downloader_win.h"
 #include "setup/setup_handler_win.h"
 
@@ -19,9 +17,6 @@ namespace {
 const char kOperation[] = "SetupHandler::Download";
 const DWORD kWatchIntervalMs = 60;
 const int kSizeReplyLimit = 2048;
-// Pages mapped per step of the watcher's spare time: well under a
-// millisecond, so the interval's end is kept.
-const size_t kPrefaultStep = 64;
 
 // A package that could not be saved, unpacked or prepared for the installer
 // ends the run as an incomplete download does: what the setup folder holds
@@ -35,27 +30,10 @@ bool ProcessOrTellWhyNot(SetupHandler& handler) {
 
 // One watch interval, cut short when the download thread ends: the package is
 // whole the moment the fetch returns, and the next step need not wait for
-// the rest of the interval. Until the package buffer is mapped, the interval
-// is spent mapping it ahead of the download.
-void WaitOneInterval(SetupDownloader& downloader, std::unique_ptr<PagePrefault>* prefault, bool* prefault_done) {
-  DWORD start = GetTickCount();
-  while (!*prefault_done && GetTickCount() - start < kWatchIntervalMs &&
-         !downloader.m_bFinished.load(std::memory_order_acquire)) {
-    if (!*prefault) {
-      unsigned char* buffer = downloader.m_pFreshPackage.load(std::memory_order_acquire);
-      if (buffer == nullptr) {
-        Sleep(1);
-        continue;
-      }
-      prefault->reset(new PagePrefault(buffer, static_cast<size_t>(downloader.m_iExpectedSize),
-                                       &SetupDownloader::PackageFetcher().m_iCurrentlyReceived));
-    }
-    *prefault_done = !(*prefault)->Touch(kPrefaultStep);
-  }
-  DWORD spent = GetTickCount() - start;
-  DWORD rest = spent < kWatchIntervalMs ? kWatchIntervalMs - spent : 0;
+// the rest of the interval.
+void WaitOneInterval(const SetupDownloader& downloader) {
   HANDLE finished = downloader.GetFinishedEvent();
-  if (finished == nullptr || WaitForSingleObject(finished, rest) == WAIT_FAILED) Sleep(rest);
+  if (finished == nullptr || WaitForSingleObject(finished, kWatchIntervalMs) == WAIT_FAILED) Sleep(kWatchIntervalMs);
 }
 
 }  // namespace
@@ -105,13 +83,11 @@ bool SetupHandler::Download() {
   }
 
   DownloadProgress progress(size, ks::MillisecondsNow());
-  std::unique_ptr<PagePrefault> prefault;
-  bool prefault_done = false;
-  WaitOneInterval(*downloader, &prefault, &prefault_done);
+  WaitOneInterval(*downloader);
   while (!downloader->m_bFinished.load(std::memory_order_acquire)) {
     ProgressValues values = progress.Pass(SetupDownloader::CurrentlyReceived(), ks::MillisecondsNow());
     NotifyText(NOTIFY_PROGRESS_VALUES, "%d,%d,%d", values.percent, values.speed_kbps, values.seconds_remaining);
-    WaitOneInterval(*downloader, &prefault, &prefault_done);
+    WaitOneInterval(*downloader);
   }
   DownloadSummary summary = progress.Finish(ks::MillisecondsNow());
 

@@ -7,7 +7,7 @@
 
 SetupDownloader::SetupDownloader()
     : m_iAccountServerPort(8889), m_iExpectedSize(0), m_bFinished(false), m_pPackage(nullptr), m_iReceivedBytes(0),
-      m_bSucceeded(false), m_pFreshPackage(nullptr) {
+      m_bSucceeded(false) {
   m_sAccountServerName[0] = '\0';
   m_sDownloadURL[0] = '\0';
 }
@@ -28,7 +28,6 @@ bool SetupDownloader::Run() {
   HLib& fetcher = PackageFetcher();
   bool ok = false;
   delete[] m_pPackage;
-  m_pFreshPackage.store(nullptr);
   m_pPackage = m_iExpectedSize > 0 ? new (std::nothrow) unsigned char[static_cast<size_t>(m_iExpectedSize) + 1]
                                    : nullptr;
   if (m_pPackage == nullptr) {
@@ -37,7 +36,6 @@ bool SetupDownloader::Run() {
     fetcher.m_bUseMinReadBuffer = true;
     fetcher.m_iExpectedReceiveSize = m_iExpectedSize;
     int port_used = 0;
-    m_pFreshPackage.store(m_pPackage, std::memory_order_release);
     ok = fetcher.GetPage(m_sAccountServerName, m_iAccountServerPort, m_sDownloadURL, m_iExpectedSize, "",
                          reinterpret_cast<char*>(m_pPackage), &port_used);
     if (ok) {

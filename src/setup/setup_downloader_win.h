@@ -32,10 +32,6 @@ class SetupDownloader : public MyThread {
   int m_iReceivedBytes;           // package bytes received, final once finished
   bool m_bSucceeded;              // the fetch itself reported the package whole
 
-  // The package buffer while the download fills it (null before), so the
-  // watcher can map its pages ahead of the bytes.
-  std::atomic<unsigned char*> m_pFreshPackage;
-
   // The received count that the package processing writes out.
   int ReceivedBytes() const { return m_iReceivedBytes; }
 };
