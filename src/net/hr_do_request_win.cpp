@@ -8,12 +8,13 @@
 #include "base/system_api_win.h"
 #include "base/text.h"
 #include "net/hlib_win.h"
+#include "net/receive_limit.h"
 #include "net/url_parts.h"
+#include "net/wait_limits_win.h"
 
 namespace {
 
 const char kOperation[] = "HR::DoRequest";
-const DWORD kTimeoutMs = 90000;
 
 DWORD SystemCredentialPrompt(HINTERNET request) {
   return ks::sys::InternetErrorDlg(
@@ -30,10 +31,10 @@ void LogLastError(int level, const char* format) {
 }
 
 void SetTimeout(HINTERNET handle, DWORD option, const char* format) {
-  DWORD timeout = kTimeoutMs;
+  DWORD timeout = static_cast<DWORD>(ksnet::kReceiveLimitMs);
   if (!ks::sys::InternetSetOptionA(handle, option, &timeout, sizeof timeout)) {
     int code = static_cast<int>(GetLastError());
-    KS_LOG(3, kOperation, format, static_cast<int>(kTimeoutMs), code, GetErrorText(code));
+    KS_LOG(3, kOperation, format, ksnet::kReceiveLimitMs, code, GetErrorText(code));
   }
 }
 
@@ -88,7 +89,7 @@ bool HR::DoRequest(const char* sURL, const char* sIP, int iPort, bool bSecure, c
     SetTimeout(m_hInternet.get(), INTERNET_OPTION_CONNECT_TIMEOUT, "Conn lTimeout=%d, error code: %d, error: %s");
     SetTimeout(m_hInternet.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, "Recv lTimeout=%d, error code: %d, error: %s");
     SetTimeout(m_hInternet.get(), INTERNET_OPTION_SEND_TIMEOUT, "Send lTimeout=%d, error code: %d, error: %s");
-    KS_LOG(3, kOperation, "after ISO lTimeout = %d", static_cast<int>(kTimeoutMs));
+    KS_LOG(3, kOperation, "after ISO lTimeout = %d", ksnet::kReceiveLimitMs);
 
     std::string url;
     if (!ksnet::AddCacheBuster(sURL, static_cast<long>(time(nullptr)), &url)) {
@@ -114,6 +115,7 @@ bool HR::DoRequest(const char* sURL, const char* sIP, int iPort, bool bSecure, c
       return false;
     }
     KS_LOG(3, kOperation, "after HR");
+    ksnet::LimitWaits(m_hRequest.get());  // the session's limits, where they are not handed down
 
     HINTERNET request = m_hRequest.get();
     for (;;) {

@@ -9,7 +9,7 @@
 #include "base/handles_win.h"
 #include "base/log_api.h"
 #include "net/name_resolution_win.h"
-#include "net/socket_receive_limit.h"
+#include "net/receive_limit.h"
 #include "net/socket_reply.h"
 #include "net/socket_request.h"
 #include "net/url_parts.h"
@@ -108,7 +108,7 @@ bool URLDownload(const char* url, int expected_size, bool small_reads, std::uniq
 
   // A server that holds the connection open and sends nothing would hold the
   // download (and the window) for ever: a receive that waits this long fails.
-  DWORD receive_limit = static_cast<DWORD>(ksnet::kSocketReceiveLimitMs);
+  DWORD receive_limit = static_cast<DWORD>(ksnet::kReceiveLimitMs);
   setsockopt(raw, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&receive_limit), sizeof receive_limit);
 
   sockaddr_in target = {};

@@ -331,6 +331,17 @@ TEST_F(CrashCaptureTest, SecondCrashWhileTheFirstIsHandledGetsDefaultHandling) {
   EXPECT_TRUE(kstest::FileExists(dir_.File("ERRORLOG.TXT")));
 }
 
+TEST_F(CrashCaptureTest, SilentReportServerDoesNotHoldTheCrashedProcess) {
+  // The server takes the report and never answers: the post gives up after
+  // the receive limit (3 s in this program instead of 90 s) and the crash
+  // ends the process as it would have.
+  server_.HoldAnswers(true);
+  kstest::ProcessResult process = Crash("main");
+  ASSERT_FALSE(process.timed_out) << process.output;
+  EXPECT_EQ(process.exit_code, kAccessViolation) << process.output;
+  EXPECT_EQ(server_.Requests().size(), 1u);
+}
+
 TEST_F(CrashCaptureTest, UnwritableFolderGivesNoFilesAndNoReport) {
   // A folder in the way of "ERRORLOG.TXT" makes it impossible to create, as
   // a read-only folder does (root ignores permissions under Wine).

@@ -44,7 +44,7 @@ class FakeReportServer {
 
   // The file written once a request has been read whole (empty: none).
   void SetMarkerPath(const std::string& path) { marker_path_ = path; }
-  // Answers only once the client has closed its side (or after 30 s).
+  // Answers only once the client has closed its side (or the server stops).
   void HoldAnswers(bool hold) { hold_answers_ = hold; }
 
   std::vector<ReceivedRequest> Requests() {
@@ -129,7 +129,7 @@ class FakeReportServer {
       if (marker != nullptr) fclose(marker);
     }
     if (hold_answers_) {
-      while (WaitReadable(client.get(), 30000) && recv(client.get(), buffer, sizeof buffer, 0) > 0) {
+      while (WaitReadable(client.get(), 30000) ? recv(client.get(), buffer, sizeof buffer, 0) > 0 : !stop_) {
       }
     }
     static const char kAnswer[] = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nOK";

@@ -136,8 +136,8 @@ TEST_F(HostileServer, ReplyOfZeroBytes) {
 }
 
 // Half the package, then silence with the connection held open. The
-// download stays where it is while the server lives; once the server has
-// gone, the run ends with the count that arrived.
+// download stays where it is while the server lives (within the receive
+// limit); once the server has gone, the run ends with the count that arrived.
 TEST_F(HostileServer, ConnectionStallsMidPackage) {
   long long half = packages_->ClientSize() / 2;
   Serve({"--fault-path", kPackageOnly, "--stall-after", std::to_string(half)});
@@ -165,20 +165,45 @@ TEST_F(HostileServer, ConnectionStallsMidPackage) {
 // might), so every reply comes through the socket fetch.
 const char kOnlyTheSocketFetch[] = "Internet Explorer";
 
-// Half the package through the socket fetch, then silence with the
-// connection held open: the fetch gives up once no byte has come for its
-// receive limit (3 s in this build of the starter instead of 90 s), while
-// the server still holds the connection.
-TEST_F(HostileServer, SilentSocketFetchGivesUpAfterItsReceiveLimit) {
+// Half the package, then silence with the connection held open: each fetch
+// gives up once no byte has come for its receive limit (3 s in this build of
+// the starter instead of 90 s), while the server still holds the connection.
+// Through the socket fetch alone; through the plain WinInet request first,
+// whose limits the system would otherwise decide (under Wine: none); and,
+// for a server named rather than numbered, through the engine before both.
+TEST_F(HostileServer, SilentServerIsGivenUpAfterTheReceiveLimit) {
+  struct Case {
+    const char* name;
+    const char* host;
+    std::vector<std::string> options;
+    const char* plain_request_line;  // null: WinInet was turned away
+  };
+  const Case cases[] = {
+      {"socket fetch only", "127.0.0.1", {"--refuse-agent", kOnlyTheSocketFetch}, nullptr},
+      {"plain request, then socket fetch", "127.0.0.1", {}, "IRE() error code: "},
+      {"engine, plain request, then socket fetch", "localhost", {}, "IRE() error code: "},
+  };
   long long half = packages_->ClientSize() / 2;
-  Serve({"--refuse-agent", kOnlyTheSocketFetch, "--fault-path", kPackageOnly, "--stall-after", std::to_string(half)});
-  StampStarter(StampedSettings(Port()), kstest::BuildDir() + "\\tests\\KestrelonStarterQuickGiveUp.exe");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> options = c.options;
+    options.insert(options.end(), {"--fault-path", kPackageOnly, "--stall-after", std::to_string(half)});
+    Serve(options);
+    std::string settings = StampedSettings(Port());
+    settings.replace(settings.find("127.0.0.1"), 9, c.host);
+    StampStarter(settings, kstest::BuildDir() + "\\tests\\KestrelonStarterQuickGiveUp.exe");
 
-  std::string status = RunUntilLogged("", "Filed to complete download: ", kIncomplete);
-  EXPECT_EQ(status, kIncomplete);
-  EXPECT_TRUE(scene_.LoggedPrefix("recv() iReturn == -1, error code: 10060, ")) << LogDump();
-  EXPECT_EQ(LoggedReceivedCount(), half);
-  ExpectNothingInstalled();
+    std::string status = RunUntilLogged("", "Filed to complete download: ", kIncomplete);
+    EXPECT_EQ(status, kIncomplete);
+    if (c.plain_request_line != nullptr) {
+      EXPECT_TRUE(scene_.LoggedPrefix(c.plain_request_line)) << LogDump();
+    }
+    EXPECT_TRUE(scene_.LoggedPrefix("recv() iReturn == -1, error code: 10060, ")) << LogDump();
+    EXPECT_EQ(LoggedReceivedCount(), half);
+    ExpectNothingInstalled();
+    server_.reset();
+    DeleteFileW(Widen((scene_.tmp() + "\\KSSetup.txt").c_str()).c_str());
+  }
 }
 
 // The package without a length, then the connection held open (a keep-alive
