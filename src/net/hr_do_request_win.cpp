@@ -15,6 +15,7 @@
 namespace {
 
 const char kOperation[] = "HR::DoRequest";
+const DWORD kRefusalPageLimit = 1024 * 1024;
 
 DWORD SystemCredentialPrompt(HINTERNET request) {
   return ks::sys::InternetErrorDlg(
@@ -145,10 +146,15 @@ bool HR::DoRequest(const char* sURL, const char* sIP, int iPort, bool bSecure, c
       if (status != HTTP_STATUS_DENIED && status != HTTP_STATUS_PROXY_AUTH_REQ) break;
 
       KS_LOG(3, kOperation, "after HQI troubled dwCode = %d", static_cast<int>(status));
+      // The refusal page is read away so the resend can take the same
+      // connection; a page without end (a hostile proxy's) is read no
+      // further than any real one goes, or the request would never return.
       char discard[50];
       DWORD read = 0;
-      while (ks::sys::InternetReadFile(request, discard, sizeof discard, &read) && read > 0) {
-      }
+      DWORD discarded = 0;
+      while (discarded < kRefusalPageLimit && ks::sys::InternetReadFile(request, discard, sizeof discard, &read) &&
+             read > 0)
+        discarded += read;
       KS_LOG(3, kOperation, "after IRF");
       if (g_credential_prompt(request) != ERROR_INTERNET_FORCE_RETRY) break;
       LogLastError(3, "HSR resend -- ERROR_INTERNET_FORCE_RETRY failed error code: %d, error: %s");

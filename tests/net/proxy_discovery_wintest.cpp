@@ -5,7 +5,10 @@
 // test prefix's registry only, restored after each test.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/tag_field.h"
@@ -307,6 +310,31 @@ TEST_F(ProxyAuthTest, CancelledDialogReadsThe407Reply) {
   EXPECT_FALSE(log.HasFragment("HSR resend"));
   EXPECT_FALSE(Request(lib, buffer, sizeof buffer, "<__ClientSize__>"));
   EXPECT_EQ(auth_proxy_.RequestLines().size(), 2u);  // one per request, no resend
+}
+
+// A refusal whose page never ends (as a hostile proxy may send): the page
+// is read away only so far, and the request returns. Should it not, the
+// server is stopped, which ends the read, so the failure is reported.
+TEST_F(ProxyAuthTest, RefusalPageWithoutEndIsNotReadForEver) {
+  HR::SetCredentialPrompt(&CancelDialog);
+  std::unique_ptr<ServeProcess> server(new ServeProcess({"--status", "401", "--endless"}));
+  LogCapture log;
+  HLib lib;
+  char buffer[256];
+  std::atomic<bool> done(false);
+  std::thread request([&] {
+    lib.SetReplyTarget(buffer, sizeof buffer, "<__ClientSize__>");
+    lib.DoRequest(kSizePath, "localhost", server->port(), false, "GET", 'D', "", "", "");
+    lib.ClearReplyTarget();
+    done = true;
+  });
+  for (int waited = 0; waited < 60000 && !done; waited += 100) Sleep(100);
+  EXPECT_TRUE(done) << "the request was still reading the refusal page after 60 s";
+  server.reset();
+  request.join();
+  lib.CloseHandles();
+  EXPECT_TRUE(log.Has("after HQI troubled dwCode = 401")) << log.Dump();
+  EXPECT_TRUE(log.Has("after IRF"));
 }
 
 TEST(ProxyScriptCallbacks, AnswerWithinTheirBuffers) {
