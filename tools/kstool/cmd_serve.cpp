@@ -450,8 +450,7 @@ int RunServe(const std::vector<std::string>& args) {
     }).detach();
   }
   for (;;) {
-    SOCKET client = accept(listener, nullptr, nullptr);
-    if (client == INVALID_SOCKET) continue;
+    SOCKET client = kstool::net::Accept(listener);
     int window = 4 * 1024 * 1024;
     setsockopt(client, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&window), sizeof window);
     if (options.piece_bytes > 0) {

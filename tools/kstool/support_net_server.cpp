@@ -39,7 +39,29 @@ SOCKET Listen(const char* address, int port, int* actual_port) {
   int length = sizeof local;
   getsockname(listener, reinterpret_cast<sockaddr*>(&local), &length);
   if (actual_port != nullptr) *actual_port = ntohs(local.sin_port);
+  u_long non_blocking = 1;
+  ioctlsocket(listener, FIONBIO, &non_blocking);
   return listener;
+}
+
+// Under Wine a blocking accept() now and then sleeps through a connection
+// that has arrived (about one in a few hundred test runs; the client's
+// request then waits for ever), so the listener is asked again at least
+// every quarter second, whatever select() says.
+SOCKET Accept(SOCKET listener) {
+  for (;;) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(listener, &readable);
+    timeval wait = {0, 250000};
+    select(0, &readable, nullptr, nullptr, &wait);
+    SOCKET client = accept(listener, nullptr, nullptr);
+    if (client != INVALID_SOCKET) {
+      u_long blocking = 0;  // an accepted socket inherits the listener's mode
+      ioctlsocket(client, FIONBIO, &blocking);
+      return client;
+    }
+  }
 }
 
 bool ReadRequest(SOCKET socket, Request* request) {

@@ -27,6 +27,9 @@ struct Request {
 // port. INVALID_SOCKET on failure.
 SOCKET Listen(const char* address, int port, int* actual_port);
 
+// The next connection on a listener from Listen, as a blocking socket.
+SOCKET Accept(SOCKET listener);
+
 // Reads up to and including the blank line (at most 64 KiB). False when the
 // peer closed first or sent something that is not a request.
 bool ReadRequest(SOCKET socket, Request* request);
