@@ -9,8 +9,10 @@
 #include "base/system_library_win.h"
 #include "base/text.h"
 #include "net/detect_target.h"
+#include "net/file_download_win.h"
 #include "net/hlib_win.h"
 #include "net/proxy_script_callbacks_win.h"
+#include "net/receive_limit.h"
 #include "net/url_parts.h"
 
 namespace {
@@ -88,7 +90,10 @@ void HR::Detect(const char* sURL, const char* sIP, int iPort, char* sWPADLocatio
       KS_LOG(0, kOperation, "Failed to create a file for the script, error %d", static_cast<int>(GetLastError()));
       return;
     }
-    ks::sys::URLDownloadToFileA(nullptr, sWPADLocation, script_file, 0, nullptr);
+    if (!ksnet::DownloadToFileWithin(sWPADLocation, script_file, static_cast<DWORD>(ksnet::kReceiveLimitMs))) {
+      KS_LOG(0, kOperation, "No script from WPADLocation = %s within %d ms", sWPADLocation, ksnet::kReceiveLimitMs);
+      return;
+    }
     std::string script = ReadScript(script_file);
     if (!script.empty()) KS_LOG(0, kOperation, "The script: %s", script.c_str());
 

@@ -13,6 +13,7 @@
 
 #include "base/tag_field.h"
 #include "net/cache_file_text.h"
+#include "net/file_download_win.h"
 #include "net/hlib_win.h"
 #include "net/my_configure_win.h"
 #include "net/net_fixture_win.h"
@@ -185,6 +186,26 @@ TEST_F(ProxyTest, ScriptAnswerIsTriedInOrderUntilOneWorks) {
   EXPECT_TRUE(TryAnswer(lib, list, origin_.port()));
   EXPECT_EQ(Attempts(log), "PP");  // DIRECT, after the working proxy, is not tried
   EXPECT_EQ(Stored(), Record('P', proxy_.Address()));
+}
+
+// A script server that sends part of the script and then stays silent: the
+// wait for it ends at the limit, and once the stalled download returns it
+// removes its file; a server that answers gives the whole file.
+TEST_F(ProxyTest, ScriptDownloadIsWaitedForOnlyWithinTheLimit) {
+  WriteScript("return \"DIRECT\";");
+  std::string file = dir_.File("fetched.pac");
+  EXPECT_TRUE(ksnet::DownloadToFileWithin(ScriptURL().c_str(), file.c_str(), 60000));
+  EXPECT_EQ(kstest::ReadFileOrEmpty(file), kstest::ReadFileOrEmpty(dir_.File("proxy.pac")));
+
+  std::unique_ptr<ServeProcess> silent(
+      new ServeProcess({"--file", "/proxy.pac=" + dir_.File("proxy.pac"), "--stall-after", "20"}));
+  std::string url = "http://" + silent->Address() + "/proxy.pac";
+  std::string stalled_file = dir_.File("stalled.pac");
+  ASSERT_TRUE(kstest::WriteFile(stalled_file, ""));  // made beforehand, as the caller's temporary file is
+  EXPECT_FALSE(ksnet::DownloadToFileWithin(url.c_str(), stalled_file.c_str(), 2000));
+  silent.reset();  // the stalled download returns, and takes its file with it
+  for (int waited = 0; waited < 10000 && kstest::FileExists(stalled_file); waited += 100) Sleep(100);
+  EXPECT_FALSE(kstest::FileExists(stalled_file));
 }
 
 TEST_F(ProxyTest, SocksEntryIsTriedAsSocksSetting) {
