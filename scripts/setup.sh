@@ -27,12 +27,12 @@ REQUIREMENTS=(
   # running under Wine, on a virtual display, with screenshots
   "wine wine"
   "wineboot wine"
-  "wineserver wine"
+  "wineserver libwine"
   "/usr/lib/wine/wine64 wine64"
   "Xvfb xvfb"
   "xdpyinfo x11-utils"
   "xwininfo x11-utils"
-  "import imagemagick"
+  "import imagemagick-6.q16"
   # signing, benchmarks, fuzzing and the scripts' own helpers
   "osslsigncode osslsigncode"
   "openssl openssl"
