@@ -17,6 +17,7 @@
 #include "command.h"
 #include "net/account_server_api.h"
 #include "support_net_proxy.h"
+#include "support_files.h"
 #include "support_net_server.h"
 
 namespace {
@@ -438,7 +439,9 @@ int RunServe(const std::vector<std::string>& args) {
     return kstool::Fail("serve: cannot listen on %s:%d (error %d)", options.bind.c_str(), options.port,
                         WSAGetLastError());
   g_request_log.Open(options.request_log);
-  if (!options.ready_file.empty() && !kstool::net::WriteFileAtomically(options.ready_file, ks::Format("%d\n", port)))
+  // Whole or not at all (see OutputFile): a test waiting for it never reads half a port.
+  std::string ready_error;
+  if (!options.ready_file.empty() && !kstool::WriteOutput(options.ready_file, ks::Format("%d\n", port), ready_error))
     return kstool::Fail("serve: cannot write %s", options.ready_file.c_str());
   printf("kstool serve: listening on %s:%d%s\n", options.bind.c_str(), port, options.proxy ? " (proxy)" : "");
   fflush(stdout);

@@ -8,7 +8,6 @@
 #include "base/handles_win.h"
 #include "base/text.h"
 #include "base/wide_text.h"
-#include "support_files.h"
 
 namespace kstool {
 namespace net {
@@ -120,13 +119,6 @@ void CloseGracefully(SOCKET socket) {
   for (int i = 0; i < 1024 && recv(socket, drain, sizeof drain, 0) > 0; ++i) {
   }
   closesocket(socket);
-}
-
-bool WriteFileAtomically(const std::string& path, const std::string& text) {
-  std::string temp = path + ".tmp";
-  std::string error;
-  return WriteOutput(temp, text, error) &&
-         MoveFileExW(Widen(temp.c_str()).c_str(), Widen(path.c_str()).c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
 }
 
 void RequestLog::Append(const std::string& head) {

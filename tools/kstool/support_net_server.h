@@ -41,10 +41,6 @@ inline bool SendAll(SOCKET socket, const std::string& text) { return SendAll(soc
 // then close, so the peer sees every byte and no reset.
 void CloseGracefully(SOCKET socket);
 
-// Writes the text to path.tmp and renames it over path, so a reader never
-// sees half of it.
-bool WriteFileAtomically(const std::string& path, const std::string& text);
-
 // Appends request heads to a file (shared by all connection threads).
 class RequestLog {
  public:
