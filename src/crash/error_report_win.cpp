@@ -97,9 +97,6 @@ bool PostErrorReport(const std::string& body) {
   if (!root)
     root.reset(ks::sys::InternetOpenW(L"Internet Explorer", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!root) return false;
-  // A report server that takes the connection and never answers must not
-  // hold the crashed process open for ever.
-  ksnet::LimitWaits(root.get());
 
   char address[512];
   if (!Utility::ResolveHostAddress(ErrorReportHost(), address, sizeof address) || address[0] == '\0')
@@ -111,6 +108,8 @@ bool PostErrorReport(const std::string& body) {
   ks::UniqueInternet request(
       ks::sys::HttpOpenRequestW(connection.get(), L"POST", kReportObject, nullptr, nullptr, nullptr, 0, 0));
   if (!request) return false;
+  // A report server that takes the connection and never answers must not
+  // hold the crashed process open for ever.
   ksnet::LimitWaits(request.get());
   return ks::sys::HttpSendRequestW(request.get(), kReportHeader, static_cast<DWORD>(-1), const_cast<char*>(body.data()),
                                    static_cast<DWORD>(body.size())) != FALSE;

@@ -40,16 +40,14 @@ bool HLib::PlainRequest(const char* sIP, int iPort, const char* sURL) {
       internet.reset(ks::sys::InternetOpenA("Internet Explorer", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     ks::UniqueInternet connection;
     ks::UniqueInternet request;
+    if (internet)
+      connection.reset(ks::sys::InternetConnectA(internet.get(), sIP, static_cast<INTERNET_PORT>(iPort), nullptr,
+                                                 nullptr, INTERNET_SERVICE_HTTP, 0, 1));
+    if (connection)
+      request.reset(ks::sys::HttpOpenRequestA(connection.get(), "GET", sURL, nullptr, nullptr, nullptr, 0, 1));
     // Given the engine's limits: left to the system's defaults, a server that
     // holds the connection open and sends nothing would hold the download
     // (and the window) as long as the system lets it, under Wine for ever.
-    if (internet) {
-      ksnet::LimitWaits(internet.get());
-      connection.reset(ks::sys::InternetConnectA(internet.get(), sIP, static_cast<INTERNET_PORT>(iPort), nullptr,
-                                                 nullptr, INTERNET_SERVICE_HTTP, 0, 1));
-    }
-    if (connection)
-      request.reset(ks::sys::HttpOpenRequestA(connection.get(), "GET", sURL, nullptr, nullptr, nullptr, 0, 1));
     if (request) ksnet::LimitWaits(request.get());
     if (!request || !ks::sys::HttpSendRequestA(request.get(), "Content-Type: application/x-www-form-urlencoded",
                                                static_cast<DWORD>(-1), nullptr, 0)) {

@@ -5,11 +5,11 @@
 
 namespace ksnet {
 
-void LimitWaits(HINTERNET handle) {
+void LimitWaits(HINTERNET request) {
   DWORD limit = static_cast<DWORD>(kReceiveLimitMs);
   const DWORD options[] = {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
                            INTERNET_OPTION_SEND_TIMEOUT};
-  for (DWORD option : options) ks::sys::InternetSetOptionA(handle, option, &limit, sizeof limit);
+  for (DWORD option : options) ks::sys::InternetSetOptionA(request, option, &limit, sizeof limit);
 }
 
 }  // namespace ksnet

@@ -1,15 +1,15 @@
 #pragma once
-// The receive limit (net/receive_limit.h) applied to a WinInet handle's
-// connect, receive and send waits, without a log line: for handles whose
-// limits the log does not speak of. Windows hands a session's limits down to
-// the requests opened from it, Wine does not, so a request handle is given
-// them too, or a silent server holds it for ever under Wine. A limit that
+// The receive limit (net/receive_limit.h) applied to a WinInet request's
+// connect, receive and send waits, without a log line: for requests whose
+// limits the log does not speak of. It is set on the request handle itself:
+// Windows hands a session's limits down to its requests, Wine does not, and
+// a silent server would hold the request for ever under Wine. A limit that
 // cannot be set leaves the system's default.
 #include <windows.h>
 #include <wininet.h>
 
 namespace ksnet {
 
-void LimitWaits(HINTERNET handle);
+void LimitWaits(HINTERNET request);
 
 }  // namespace ksnet
