@@ -302,6 +302,7 @@ std::vector<Fact> ExplainRun(const std::vector<LogRecord>& all, const LogRun& ru
       if (StartsWith(m, "sCommandLine = ")) {
         if (!pending_start.empty()) started.push_back(pending_start + ": no result");
         pending_start = Between(m, "sCommandLine = ", ", sWorkingDirectory = ");
+        while (!pending_start.empty() && pending_start.back() == ' ') pending_start.pop_back();
         std::string directory = Between(m, ", sWorkingDirectory = ", nullptr);
         if (!directory.empty()) pending_start += " (in " + directory + ")";
       } else if (!pending_start.empty() && (m == "succeeded." || StartsWith(m, "iErrorCode") ||
