@@ -118,12 +118,18 @@ bool ReadMinidump(const unsigned char* data, size_t size, MinidumpSummary& summa
                        static_cast<unsigned long long>(dump.size()));
     return false;
   }
+  bool seen_threads = false, seen_modules = false, seen_exception = false, seen_system = false;
   for (uint32_t i = 0; i < streams; ++i) {
     size_t entry = directory + static_cast<size_t>(i) * kDirectoryEntrySize;
     uint32_t type = dump.U32(entry);
     uint32_t stream_size = dump.U32(entry + 4);
     uint32_t rva = dump.U32(entry + 8);
     if (type != kThreadList && type != kModuleList && type != kException && type != kSystemInfo) continue;
+    // Each kind is read once: a directory that names it again adds nothing.
+    bool& seen = type == kThreadList ? seen_threads : type == kModuleList ? seen_modules
+                 : type == kException ? seen_exception : seen_system;
+    if (seen) continue;
+    seen = true;
     if (!dump.Holds(rva, stream_size)) {
       error = ks::Format("stream %u (type %u, %u bytes at %u) lies outside the dump's %llu bytes", i + 1, type,
                          stream_size, rva, static_cast<unsigned long long>(dump.size()));

@@ -218,7 +218,9 @@ bool ReadErrorReport(const std::string& content, ErrorReportContents& report, st
   for (const Label& label : kLabels) {
     size_t next = text.find(label.text, pos);
     if (next == std::string::npos) {
-      error = ks::Format("the report's head lacks \"%s\"", label.text + 1);
+      const char* name = label.text;
+      while (*name == '\n') ++name;
+      error = ks::Format("the report's head lacks \"%s\"", name);
       return false;
     }
     facts.*label.value = text.substr(pos, next - pos);
