@@ -179,3 +179,6 @@ indent <"$CLIENT/rsp1024hcmd.txt"
 say "  - launch status afterwards: $(tr -d '\r' <"$CLIENT/setup_status.txt")"
 say ""
 say "Starter log: $DEMO/tmp/KSSetup.txt (second run), KSSetup.txt.bak beside it (first run)"
+say ""
+say "The second run's log as the support desk reads it (kstool explain):"
+wine "$KSTOOL" explain "$(ks_winpath "$DEMO/tmp/KSSetup.txt")" </dev/null | tr -d '\r' | sed 's/^/      /'

@@ -20,7 +20,7 @@ kstool() { "$KS_NATIVE_BUILD/kstool" "$@" </dev/null; }
 w() { printf '%s' "$1"; }
 
 for d in tag_field codec query_map meeting_query embedded_block settings_certificate package socket_reply \
-  access_setting proxy_list cache_status_text; do
+  access_setting proxy_list cache_status_text starter_log error_report minidump; do
   rm -rf "${CORPUS:?}/$d"
   mkdir -p "$CORPUS/$d"
 done
@@ -158,6 +158,83 @@ printf '\001N\000<__ClientCalledToLaunch__>Y\000</__ClientCalledToLaunch__>' >"$
 printf "\001$records\000<__CACHE__>\r\n<__SERVER_ACCESS_SETTING1__>old\t1</__SERVER_ACCESS_SETTING1__>\r\n</__CACHE__>garbage after" \
   >"$cs/cache"
 printf '\001x\000<__CACHE__>\n<__SERVER_ACCESS_SETTING1__>' >"$cs/cache-unclosed"
+
+# starter_log, error_report, minidump: a short log of each road's kind, a
+# report that carries one of them and a small minidump (sections laid out by
+# hand, zlib and Base64 as the report has them).
+python3 - "$CORPUS" <<'PY'
+import base64, struct, sys, urllib.parse, zlib
+corpus = sys.argv[1]
+def record(time, op, line, message):
+    return "%s\r\nFunction: %s\r\nLine: %d\r\nMessage: %s\r\n\r\n" % (time, op, line, message.replace("\n", "\r\n"))
+head = [("BootwickApp::InitInstance()", "m_lpCmdLine = "),
+        ("SetupHandler::CheckIsVersionIsSynced", "sVersionFileName is C:\\A\\Kestrelon\\Kestrelon\\version.txt"),
+        ("SetupHandler::CheckIsVersionIsSynced", "Failed to find any KS installation"),
+        ("SetupHandler::Download", "In Download: m_sClientDirectory = "),
+        ("HLib::GetPage", "sIP = 10.0.0.5, iPort = 8889, URL = /as/wapi/get_client_size, m_iExpectedReceiveSize = 0"),
+        ("HR::DoRequest", "Begin HR::DoRequest(), sIP = 10.0.0.5, iPort = 8889, cPType=D, sByPass=, sPAddress=, URL=/as/wapi/get_client_size"),
+        ("HR::DoRequest", "failed to connect. error code: 12029, error: x"),
+        ("HR::DoRequest", "Begin HR::DoRequest(), sIP = 10.0.0.5, iPort = 8889, cPType=P, sByPass=, sPAddress=proxy:3128, URL=/as/wapi/get_client_size"),
+        ("HR::DoRequest", "after HQI troubled dwCode = 407"),
+        ("HR::SendRequest", "HR::SendRequest failed! /as/wapi/get_client_size, 10.0.0.5, 17788"),
+        ("HLib::GetPage", "HSR() failed, error code: 12002, error: The operation timed out\n"),
+        ("HLib::GetPage", "HTTP fialed. Now try TCP for URL = /as/wapi/get_client_size"),
+        ("Utility::URLDownload", "connect() failed, host: 10.0.0.5, error code: 10061, error: Connection refused.")]
+def log(tail, cut=False):
+    text = "".join(record("2024-05-01 09:03:%02d" % i, op, i + 10, m) for i, (op, m) in enumerate(head + tail))
+    return text[:-7] if cut else text
+def write(name, data):
+    open(corpus + "/" + name, "wb").write(data if isinstance(data, bytes) else data.encode())
+write("starter_log/size-failed", log([("SetupHandler::Download", "Failed to download client from: 10.0.0.5::8889, iDownloadSize = 0, sDownloadSize = ")]))
+write("starter_log/installed", log([("SetupHandler::Download", "iDownloadSize = 500"),
+    ("SetupHandler::Download", "Download is completed: iExpectedDownloadSize = 500, actual received = 500"),
+    ("Utility::StartProcess", "sCommandLine = \"C:\\T\\ks_starter_dir\\KSLauncher.exe\" , sWorkingDirectory = C:\\T\\ks_starter_dir"),
+    ("Utility::StartProcess", "succeeded."),
+    ("SetupHandler::CallToInstall", "StartProcess(sStartProcess = \"C:\\T\\ks_starter_dir\\KSLauncher.exe\" , m_sSetupDirectory = C:\\T)")]))
+write("starter_log/two-runs-cut", log([]) + log([("SetupHandler::Download", "iDownloadSize = 500")], cut=True))
+write("starter_log/registered", record("2024-05-01 09:03:01", "BootwickApp::InitInstance()", 79, "m_lpCmdLine = ") +
+      record("2024-05-01 09:03:01", "BootwickApp::InitInstance()", 145, "No Meeting Parameter, sClientName = Kestrelon"))
+
+def dump():
+    # Header, a directory of four streams, then the streams and a module name.
+    name = "C:\\A\\KestrelonStarter.exe".encode("utf-16-le")
+    streams_at = 32
+    body_at = streams_at + 4 * 12
+    threads = struct.pack("<I", 1) + b"\0" * 48
+    fixed = struct.pack("<13I", 0xFEEF04BD, 0x10000, 0x50002, 0x10000, 0, 0, 0, 0, 0, 0, 0, 0, 0)
+    modules_at = body_at + len(threads)
+    name_at = modules_at + 4 + 108
+    module = struct.pack("<QIIII", 0x400000, 0x10000, 0, 0, name_at) + fixed + b"\0" * 32
+    modules = struct.pack("<I", 1) + module
+    names = struct.pack("<I", len(name)) + name
+    exception_at = name_at + len(names)
+    exception = struct.pack("<IIIIQQII", 1, 0, 0xC0000005, 0, 0, 0x401234, 0, 0) + b"\0" * 120 + b"\0" * 8
+    system_at = exception_at + len(exception)
+    system = struct.pack("<HHHBBIIII", 9, 6, 0, 2, 1, 6, 1, 7601, 2) + b"\0" * 24
+    directory = struct.pack("<III", 3, len(threads), body_at) + struct.pack("<III", 4, len(modules), modules_at) + \
+        struct.pack("<III", 6, len(exception), exception_at) + struct.pack("<III", 7, len(system), system_at)
+    header = b"MDMP" + struct.pack("<IIIIIQ", 0xA793, 4, streams_at, 0, 0, 0)
+    return header + directory + threads + modules + names + exception + system
+write("minidump/one-module", dump())
+def attach(label, data):
+    packed = zlib.compress(data, 6)
+    b64 = base64.b64encode(packed).decode()
+    b64 = "\n".join(b64[i:i + 76] for i in range(0, len(b64), 76))
+    return ("%s: original size = %d, compressed size = %d, base64-encoded size = %d" % (label, len(data), len(packed), len(b64)), len(data), b64)
+def report(log_text, dump_bytes):
+    l = attach("Log", log_text.encode() + b"\0")
+    d = attach("dump", dump_bytes)
+    return ("Kestrelon sCurrentFile = KestrelonStarter.exe\nsCurrentDirectory = C:\\A\n\n\nVersion: 5.2 V5.0 SP1 of Bootwick"
+            "\nComputer Name: pc\nComputer IP: 10.0.0.9\nOS: Microsoft Windows Vista Professional  (Build 7601)\nIE: 8.0\nIE Minor: 0\nIE Build: 1"
+            "\nGetLastError() returns: 0\nError: The operation completed successfully.\r\n\n%s\n\n%s"
+            "\n<___LOGFILESIZE___>%d</___LOGFILESIZE___>\n<___LOGFILE___>%s</___LOGFILE___>"
+            "\n<___CACHEFILESIZE___>0</___CACHEFILESIZE___>\n<___CACHEFILE___></___CACHEFILE___>"
+            "\n<___DUMPFILESIZE___>%d</___DUMPFILESIZE___>\n<___DUMPFILE___>%s</___DUMPFILE___>&&xyz\n"
+            % (l[0], d[0], l[1], l[2], d[1], d[2]))
+text = report(log([("SetupHandler::Download", "iDownloadSize = 500")]), dump())
+write("error_report/text", text)
+write("error_report/post-body", "error=" + urllib.parse.quote_plus(text, safe="-_."))
+PY
 
 ks_log "seeds written to $CORPUS"
 find "$CORPUS" -type f | sort | while read -r f; do printf '%6d %s\n' "$(wc -c <"$f")" "${f#"$KS_ROOT"/}"; done

@@ -35,7 +35,8 @@ done
 max_len() {
   case "$1" in
     socket_reply) echo 140000 ;;
-    package) echo 16384 ;;
+    package | error_report) echo 16384 ;;
+    minidump | starter_log) echo 8192 ;;
     embedded_block) echo 16384 ;;
     settings_certificate) echo 8192 ;;
     meeting_query) echo 6144 ;;

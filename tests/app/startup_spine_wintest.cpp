@@ -34,6 +34,7 @@ TEST(StartupSpine, WithoutParametersLogsTheClientNameFromTheFileNameAndEnds) {
   EXPECT_NE(run.log.find("Message: No Meeting Parameter, sClientName = Kestrelon\r\n"), std::string::npos)
       << run.log;
   EXPECT_EQ(run.log.find("invalid sCurrentFileName"), std::string::npos);
+  EXPECT_TRUE(kstest::KeepForExplain("registered-only", run.log));
 }
 
 TEST(StartupSpine, AFileNameWithoutStarterIsRefused) {

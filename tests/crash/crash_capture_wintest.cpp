@@ -288,6 +288,12 @@ TEST_F(CrashCaptureTest, MainThreadCrashLeavesModuleListDumpAndOneReport) {
   ASSERT_TRUE(kstest::WriteFile(dir_.File("Cache.xml"), kCache));
   ParsedReport report;
   ExpectFullRecord("main", Crash("main"), &report);
+  // The report as the server got it, with the log it carries, for the
+  // explain check.
+  std::vector<ReceivedRequest> requests = server_.Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_TRUE(kstest::KeepForExplain("crash-report", requests[0].body));
+  EXPECT_TRUE(kstest::KeepForExplain("crash-report-log", report.log.substr(0, report.log.size() - 1)));
 }
 
 TEST_F(CrashCaptureTest, WorkerThreadCrashLeavesTheSameRecord) {

@@ -277,6 +277,11 @@ class StarterEndToEnd : public ::testing::Test {
     return status;
   }
 
+  // Keeps the run's log for the explain check, named by how the run ended.
+  void KeepLogFor(const std::string& outcome) {
+    EXPECT_TRUE(kstest::KeepForExplain(outcome, kstest::ReadFileOrEmpty(scene_.tmp() + "\\KSSetup.txt")));
+  }
+
   std::string LogDump() const {
     std::string all;
     for (const std::string& m : scene_.Log()) all += m + "\n";

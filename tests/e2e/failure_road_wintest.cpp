@@ -31,6 +31,7 @@ TEST_F(FailureRoad, ServerDown) {
                             ", iDownloadSize = 0, sDownloadSize = "))
       << LogDump();
   ExpectNothingInstalled();
+  KeepLogFor("failed-server-unreachable");
 }
 
 TEST_F(FailureRoad, SizeReplyOfLetters) {
@@ -44,6 +45,7 @@ TEST_F(FailureRoad, SizeReplyOfLetters) {
       << LogDump();
   EXPECT_EQ(Requests(), std::vector<std::string>{kSizeRequest});
   ExpectNothingInstalled();
+  KeepLogFor("failed-bad-size");
 }
 
 TEST_F(FailureRoad, PackageCutShort) {
@@ -70,6 +72,7 @@ TEST_F(FailureRoad, PackageCutShort) {
   EXPECT_EQ(requests[0], kSizeRequest);
   for (size_t i = 1; i < requests.size(); ++i) EXPECT_EQ(requests[i], kPackageRequest);
   ExpectNothingInstalled();
+  KeepLogFor("failed-incomplete-download");
 }
 
 // A whole package whose processing fails ends the run there: after the
@@ -82,14 +85,15 @@ TEST_F(FailureRoad, AFailedProcessingStepStartsNothing) {
     size_t settings_size;
     const char* message;
     const char* log_line;
+    const char* kept_as;  // the name the explain check knows the run by
   };
   const Case cases[] = {
       // The temporary folder and the starter's folder both refuse the file.
       {"download file cannot be saved", true, 0, "Unable to save the download file",
-       "Filed to open file to write: "},
+       "Filed to open file to write: ", "failed-disk"},
       // Settings that fit the worker, but not with the setup lines in front.
       {"parameters do not fit", false, 1900, "Unable to prepare the parameters for the installation",
-       "Setup lines and settings need "},
+       "Setup lines and settings need ", nullptr},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -122,6 +126,7 @@ TEST_F(FailureRoad, AFailedProcessingStepStartsNothing) {
     EXPECT_TRUE(scene_.LoggedPrefix("Download is completed"));
     EXPECT_FALSE(scene_.LoggedPrefix("StartProcess("));
     EXPECT_TRUE(scene_.Records().empty());
+    if (c.kept_as != nullptr) KeepLogFor(c.kept_as);
     // The next case starts afresh.
     server_.reset();
     kstest::RemoveTree(scene_.tmp());
@@ -179,6 +184,7 @@ TEST_F(FailureRoad, UnreadableLinkShowsTheInitialisationFailure) {
     EXPECT_EQ(status, kInitFailed);
     EXPECT_TRUE(scene_.LoggedPrefix(c.log_line)) << LogDump();
     EXPECT_FALSE(scene_.LoggedPrefix("In Download"));
+    if (c.break_checksum) KeepLogFor("failed-link-unreadable");
     // The next case starts with a log of its own.
     DeleteFileW(Widen((scene_.tmp() + "\\KSSetup.txt").c_str()).c_str());
   }
@@ -197,6 +203,7 @@ TEST_F(FailureRoad, WindowClosedDuringTheDownload) {
   EXPECT_EQ(starter_.ExitCode(), 0u);
   EXPECT_FALSE(scene_.LoggedPrefix("Download is completed"));
   ExpectNothingInstalled();
+  KeepLogFor("failed-interrupted");
 }
 
 }  // namespace

@@ -52,6 +52,7 @@ TEST_F(StarterEndToEnd, StampedCopyDownloadsUnpacksAndStartsTheLauncher) {
                             "(0x800B0100)"));
   EXPECT_EQ(scene_.Recorded("KSLauncher", "CommandLine"), Quote(setup + "\\KSLauncher.exe") + " ");
   EXPECT_EQ(scene_.Recorded("KSLauncher", "WorkingDirectory"), setup);
+  KeepLogFor("started-installer");
 }
 
 TEST_F(StarterEndToEnd, SlowDownloadShowsItsProgressInTheWindow) {

@@ -100,6 +100,7 @@ TEST_F(LaunchRoad, MeetingLinkStartsTheCurrentClientAndKeepsTheStarter) {
   EXPECT_EQ(parameters.compare(0, lines.size(), lines), 0) << parameters;
   EXPECT_EQ(parameters.find("<__NeedToRemoveSetup__>"), std::string::npos) << parameters;
   EXPECT_NE(parameters.find("<__MeetingId__>m-99</__MeetingId__>"), std::string::npos) << parameters;
+  KeepLogFor("launched-client");
 }
 
 }  // namespace

@@ -62,6 +62,7 @@ TEST_P(RefusedPackage, StartsNothingAndKeepsTheFiles) {
   EXPECT_FALSE(scene_.LoggedPrefix("StartProcess("));
   EXPECT_TRUE(kstest::FileExists(Launcher()));
   EXPECT_TRUE(kstest::FileExists(scene_.SetupDirectory() + "\\KSInstaller.exe"));
+  if (std::string(refusal.name) == "Unsigned") KeepLogFor("failed-package-refused");
 }
 
 // Wine does not check that a root is trusted, so another key under the

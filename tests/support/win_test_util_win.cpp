@@ -90,6 +90,12 @@ bool CopyFileTo(const std::string& from, const std::string& to) {
   return CopyFileW(Widen(from.c_str()).c_str(), Widen(to.c_str()).c_str(), FALSE) != FALSE;
 }
 
+bool KeepForExplain(const std::string& name, const std::string& content) {
+  std::string folder = BuildDir() + "\\tests\\explained";
+  MakeDirectory(folder);
+  return WriteFile(folder + "\\" + name + ".txt", content);
+}
+
 namespace {
 
 // The current environment with `extra` applied, as a double-zero-ended block.

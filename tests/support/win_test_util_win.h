@@ -54,6 +54,11 @@ std::string ReadFileOrEmpty(const std::string& path);
 bool WriteFile(const std::string& path, const std::string& content);
 bool CopyFileTo(const std::string& from, const std::string& to);
 
+// Keeps what a whole-starter run left (its log, a crash report) in the build
+// tree's tests/explained/<name>.txt, where the explain check reads it after
+// the runs (tests/e2e/explain_saved_runs_test.sh).
+bool KeepForExplain(const std::string& name, const std::string& content);
+
 struct ProcessResult {
   bool started = false;
   bool timed_out = false;

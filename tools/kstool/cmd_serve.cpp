@@ -3,6 +3,7 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -16,6 +17,7 @@
 #include "base/wide_text.h"
 #include "command.h"
 #include "net/account_server_api.h"
+#include "platform.h"
 #include "support_net_proxy.h"
 #include "support_files.h"
 #include "support_net_server.h"
@@ -35,6 +37,9 @@ const char kSummary[] =
     "  --ready-file PATH       once listening, write the port number to PATH\n"
     "  --request-log PATH      append the request line and headers of every request\n"
     "  --exit-after-seconds N  stop by itself after N seconds\n"
+    "  --keep-reports DIR      keep the body of every POST (the starter's error\n"
+    "                          report after a crash) as a file of its own in DIR,\n"
+    "                          report-<date>-<time>-<n>.txt, for kstool explain\n"
     "\n"
     "Account server (/as/wapi/..., any query parameters such as rdm accepted):\n"
     "  --package FILE          streamed for get_client; its size answers get_client_size\n"
@@ -81,6 +86,7 @@ struct Options {
   std::string ready_file;
   std::string request_log;
   int exit_after_seconds = 0;
+  std::string keep_reports;
 
   std::string package;
   long long client_size = -1;
@@ -148,6 +154,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
     } else if (name == "--exit-after-seconds") {
       if (!number(&n)) return false;
       options->exit_after_seconds = static_cast<int>(n);
+    } else if (name == "--keep-reports") {
+      if (!value(&options->keep_reports)) return false;
     } else if (name == "--package") {
       if (!value(&options->package)) return false;
     } else if (name == "--client-size") {
@@ -384,6 +392,31 @@ bool FaultPathMatches(const std::string& pattern, const std::string& path) {
   return path.compare(0, pattern.size(), pattern) == 0;
 }
 
+// An error report is a few MiB at most (its dump compressed); a body larger
+// than this is no report.
+const size_t kLargestReport = 256u << 20;
+
+// Keeps a POST body as a new file in the folder, written whole or not at all.
+// False when the body did not arrive whole or cannot be kept.
+bool KeepReport(SOCKET client, const Request& request, const std::string& folder) {
+  static std::atomic<unsigned> count(0);
+  std::string body;
+  if (!kstool::net::ReadBody(client, request, kLargestReport, 30000, &body)) return false;
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  std::string path = ks::Format("%s\\report-%04d%02d%02d-%02d%02d%02d-%u.txt", folder.c_str(), now.wYear, now.wMonth,
+                                now.wDay, now.wHour, now.wMinute, now.wSecond, ++count);
+  std::string error;
+  if (!kstool::WriteOutput(path, body, error)) {
+    fprintf(stderr, "kstool serve: %s\n", error.c_str());
+    return false;
+  }
+  printf("kstool serve: kept a report of %llu bytes as %s\n", static_cast<unsigned long long>(body.size()),
+         path.c_str());
+  fflush(stdout);
+  return true;
+}
+
 void ServeConnection(SOCKET client, const Options* options) {
   Request request;
   if (!kstool::net::ReadRequest(client, &request)) {
@@ -416,6 +449,9 @@ void ServeConnection(SOCKET client, const Options* options) {
   }
   if (options->proxy) {
     kstool::net::HandleProxyRequest(client, request, options->proxy_config);
+  } else if (request.method == "POST" && !options->keep_reports.empty()) {
+    bool kept = KeepReport(client, request, options->keep_reports);
+    SendReply(client, *options, TextReply(kept ? 200 : 400, kept ? "OK" : "not kept\n"), false);
   } else if (request.method != "GET" && request.method != "POST") {
     SendReply(client, *options, TextReply(400, "GET only\n"), false);
   } else {
@@ -428,6 +464,8 @@ int RunServe(const std::vector<std::string>& args) {
   static Options options;  // outlives the detached connection threads
   std::string error;
   if (!ParseOptions(args, &options, &error)) return kstool::Fail("serve: %s", error.c_str());
+  if (!options.keep_reports.empty() && !kstool::IsDirectory(options.keep_reports))
+    return kstool::Fail("serve: --keep-reports: '%s' is not a folder", options.keep_reports.c_str());
   if (!options.package.empty() && Utility::FileSize(options.package.c_str()) < 0)
     return kstool::Fail("serve: cannot read package %s", options.package.c_str());
 

@@ -3,6 +3,7 @@
 #include <ws2tcpip.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "base/handles_win.h"
@@ -75,6 +76,7 @@ bool ReadRequest(SOCKET socket, Request* request) {
     head.append(buffer, static_cast<size_t>(got));
     end = head.find("\r\n\r\n");
   }
+  request->early_body = head.substr(end + 4);
   head.resize(end + 4);
 
   size_t line_end = head.find("\r\n");
@@ -96,6 +98,26 @@ bool ReadRequest(SOCKET socket, Request* request) {
     size_t value = field.find_first_not_of(" \t", colon + 1);
     request->headers.emplace_back(field.substr(0, colon),
                                   value == std::string::npos ? std::string() : field.substr(value));
+  }
+  return true;
+}
+
+bool ReadBody(SOCKET socket, const Request& request, size_t limit, int wait_ms, std::string* body) {
+  std::string length_text = request.Header("Content-Length");
+  if (length_text.empty() || length_text.find_first_not_of("0123456789") != std::string::npos ||
+      length_text.size() > 12)
+    return false;
+  size_t length = static_cast<size_t>(strtoull(length_text.c_str(), nullptr, 10));
+  if (length > limit || request.early_body.size() > length) return false;
+  *body = request.early_body;
+  DWORD timeout = static_cast<DWORD>(wait_ms);
+  setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+  char buffer[65536];
+  while (body->size() < length) {
+    size_t want = length - body->size() < sizeof buffer ? length - body->size() : sizeof buffer;
+    int got = recv(socket, buffer, static_cast<int>(want), 0);
+    if (got <= 0) return false;
+    body->append(buffer, static_cast<size_t>(got));
   }
   return true;
 }

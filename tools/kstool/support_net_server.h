@@ -19,6 +19,7 @@ struct Request {
   std::string target;   // as on the request line (origin or absolute form)
   std::string version;
   std::vector<std::pair<std::string, std::string>> headers;
+  std::string early_body;  // bytes after the blank line that arrived with the head
   // The value of the first header with this name (any case), or "".
   std::string Header(const char* name) const;
 };
@@ -33,6 +34,11 @@ SOCKET Accept(SOCKET listener);
 // Reads up to and including the blank line (at most 64 KiB). False when the
 // peer closed first or sent something that is not a request.
 bool ReadRequest(SOCKET socket, Request* request);
+
+// The request's body of Content-Length bytes (at most `limit`), read on from
+// what came with the head, each receive waiting at most `wait_ms`. False
+// when the peer stops short, the length is missing or beyond the limit.
+bool ReadBody(SOCKET socket, const Request& request, size_t limit, int wait_ms, std::string* body);
 
 bool SendAll(SOCKET socket, const char* data, size_t length);
 inline bool SendAll(SOCKET socket, const std::string& text) { return SendAll(socket, text.data(), text.size()); }

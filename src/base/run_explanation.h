@@ -1,0 +1,24 @@
+#pragma once
+// What one run of the starter did, read from its log records: how it ended,
+// what it wanted and found, which access roads each request took, the
+// download, what the window said last and what it started. For the people
+// who run the meeting service and read a participant's log.
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/log_reader.h"
+
+namespace kslog {
+
+// One line of an explanation: a key and its text. Keys may repeat ("road",
+// "started"); the first is always "outcome".
+typedef std::pair<std::string, std::string> Fact;
+
+// How a run ended: "launched-client", "started-installer", "registered-only"
+// or "failed: <cause>" with cause one of server-unreachable, no-answer,
+// proxy-refused, bad-size, incomplete-download, package-refused, disk,
+// link-unreadable, interrupted.
+std::vector<Fact> ExplainRun(const std::vector<LogRecord>& records, const LogRun& run, bool last_record_cut);
+
+}  // namespace kslog

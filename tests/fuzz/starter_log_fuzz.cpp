@@ -1,0 +1,47 @@
+// The starter log read back: records, runs, and the explanation of each run.
+// Input: the log's bytes. Whatever they hold, a log that reads has records
+// in order of their place in the text, its runs cover every record once in
+// order, and every run is explained with an outcome from the known set.
+#include <string>
+
+#include "base/log_reader.h"
+#include "base/run_explanation.h"
+#include "fuzz/fuzz_support.h"
+
+namespace {
+
+bool KnownOutcome(const std::string& outcome) {
+  static const char* const kOutcomes[] = {
+      "launched-client",         "started-installer",       "registered-only",        "failed: server-unreachable",
+      "failed: no-answer",       "failed: proxy-refused",   "failed: bad-size",       "failed: incomplete-download",
+      "failed: package-refused", "failed: disk",            "failed: link-unreadable", "failed: interrupted"};
+  for (const char* known : kOutcomes)
+    if (outcome == known) return true;
+  return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::string text(reinterpret_cast<const char*>(data), size);
+  kslog::ParsedLog log;
+  std::string error;
+  if (!kslog::ParseLog(text, log, error)) {
+    KS_FUZZ_CHECK(!error.empty() && error.find('\n') == std::string::npos);
+    return 0;
+  }
+  KS_FUZZ_CHECK(!log.records.empty());
+  KS_FUZZ_CHECK(log.records[0].offset == 0);
+  for (size_t i = 1; i < log.records.size(); ++i) KS_FUZZ_CHECK(log.records[i].offset > log.records[i - 1].offset);
+
+  std::vector<kslog::LogRun> runs = kslog::SplitRuns(log.records);
+  size_t next = 0;
+  for (const kslog::LogRun& run : runs) {
+    KS_FUZZ_CHECK(run.first == next && run.count > 0);
+    next += run.count;
+    std::vector<kslog::Fact> facts = kslog::ExplainRun(log.records, run, log.last_record_cut);
+    KS_FUZZ_CHECK(!facts.empty() && facts[0].first == "outcome" && KnownOutcome(facts[0].second));
+  }
+  KS_FUZZ_CHECK(next == log.records.size());
+  return 0;
+}

@@ -1,0 +1,303 @@
+// kstool explain: a participant's starter log, or an error report as the
+// report server received it, told in a few lines: how each run ended and why,
+// the roads it took to the account server, and for a report the crash itself.
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/log_reader.h"
+#include "base/run_explanation.h"
+#include "base/text.h"
+#include "command.h"
+#include "crash/minidump_reader.h"
+#include "crash/report_reader.h"
+#include "platform.h"
+#include "support_files.h"
+
+namespace {
+
+using kslog::Fact;
+
+const char kUsage[] = "explain [--json] [--extract DIR] <log-or-report|->";
+const char kSummary[] =
+    "Explains a starter log (\"KSSetup.txt\" or a backup) or an error report (the\n"
+    "report text or the POST body the report server received; told apart by\n"
+    "content). For a log, each run in turn, newest last; its first line is one of\n"
+    "  outcome: launched-client | started-installer | registered-only\n"
+    "  outcome: failed: <cause>   cause: server-unreachable, no-answer (a receive\n"
+    "           limit), proxy-refused (401/407), bad-size, incomplete-download,\n"
+    "           package-refused, disk, link-unreadable (the link or the parameters\n"
+    "           could not be read or do not fit), interrupted (the log ends mid-run)\n"
+    "then why, the starter and version wanted, the client found, the account\n"
+    "server, each access road tried (D direct, L system settings, P/H/S proxies,\n"
+    "the proxy script, the plain WinInet request, the socket fallback), the\n"
+    "download, what the window showed last and what was started.\n"
+    "For a report: its facts, its log explained, and the crash from its minidump\n"
+    "(exception, faulting module and offset, threads). A minidump alone is read too.\n"
+    "\n"
+    "  --json         one JSON object per run (for a report, one object in all)\n"
+    "  --extract DIR  write the report's attachments, uncompressed and checked, to\n"
+    "                 DIR as KSSetup.txt, Cache.xml and crash.dmp; nothing is\n"
+    "                 written unless the whole report reads\n"
+    "\n"
+    "Input that does not read (a cut report, wrong Base64, zlib that does not\n"
+    "inflate to its size field, a dump whose streams lie outside it, a log with a\n"
+    "broken record) is refused with one line on standard error and exit code 2.";
+
+// ---- output -------------------------------------------------------------------
+
+// Line breaks and trailing blanks of a value, as one line of text.
+std::string OneLine(const std::string& value) {
+  std::string out;
+  for (char c : value) {
+    if (c == '\r') continue;
+    out += c == '\n' ? ' ' : c;
+  }
+  while (!out.empty() && out.back() == ' ') out.pop_back();
+  return out;
+}
+
+std::string JsonString(const std::string& value) {
+  std::string out = "\"";
+  for (size_t i = 0; i < value.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(value[i]);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20 || c == 0x7F) {
+      out += ks::Format("\\u%04x", c);
+    } else if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else {
+      // Whole UTF-8 sequences pass; any other byte is taken as Latin-1.
+      size_t length = c >= 0xF0 && c < 0xF5 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
+      bool whole = length > 0 && i + length <= value.size();
+      for (size_t k = 1; whole && k < length; ++k) whole = (static_cast<unsigned char>(value[i + k]) & 0xC0) == 0x80;
+      if (whole) {
+        out.append(value, i, length);
+        i += length - 1;
+      } else {
+        out += ks::Format("\\u%04x", c);
+      }
+    }
+  }
+  return out + "\"";
+}
+
+bool Repeats(const std::string& key) { return key == "road" || key == "started" || key == "note"; }
+
+// Facts as one JSON object: keys that may repeat become arrays.
+std::string JsonObject(const std::vector<Fact>& facts) {
+  std::vector<std::string> keys;
+  for (const Fact& fact : facts) {
+    bool seen = false;
+    for (const std::string& key : keys) seen = seen || key == fact.first;
+    if (!seen) keys.push_back(fact.first);
+  }
+  std::string out = "{";
+  for (const std::string& key : keys) {
+    if (out.size() > 1) out += ", ";
+    out += JsonString(key) + ": ";
+    std::vector<std::string> values;
+    for (const Fact& fact : facts)
+      if (fact.first == key) values.push_back(JsonString(OneLine(fact.second)));
+    if (!Repeats(key)) {
+      out += values[0];
+      continue;
+    }
+    out += "[";
+    for (size_t i = 0; i < values.size(); ++i) out += (i > 0 ? ", " : "") + values[i];
+    out += "]";
+  }
+  return out + "}";
+}
+
+void PrintText(const std::vector<Fact>& facts) {
+  for (const Fact& fact : facts) printf("%s: %s\n", fact.first.c_str(), OneLine(fact.second).c_str());
+}
+
+// ---- what is explained ------------------------------------------------------------
+
+bool ExplainLog(const std::string& text, std::vector<std::vector<Fact>>& runs, std::string& error) {
+  kslog::ParsedLog log;
+  if (!kslog::ParseLog(text, log, error)) return false;
+  std::vector<kslog::LogRun> split = kslog::SplitRuns(log.records);
+  for (size_t i = 0; i < split.size(); ++i)
+    runs.push_back(kslog::ExplainRun(log.records, split[i], log.last_record_cut && i + 1 == split.size()));
+  return true;
+}
+
+std::string Hex(unsigned long long value, int digits) { return ks::Format("0x%0*llX", digits, value); }
+
+std::vector<Fact> DumpFacts(const MinidumpSummary& dump) {
+  std::vector<Fact> facts;
+  if (dump.has_exception) {
+    const char* name = ExceptionName(dump.exception_code);
+    facts.emplace_back("exception", Hex(dump.exception_code, 8) + (name ? std::string(" ") + name : "") + " at " +
+                                        Hex(dump.exception_address, 16) +
+                                        ks::Format(" on thread %u", dump.exception_thread));
+    const MinidumpModule* module = ModuleHolding(dump, dump.exception_address);
+    if (module == nullptr) {
+      facts.emplace_back("module", "(no module holds the address)");
+    } else {
+      std::string text = module->name;
+      if (module->has_version)
+        text += ks::Format(" %u.%u.%u.%u", module->version[0], module->version[1], module->version[2],
+                           module->version[3]);
+      facts.emplace_back("module", text + " +" + Hex(dump.exception_address - module->base, 0));
+    }
+  } else {
+    facts.emplace_back("exception", "(the dump has no exception stream)");
+  }
+  facts.emplace_back("threads", dump.has_threads ? ks::Format("%u", dump.thread_count) : "(no thread list)");
+  facts.emplace_back("modules", ks::Format("%u", static_cast<unsigned>(dump.modules.size())));
+  if (dump.has_system_info) {
+    const char* architecture = ProcessorArchitectureName(dump.processor_architecture);
+    facts.emplace_back("system", ks::Format("%s, %u processors, Windows %u.%u build %u",
+                                            architecture ? architecture : "unknown processor",
+                                            dump.processor_count, dump.os_major, dump.os_minor, dump.os_build));
+  }
+  return facts;
+}
+
+bool ReadDump(const std::string& bytes, MinidumpSummary& dump, std::string& error) {
+  if (ReadMinidump(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), dump, error)) return true;
+  error = "the report's dump: " + error;
+  return false;
+}
+
+std::string Attached(const ReportAttachment& attachment, const std::string& bytes) {
+  if (!attachment.present) return "none (no file)";
+  if (attachment.compressed_size == 0) return ks::Format("%llu bytes, not attached (too large for its room)",
+                                                         static_cast<unsigned long long>(attachment.original_size));
+  return ks::Format("%llu bytes", static_cast<unsigned long long>(bytes.size()));
+}
+
+std::vector<Fact> ReportFacts(const ErrorReportContents& report) {
+  const ErrorReportFacts& f = report.facts;
+  std::vector<Fact> facts;
+  facts.emplace_back("report", f.current_file);
+  facts.emplace_back("folder", f.current_directory);
+  facts.emplace_back("version", f.version.empty() ? "(none)" : f.version);
+  facts.emplace_back("computer", f.computer_name + " (" + f.computer_address + ")");
+  facts.emplace_back("os", f.os_description);
+  facts.emplace_back("browser", "IE " + f.ie_version + ", minor " + f.ie_minor_version + ", build " + f.ie_build);
+  facts.emplace_back("last error", ks::Format("%lu: ", f.last_error) + f.last_error_text);
+  facts.emplace_back("log", Attached(f.log, report.log));
+  facts.emplace_back("cache", Attached(f.cache, report.cache));
+  facts.emplace_back("dump", Attached(f.dump, report.dump));
+  return facts;
+}
+
+bool Extract(const std::string& folder, const ErrorReportContents& report, std::string& error) {
+  struct Piece {
+    const char* name;
+    const std::string* bytes;
+    bool attached;
+  };
+  const Piece pieces[] = {
+      {"KSSetup.txt", &report.log, report.facts.log.compressed_size != 0},
+      {"Cache.xml", &report.cache, report.facts.cache.compressed_size != 0},
+      {"crash.dmp", &report.dump, report.facts.dump.compressed_size != 0},
+  };
+  if (!kstool::IsDirectory(folder)) {
+    error = "extract: '" + folder + "' is not a folder";
+    return false;
+  }
+  // Every file is written beside its place first and moved in only when all are.
+  std::vector<std::unique_ptr<kstool::OutputFile>> outputs;
+  std::vector<std::string> names;
+  for (const Piece& piece : pieces) {
+    if (!piece.attached) continue;
+    std::string path = folder + "/" + piece.name;
+    outputs.emplace_back(new kstool::OutputFile(path));
+    if (!outputs.back()->Open(error) ||
+        fwrite(piece.bytes->data(), 1, piece.bytes->size(), outputs.back()->get()) != piece.bytes->size()) {
+      if (error.empty()) error = "cannot write '" + path + "'";
+      return false;
+    }
+    names.push_back(ks::Format("%s (%llu bytes)", piece.name, static_cast<unsigned long long>(piece.bytes->size())));
+  }
+  for (auto& output : outputs)
+    if (!output->Commit(error)) return false;
+  for (const std::string& name : names) fprintf(stderr, "kstool: extracted %s\n", name.c_str());
+  return true;
+}
+
+int RunExplain(const std::vector<std::string>& args) {
+  bool json = false;
+  std::string extract;
+  std::string input;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--json") {
+      json = true;
+    } else if (args[i] == "--extract") {
+      if (i + 1 >= args.size()) return kstool::Fail("explain: --extract needs a folder");
+      extract = args[++i];
+    } else if (args[i].size() > 1 && args[i][0] == '-') {
+      return kstool::Fail("explain: unknown option %s", args[i].c_str());
+    } else if (input.empty()) {
+      input = args[i];
+    } else {
+      return kstool::Fail("explain: one file at a time (usage: kstool %s)", kUsage);
+    }
+  }
+  if (input.empty()) return kstool::Fail("explain: no file given (usage: kstool %s)", kUsage);
+
+  std::string content, error;
+  if (!kstool::ReadInput(input, content, error)) return kstool::Fail("explain: %s", error.c_str());
+
+  std::vector<Fact> head;   // a report's facts
+  std::vector<std::vector<Fact>> runs;
+  std::vector<Fact> tail;   // a dump's facts
+  bool report = LooksLikeErrorReport(content);
+  if (!extract.empty() && !report) return kstool::Fail("explain: --extract needs an error report");
+  if (report) {
+    ErrorReportContents contents;
+    MinidumpSummary dump;
+    if (!ReadErrorReport(content, contents, error) ||
+        (!contents.dump.empty() && !ReadDump(contents.dump, dump, error)) ||
+        (!contents.log.empty() && !ExplainLog(contents.log, runs, error)))
+      return kstool::Fail("explain: %s: %s", input.c_str(), error.c_str());
+    head = ReportFacts(contents);
+    if (!contents.dump.empty()) tail = DumpFacts(dump);
+    if (!extract.empty() && !Extract(extract, contents, error)) return kstool::Fail("explain: %s", error.c_str());
+  } else if (content.compare(0, 4, "MDMP") == 0) {
+    MinidumpSummary dump;
+    if (!ReadMinidump(reinterpret_cast<const unsigned char*>(content.data()), content.size(), dump, error))
+      return kstool::Fail("explain: %s: %s", input.c_str(), error.c_str());
+    tail = DumpFacts(dump);
+  } else if (!ExplainLog(content, runs, error)) {
+    return kstool::Fail("explain: %s: %s", input.c_str(), error.c_str());
+  }
+
+  if (json) {
+    if (head.empty() && !tail.empty() && runs.empty()) {
+      printf("%s\n", JsonObject(tail).c_str());
+    } else if (head.empty()) {
+      for (const std::vector<Fact>& run : runs) printf("%s\n", JsonObject(run).c_str());
+    } else {
+      std::string out = "{\"report\": " + JsonObject(head) + ", \"runs\": [";
+      for (size_t i = 0; i < runs.size(); ++i) out += (i > 0 ? ", " : "") + JsonObject(runs[i]);
+      out += "], \"dump\": " + (tail.empty() ? std::string("null") : JsonObject(tail)) + "}";
+      printf("%s\n", out.c_str());
+    }
+  } else {
+    bool first = true;
+    auto block = [&](const std::vector<Fact>& facts) {
+      if (facts.empty()) return;
+      if (!first) printf("\n");
+      first = false;
+      PrintText(facts);
+    };
+    block(head);
+    for (const std::vector<Fact>& run : runs) block(run);
+    block(tail);
+  }
+  return fflush(stdout) == 0 ? 0 : kstool::Fail("explain: cannot write to standard output");
+}
+
+}  // namespace
+
+KSTOOL_COMMAND("explain", kUsage, kSummary, RunExplain);
