@@ -37,7 +37,7 @@ max_len() {
     socket_reply) echo 140000 ;;
     package) echo 16384 ;;
     embedded_block) echo 16384 ;;
-    settings_certificate) echo 8192 ;;
+    settings_certificate | package_signature) echo 8192 ;;
     meeting_query) echo 6144 ;;
     *) echo 4096 ;;
   esac
