@@ -196,6 +196,7 @@ void SetupHandler::CallToInstall() {
   if (gardolo) {
     if (through_shell && StartThroughShell(launcher, Utility::IsUserAdmin() ? L"runas" : L"open")) {
       KS_LOG(0, operation, "ShellExecuteEx() sInstaller = %s", launcher.c_str());
+      m_oSetupFolderLock.Release();
       return;
     }
     if (IsWindowsXP()) {
@@ -226,4 +227,6 @@ void SetupHandler::CallToInstall() {
   DWORD process_id = 0;
   Utility::StartProcess(command_line, m_sSetupDirectory, &process_id);
   KS_LOG(0, operation, "StartProcess(sStartProcess = %s, m_sSetupDirectory = %s)", command_line, m_sSetupDirectory);
+  checked.reset();
+  m_oSetupFolderLock.Release();
 }

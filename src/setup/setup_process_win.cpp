@@ -105,6 +105,7 @@ bool ProcessLocalArchives(SetupHandler& handler) {
   LocalArchive client_accessory("PCClientAccessory");
   if (!client.Check() || !client_accessory.Check()) return false;
   handler.StopProcess();
+  handler.m_oSetupFolderLock.Acquire();
 
   // Without the starter's folder the paths would start at a drive's root.
   if (handler.m_sCurrentDirectory[0] == '\0' ||
@@ -161,6 +162,7 @@ bool ProcessDownloadedPackage(SetupHandler& handler) {
   size_t unpack_size = 0;
   if (!PackageCheck::Verify(tried.c_str(), package_bytes, count, &unpack_size)) return false;
   handler.StopProcess();
+  handler.m_oSetupFolderLock.Acquire();
 
   ks::UniqueFile package;
   if (ChooseDownloadPlace(handler, handler.m_sTempDirectory, false))
