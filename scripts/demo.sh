@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
 # The starter's main job, end to end under Wine:
 #   1. a client package is made (the stand-in installer and client, a version
-#      file) and served by the local account server (kstool serve), slowly
-#      enough that the download takes a few seconds;
+#      file), signed, and served by the local account server (kstool serve),
+#      slowly enough that the download takes a few seconds;
 #   2. a starter copy is stamped with settings naming that server; the
-#      starter and the package's programs are signed first with one
-#      throw-away certificate, as an operator signs them;
+#      starter, the package's programs and the package itself are signed
+#      first with one throw-away certificate, as an operator signs them;
 #   3. first run: no client installed, so the starter downloads the package
-#      (the progress window is captured as a screenshot), unpacks it, reports
-#      the installation, checks that the launcher comes from its own
-#      publisher and starts it;
+#      (the progress window is captured as a screenshot), verifies that the
+#      whole package is its publisher's, unpacks it, checks that the launcher
+#      comes from its own publisher, reports the installation and starts it;
 #   4. the installation is completed by hand (the stand-in installer cannot
 #      install), and a second run launches the installed client directly.
 # Everything goes to build/demo; nothing is left running.
@@ -18,6 +18,10 @@ source "$(dirname "$0")/lib.sh"
 
 "$KS_ROOT/scripts/setup.sh"
 "$KS_ROOT/scripts/build.sh" KestrelonStarter kstool standins
+# Packages are signed by the native kstool (OpenSSL).
+[ -f "$KS_NATIVE_BUILD/CMakeCache.txt" ] ||
+  cmake -S "$KS_ROOT" -B "$KS_NATIVE_BUILD" -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build "$KS_NATIVE_BUILD" -j"$KS_JOBS" --target kstool >/dev/null
 
 DEMO=$KS_BUILD_ROOT/demo
 KSTOOL=$KS_WIN_BUILD/kstool.exe
@@ -71,7 +75,8 @@ sign "$STANDINS/KSInstaller.exe" "$DEMO/package/KSInstaller.exe"
 sign "$STANDINS/Kestrelon.exe" "$DEMO/package/Kestrelon/Kestrelon.exe"
 printf '%s\r\n' "$VERSION" >"$DEMO/package/Kestrelon/version.txt"
 printf 'Kestrelon client package for the demo\r\n' >"$DEMO/package/readme.txt"
-wine "$KSTOOL" pack "$(ks_winpath "$DEMO/package")" "$(ks_winpath "$DEMO/client.pkg")" </dev/null | tr -d '\r' >&2
+"$KS_NATIVE_BUILD/kstool" pack --sign "$DEMO/signing/cert.pem" "$DEMO/signing/key.pem" "$DEMO/package" \
+  "$DEMO/client.pkg" </dev/null >&2
 
 ks_log "starting the account server (kstool serve) on the loopback interface"
 # 8 KiB pieces 100 ms apart: the package takes several seconds to arrive.
@@ -120,9 +125,9 @@ else
 fi
 wait_for 60 "the launcher to be started" installer_started
 # Each run turns the log over, so the first run's lines are taken now.
-CHECKED=$(log_messages | grep -E '^(Own signature verified, |Publisher checked: )' || true)
-if ! grep -q '^Publisher checked: ' <<<"$CHECKED"; then
-  ks_log "the launcher was started without its publisher checked"
+CHECKED=$(log_messages | grep -E '^(Own signature verified, |Package verified: |Publisher checked: )' || true)
+if ! grep -q '^Package verified: ' <<<"$CHECKED" || ! grep -q '^Publisher checked: ' <<<"$CHECKED"; then
+  ks_log "the package was unpacked or the launcher started without their publisher checked"
   exit 1
 fi
 # The window waits for its user; close it as a user would (taskkill without
@@ -152,11 +157,13 @@ say "Requests it received (both runs):"
 tr -d '\r' <"$DEMO/server/requests.log" | grep '^GET' | sed 's/^/      /'
 say ""
 say "First run (no client installed):"
-say "  - package unpacked into $SETUP:"
-(cd "$SETUP" && find . -type f | sed 's|^\./||' | sort | sed 's/^/      /')
-say "  - checked the launcher's publisher against the starter's own signature (the stamped copy"
-say "    still verifies; an unsigned or changed launcher, or another publisher's, would not be started):"
+say "  - verified the package's signature (its last entry, KSPackage.sig) and the launcher's"
+say "    publisher against the starter's own signature before anything was written or started"
+say "    (the stamped copy still verifies; an unsigned or changed package or launcher, or another"
+say "    publisher's, would have been refused):"
 indent <<<"$CHECKED"
+say "  - package unpacked into $SETUP (without its signature entry):"
+(cd "$SETUP" && find . -type f | sed 's|^\./||' | sort | sed 's/^/      /')
 say "  - started $(recorded KSLauncher Program).exe"
 say "      command line:      $(recorded KSLauncher CommandLine)"
 say "      working directory: $(recorded KSLauncher WorkingDirectory)"

@@ -19,8 +19,8 @@ fi
 kstool() { "$KS_NATIVE_BUILD/kstool" "$@" </dev/null; }
 w() { printf '%s' "$1"; }
 
-for d in tag_field codec query_map meeting_query embedded_block settings_certificate package socket_reply \
-  access_setting proxy_list cache_status_text starter_log error_report minidump; do
+for d in tag_field codec query_map meeting_query embedded_block settings_certificate package package_signature \
+  socket_reply access_setting proxy_list cache_status_text starter_log error_report minidump; do
   rm -rf "${CORPUS:?}/$d"
   mkdir -p "$CORPUS/$d"
 done
@@ -108,6 +108,17 @@ printf 'one file' >"$WORK/one/only.txt"
 kstool pack "$(w "$WORK/one")" "$(w "$CORPUS/package/one.pkg")" >/dev/null
 printf 'bin\\tool.dll' >"$CORPUS/package/name-nested"
 printf '..\\up.txt' >"$CORPUS/package/name-climbing"
+
+# package_signature: a package signed by kstool pack --sign with and without
+# signed attributes, and signatures as openssl cms makes them (by issuer and
+# serial, by subject key identifier, without attributes).
+ps=$CORPUS/package_signature
+kstool pack --sign "$WORK/cert.pem" "$WORK/key.pem" "$(w "$WORK/one")" "$(w "$ps/signed.pkg")" >/dev/null
+kstool pack --sign "$WORK/cert.pem" "$WORK/key.pem" --noattr "$(w "$WORK/one")" "$(w "$ps/signed-noattr.pkg")" >/dev/null
+for way in attributes:"" keyid:-keyid noattr:-noattr; do
+  openssl cms -sign -binary -md sha256 -outform DER ${way#*:} -signer "$WORK/cert.pem" -inkey "$WORK/key.pem" \
+    -in "$CORPUS/package/one.pkg" -out "$ps/${way%%:*}.der"
+done
 
 # tag_field: text \0 opening \0 closing \0 value.
 { cat "$WORK/settings.txt"; printf '\000<__Role__>\000</__Role__>\0002'; } >"$CORPUS/tag_field/settings-role"

@@ -38,7 +38,7 @@ max_len() {
     package | error_report) echo 16384 ;;
     minidump | starter_log) echo 8192 ;;
     embedded_block) echo 16384 ;;
-    settings_certificate) echo 8192 ;;
+    settings_certificate | package_signature) echo 8192 ;;
     meeting_query) echo 6144 ;;
     *) echo 4096 ;;
   esac

@@ -10,22 +10,7 @@
 #include <cstddef>
 #include <string>
 
-// One DER element: its tag (single-byte tags only), where its content starts
-// (header bytes) and how long the content is.
-struct DerElement {
-  unsigned char tag = 0;
-  size_t header = 0;
-  size_t length = 0;
-  size_t Size() const { return header + length; }
-};
-
-// Reads the element at the start of `data`. Only definite lengths in their
-// shortest form are taken (DER); false when the header is malformed or the
-// content runs past `size`.
-bool ReadDerElement(const unsigned char* data, size_t size, DerElement& element);
-
-// Appends tag, length and content.
-void AppendDerElement(std::string& out, unsigned char tag, const std::string& content);
+#include "base/der.h"
 
 // The certificate that carries `settings_text` (the same bytes for the same
 // text, so a copy stamped twice alike is the same file).

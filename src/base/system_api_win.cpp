@@ -49,17 +49,19 @@ KS_SYSTEM_FUNCTION(kBCrypt, BCryptHashData, kNoFunction);
 KS_SYSTEM_FUNCTION(kBCrypt, BCryptOpenAlgorithmProvider, kNoFunction);
 
 KS_SYSTEM_FUNCTION(kWinTrust, WinVerifyTrust, kNotVerified);
+KS_SYSTEM_FUNCTION(kWinTrust, WTHelperGetProvSignerFromChain, nullptr);
+KS_SYSTEM_FUNCTION(kWinTrust, WTHelperProvDataFromStateData, nullptr);
 
-KS_SYSTEM_FUNCTION(kCrypt32, CertCloseStore, FALSE);
 KS_SYSTEM_FUNCTION(kCrypt32, CertCompareCertificateName, FALSE);
 KS_SYSTEM_FUNCTION(kCrypt32, CertComparePublicKeyInfo, FALSE);
 KS_SYSTEM_FUNCTION(kCrypt32, CertCreateCertificateContext, nullptr);
-KS_SYSTEM_FUNCTION(kCrypt32, CertFindCertificateInStore, nullptr);
+KS_SYSTEM_FUNCTION(kCrypt32, CertDuplicateCertificateContext, nullptr);
 KS_SYSTEM_FUNCTION(kCrypt32, CertFreeCertificateContext, FALSE);
 KS_SYSTEM_FUNCTION(kCrypt32, CertNameToStrW, 0);
 KS_SYSTEM_FUNCTION(kCrypt32, CryptMsgClose, FALSE);
-KS_SYSTEM_FUNCTION(kCrypt32, CryptMsgGetParam, FALSE);
-KS_SYSTEM_FUNCTION(kCrypt32, CryptQueryObject, FALSE);
+KS_SYSTEM_FUNCTION(kCrypt32, CryptMsgControl, FALSE);
+KS_SYSTEM_FUNCTION(kCrypt32, CryptMsgOpenToDecode, nullptr);
+KS_SYSTEM_FUNCTION(kCrypt32, CryptMsgUpdate, FALSE);
 
 #undef KS_SYSTEM_FUNCTION
 

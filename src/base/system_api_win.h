@@ -52,18 +52,20 @@ KS_SYSTEM_FUNCTION(BCryptOpenAlgorithmProvider);
 
 // wintrust.dll
 KS_SYSTEM_FUNCTION(WinVerifyTrust);
+KS_SYSTEM_FUNCTION(WTHelperGetProvSignerFromChain);
+KS_SYSTEM_FUNCTION(WTHelperProvDataFromStateData);
 
 // crypt32.dll
-KS_SYSTEM_FUNCTION(CertCloseStore);
 KS_SYSTEM_FUNCTION(CertCompareCertificateName);
 KS_SYSTEM_FUNCTION(CertComparePublicKeyInfo);
 KS_SYSTEM_FUNCTION(CertCreateCertificateContext);
-KS_SYSTEM_FUNCTION(CertFindCertificateInStore);
+KS_SYSTEM_FUNCTION(CertDuplicateCertificateContext);
 KS_SYSTEM_FUNCTION(CertFreeCertificateContext);
 KS_SYSTEM_FUNCTION(CertNameToStrW);
 KS_SYSTEM_FUNCTION(CryptMsgClose);
-KS_SYSTEM_FUNCTION(CryptMsgGetParam);
-KS_SYSTEM_FUNCTION(CryptQueryObject);
+KS_SYSTEM_FUNCTION(CryptMsgControl);
+KS_SYSTEM_FUNCTION(CryptMsgOpenToDecode);
+KS_SYSTEM_FUNCTION(CryptMsgUpdate);
 
 #undef KS_SYSTEM_FUNCTION
 

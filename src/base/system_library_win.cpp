@@ -10,6 +10,16 @@ namespace {
 
 const char kOperation[] = "SystemLibrary::Load";
 
+// The search flags of LoadLibraryEx came with AddDllDirectory; an unpatched
+// older Windows has neither.
+bool SearchFlagsAvailable() {
+  static const bool available = [] {
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    return kernel != nullptr && GetProcAddress(kernel, "AddDllDirectory") != nullptr;
+  }();
+  return available;
+}
+
 }  // namespace
 
 HMODULE LoadSystemLibrary(const wchar_t* name) {
@@ -26,8 +36,12 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return nullptr;
   }
-  // The libraries it needs in turn are looked for in its own folder first.
-  return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  // The libraries it needs in turn are looked for in the system folder alone.
+  // Without the search flags the altered order is the nearest: it starts at
+  // the library's own folder, the system folder, but then goes on to the
+  // current folder and the PATH.
+  return LoadLibraryExW(path, nullptr,
+                        SearchFlagsAvailable() ? LOAD_LIBRARY_SEARCH_SYSTEM32 : LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 HMODULE SystemLibrary::Module() const {

@@ -23,11 +23,12 @@ HMODULE LoadFrom(const wchar_t* folder) {
   return LoadLibraryW(path);
 }
 
-// The library beside the program, then the one a helper may have left in
-// the temporary folder for this process, then the system's. The first two
-// are by full path and on purpose: a newer library than the system's can be
-// put there for the dump.
+// The system's library; only on a system without one, the library beside
+// the program, then the one a helper may have left in the temporary folder
+// for this process, both by full path. A library beside the program would
+// otherwise run code from a folder a web page can drop files into.
 HMODULE LoadDebugHelpLibrary() {
+  if (HMODULE library = ks::LoadSystemLibrary(L"dbghelp.dll")) return library;
   wchar_t folder[kPathCapacity];
   if (ProgramFolder(folder, kPathCapacity)) {
     if (HMODULE library = LoadFrom(folder)) return library;
@@ -41,7 +42,7 @@ HMODULE LoadDebugHelpLibrary() {
       if (HMODULE library = LoadFrom(folder)) return library;
     }
   }
-  return ks::LoadSystemLibrary(L"dbghelp.dll");
+  return nullptr;
 }
 
 }  // namespace

@@ -29,9 +29,7 @@ CZLib::CZLib() : m_pOutputSink(nullptr) { m_wsFailureListPath[0] = L'\0'; }
 
 CZLib::~CZLib() { delete m_pOutputSink; }
 
-bool CZLib::UnZip(const char* archive, const char* destination) {
-  if (archive == nullptr) archive = "";
-  if (destination == nullptr) destination = "";
+void CZLib::Begin(const char* archive, const char* destination) {
   ZLIBPP_LOG("enter %s to %s", archive, destination);
   m_oFailureList.reset();
 
@@ -43,6 +41,25 @@ bool CZLib::UnZip(const char* archive, const char* destination) {
   if (_snwprintf(m_wsFailureListPath, MAX_PATH, L"%lsKS%d.txt", temp, static_cast<int>(seconds)) < 0)
     m_wsFailureListPath[0] = L'\0';
   m_wsFailureListPath[MAX_PATH - 1] = L'\0';
+}
+
+bool CZLib::UnpackAndFinish(package::ByteSource& source, const wchar_t* archive_path, const char* destination) {
+  bool complete = package::UnpackEntries(source, destination, *this);
+  m_oInputFile.reset();
+  if (!complete) return false;
+
+  DeleteFileW(archive_path);
+  if (m_oFailureList) {
+    m_oFailureList.reset();
+    if (s_pShowFailureList != nullptr) s_pShowFailureList(m_wsFailureListPath);
+  }
+  return true;
+}
+
+bool CZLib::UnZip(const char* archive, const char* destination) {
+  if (archive == nullptr) archive = "";
+  if (destination == nullptr) destination = "";
+  Begin(archive, destination);
 
   wchar_t archive_path[MAX_PATH];
   if (UTF8ToUTF16(archive, archive_path, MAX_PATH) && archive_path[0] != L'\0')
@@ -55,16 +72,17 @@ bool CZLib::UnZip(const char* archive, const char* destination) {
   setvbuf(m_oInputFile.get(), nullptr, _IOFBF, kStdioBufferSize);
 
   package::FileSource source(m_oInputFile.get());
-  bool complete = package::UnpackEntries(source, destination, *this);
-  m_oInputFile.reset();
-  if (!complete) return false;
+  return UnpackAndFinish(source, archive_path, destination);
+}
 
-  DeleteFileW(archive_path);
-  if (m_oFailureList) {
-    m_oFailureList.reset();
-    if (s_pShowFailureList != nullptr) s_pShowFailureList(m_wsFailureListPath);
-  }
-  return true;
+bool CZLib::UnZipBytes(const char* archive, const unsigned char* bytes, size_t size, const char* destination) {
+  if (archive == nullptr) archive = "";
+  if (destination == nullptr) destination = "";
+  Begin(archive, destination);
+  wchar_t archive_path[MAX_PATH];
+  if (!UTF8ToUTF16(archive, archive_path, MAX_PATH)) archive_path[0] = L'\0';
+  package::MemorySource source(bytes, size);
+  return UnpackAndFinish(source, archive_path, destination);
 }
 
 bool CZLib::PathFits(const char* path) {

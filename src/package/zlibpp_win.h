@@ -23,6 +23,11 @@ class CZLib : private package::UnpackTarget {
   // file written so far left in place.
   bool UnZip(const char* archive, const char* destination);
 
+  // The same for the archive's first `size` bytes already in memory (those
+  // that were checked) instead of what its file holds now; the file is
+  // deleted after a complete pass as UnZip deletes it.
+  bool UnZipBytes(const char* archive, const unsigned char* bytes, size_t size, const char* destination);
+
   // How a failure list reaches the user: by default the shell opens it with
   // the verb "Open". Replaceable so tests and tools do not start a viewer.
   typedef void (*ShowFailureListFunction)(const wchar_t* path);
@@ -35,7 +40,11 @@ class CZLib : private package::UnpackTarget {
   bool CloseOutput() override;
   void ListSkipped(const char* path) override;
   void LogErrorCode() override;
-
+  // Starts a call: logs it and names this call's failure list.
+  void Begin(const char* archive, const char* destination);
+  // Unpacks from `source`; after a complete pass deletes the archive and
+  // shows the failure list, if any.
+  bool UnpackAndFinish(package::ByteSource& source, const wchar_t* archive_path, const char* destination);
 
   ks::UniqueFile m_oOutputFile;
   ks::UniqueFile m_oInputFile;

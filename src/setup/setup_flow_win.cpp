@@ -5,6 +5,12 @@
 #include "setup/setup_handler_win.h"
 
 bool SetupHandler::Run() {
+  // A run that ends short lets the next starter into the setup folder.
+  struct ReleaseAtEnd {
+    SetupFolderLock& lock;
+    ~ReleaseAtEnd() { lock.Release(); }
+  } release_at_end{m_oSetupFolderLock};
+
   if (!InitializeSetup()) {
     KS_LOG(0, "SetupHandler::Run", "InitializeSetup() failed");
     NotifyNoText(NOTIFY_INIT_FAILED);

@@ -6,6 +6,7 @@
 
 #include "base/my_thread_win.h"
 #include "base/text.h"
+#include "setup/setup_folder_lock_win.h"
 #include "setup/setup_interface.h"
 
 class SetupDownloader;
@@ -82,4 +83,7 @@ class SetupHandler : public MyThread {
   bool m_bClientFilesAvailable;
   bool m_bStartedWithParameter;
   char m_sStarterSid[kStarterSidSize];
+  // Held from before the package is saved until the program is started, or
+  // until the run ends short (worker thread).
+  SetupFolderLock m_oSetupFolderLock;
 };

@@ -54,11 +54,12 @@ bool StartThroughShell(const std::string& program, const wchar_t* verb) {
 }
 
 // A program from the package runs only when it comes from the starter's own
-// publisher. Otherwise the run ends with the window's failure text; the
-// unpacked files stay for the participant or support to look at.
-bool RefusedByPublisherCheck(SetupHandler* handler, const std::string& program) {
-  if (PublisherCheck::MayStart(program.c_str())) return false;
-  handler->NotifyText(NOTIFY_SHOW_FINAL_MESSAGE, "Download is incomplete. Please try it again");
+// publisher; `hold` keeps the checked file as it is until it was started.
+// Otherwise the run ends with the window's failure text; the unpacked files
+// stay for the participant or support to look at.
+bool RefusedByPublisherCheck(SetupHandler* handler, const std::string& program, ks::UniqueHandle* hold) {
+  if (PublisherCheck::MayStart(program.c_str(), hold)) return false;
+  handler->NotifyIncomplete();
   return true;
 }
 
@@ -153,6 +154,30 @@ bool SetupHandler::LaunchClient() {
 void SetupHandler::CallToInstall() {
   const char* operation = "SetupHandler::CallToInstall";
   KS_LOG(0, operation, "m_sSetupDirectory: %s", m_sSetupDirectory);
+
+  // The program is chosen and checked before the server is told of the
+  // installation: a refused one leaves the server untold.
+  std::string installer = ks::Format("%s\\%s", m_sSetupDirectory, "KSInstaller.exe");
+  std::string launcher = ks::Format("%s\\%s", m_sSetupDirectory, "KSLauncher.exe");
+  bool launcher_found = GetFileAttributesW(Widen(launcher.c_str()).c_str()) != INVALID_FILE_ATTRIBUTES;
+  bool gardolo = strcmp(m_sClientName, "Gardolo") == 0;
+  // This edition's launcher installs for all users: an administrator is
+  // asked to elevate it.
+  bool through_shell = gardolo && !IsWindowsXP() && launcher_found;
+  std::string program;
+  if (gardolo) {
+    KS_LOG(0, operation, "It is Gardolo");
+    program = through_shell ? launcher : installer;
+  } else {
+    program = launcher;
+    if (!launcher_found) {
+      KS_LOG(0, operation, "Failed to find sInstaller = %s", launcher.c_str());
+      program = installer;
+    }
+  }
+  ks::UniqueHandle checked;
+  if (RefusedByPublisherCheck(this, program, &checked)) return;
+
   InformServerOfInstallation();
   KS_LOG(0, operation, "m_bIsV4Client is false.");
   WriteParameterFile(operation, ks::Format("%s\\%s", m_sSetupDirectory, kCommandParameterFile), m_sSetting);
@@ -168,34 +193,26 @@ void SetupHandler::CallToInstall() {
     KS_LOG(0, operation, "m_bCalledByClientToSyncVersion is false");
   }
 
-  std::string installer = ks::Format("%s\\%s", m_sSetupDirectory, "KSInstaller.exe");
-  std::string launcher = ks::Format("%s\\%s", m_sSetupDirectory, "KSLauncher.exe");
-  bool launcher_found = GetFileAttributesW(Widen(launcher.c_str()).c_str()) != INVALID_FILE_ATTRIBUTES;
-  std::string program;
-  if (strcmp(m_sClientName, "Gardolo") == 0) {
-    KS_LOG(0, operation, "It is Gardolo");
-    // This edition's launcher installs for all users: an administrator is
-    // asked to elevate it.
-    if (!IsWindowsXP() && launcher_found && RefusedByPublisherCheck(this, launcher)) return;
-    if (!IsWindowsXP() && StartThroughShell(launcher, Utility::IsUserAdmin() ? L"runas" : L"open")) {
+  if (gardolo) {
+    if (through_shell && StartThroughShell(launcher, Utility::IsUserAdmin() ? L"runas" : L"open")) {
       KS_LOG(0, operation, "ShellExecuteEx() sInstaller = %s", launcher.c_str());
+      m_oSetupFolderLock.Release();
       return;
     }
-    if (IsWindowsXP())
+    if (IsWindowsXP()) {
       KS_LOG(0, operation, "It is XP");
-    else
-      KS_LOG(0, operation, "ShellExecuteEx() InstallService.exe failed, GetLastError() = %d",
-             static_cast<int>(GetLastError()));
-    program = installer;
-  } else {
-    program = launcher;
-    if (!launcher_found) {
-      KS_LOG(0, operation, "Failed to find sInstaller = %s", launcher.c_str());
+    } else {
+      // A launcher that is not there is not asked for: the shell would
+      // have said just this.
+      DWORD error = through_shell ? GetLastError() : ERROR_FILE_NOT_FOUND;
+      KS_LOG(0, operation, "ShellExecuteEx() InstallService.exe failed, GetLastError() = %d", static_cast<int>(error));
+    }
+    if (through_shell) {
       program = installer;
+      if (RefusedByPublisherCheck(this, program, &checked)) return;
     }
   }
   KS_LOG(0, operation, "sInstaller = %s", program.c_str());
-  if (RefusedByPublisherCheck(this, program)) return;
 
   // The starter's own command line goes on unchanged; one that would not fit
   // the installer's command line is refused rather than cut, and the window
@@ -210,4 +227,6 @@ void SetupHandler::CallToInstall() {
   DWORD process_id = 0;
   Utility::StartProcess(command_line, m_sSetupDirectory, &process_id);
   KS_LOG(0, operation, "StartProcess(sStartProcess = %s, m_sSetupDirectory = %s)", command_line, m_sSetupDirectory);
+  checked.reset();
+  m_oSetupFolderLock.Release();
 }

@@ -7,18 +7,22 @@
 
 #include "base/handles_win.h"
 #include "base/log_api.h"
+#include "base/mapped_file_win.h"
 #include "base/text.h"
 #include "base/wide_text.h"
 #include "package/zlibpp_win.h"
 #include "setup/setup_downloader_win.h"
 #include "setup/setup_handler_win.h"
 #include "setup/setup_lines.h"
+#include "system/package_check_win.h"
 #include "system/remove_all_file.h"
 
 namespace {
 
 const char kOperation[] = "SetupHandler::ProcessDownloadedClient";
 const int kWidePathSize = 512;
+// The unpacker takes bodies below 2 GiB; a local archive is read whole.
+const size_t kMaxArchiveSize = 0x7FFFFFFF;
 
 void ShowSystemModalMessage(const char* text) {
   MessageBoxW(GetActiveWindow(), Widen(text).c_str(), L"", MB_SYSTEMMODAL);
@@ -69,7 +73,40 @@ bool PutSetupLinesInFront(SetupHandler& handler, bool need_to_remove_setup) {
   return true;
 }
 
+// A local archive, checked whole before anything is stopped or written and
+// then unpacked from the very bytes checked. One that cannot be read so is
+// unpacked from its file by an unsigned starter, as it always was.
+class LocalArchive {
+ public:
+  explicit LocalArchive(const char* name) : name_(name), unpack_size_(0) {}
+  bool Check() {
+    if (!file_.Open(Widen(name_).c_str(), kMaxArchiveSize))
+      return PackageCheck::MayUseUnread(name_, static_cast<unsigned long>(GetLastError()));
+    return PackageCheck::Verify(name_, file_.data(), file_.size(), &unpack_size_);
+  }
+  void Unpack(const char* destination) {
+    CZLib unpacker;
+    if (file_.file() != nullptr)
+      unpacker.UnZipBytes(name_, file_.data(), unpack_size_, destination);
+    else
+      unpacker.UnZip(name_, destination);
+  }
+
+ private:
+  const char* name_;
+  ks::MappedFile file_;
+  size_t unpack_size_;
+};
+
 bool ProcessLocalArchives(SetupHandler& handler) {
+  // The archives lie in the process's current directory under these exact
+  // names; their unpack results show only in the unpacker's own log lines.
+  LocalArchive client("PCClient");
+  LocalArchive client_accessory("PCClientAccessory");
+  if (!client.Check() || !client_accessory.Check()) return false;
+  handler.StopProcess();
+  handler.m_oSetupFolderLock.Acquire();
+
   // Without the starter's folder the paths would start at a drive's root.
   if (handler.m_sCurrentDirectory[0] == '\0' ||
       !SetPath(handler.m_sSetupDirectory, ks::Format("%s\\%s", handler.m_sCurrentDirectory, "ks_starter_dir"))) {
@@ -81,12 +118,8 @@ bool ProcessLocalArchives(SetupHandler& handler) {
   std::string accessory = ks::Format("%s\\Accessory", handler.m_sSetupDirectory);
   if (!PrepareDirectory(accessory.c_str())) return false;
 
-  // The archives lie in the process's current directory under these exact
-  // names; their results show only in the unpacker's own log lines.
-  CZLib client;
-  client.UnZip("PCClient", handler.m_sSetupDirectory);
-  CZLib client_accessory;
-  client_accessory.UnZip("PCClientAccessory", accessory.c_str());
+  client.Unpack(handler.m_sSetupDirectory);
+  client_accessory.Unpack(accessory.c_str());
   KS_LOG(0, kOperation, "Uncompress %s into %s and %s", handler.m_sDownloadFile, handler.m_sSetupDirectory,
          accessory.c_str());
 
@@ -113,8 +146,25 @@ bool ChooseDownloadPlace(SetupHandler& handler, const char* base, bool above_bas
 }
 
 bool ProcessDownloadedPackage(SetupHandler& handler) {
-  ks::UniqueFile package;
+  // Exactly the received bytes, but never more than the downloader's buffer.
+  const unsigned char* package_bytes = nullptr;
+  size_t count = 0;
+  SetupDownloader* downloader = handler.GetSetupDownloader();
+  if (downloader != nullptr && downloader->m_pPackage != nullptr) {
+    int received = downloader->ReceivedBytes();
+    if (received > downloader->m_iExpectedSize) received = downloader->m_iExpectedSize;
+    package_bytes = downloader->m_pPackage;
+    count = received > 0 ? static_cast<size_t>(received) : 0;
+  }
+  // Checked where it lies in memory, before a client is stopped or a byte
+  // is saved; it is named by the place it is saved to first.
   std::string tried = ks::Format("%s\\%s", handler.m_sTempDirectory, "PCClient.zip");
+  size_t unpack_size = 0;
+  if (!PackageCheck::Verify(tried.c_str(), package_bytes, count, &unpack_size)) return false;
+  handler.StopProcess();
+  handler.m_oSetupFolderLock.Acquire();
+
+  ks::UniqueFile package;
   if (ChooseDownloadPlace(handler, handler.m_sTempDirectory, false))
     package.reset(OpenForWriting(handler.m_sDownloadFile, L"wb"));
   if (!package) {
@@ -130,19 +180,14 @@ bool ProcessDownloadedPackage(SetupHandler& handler) {
       return false;
     }
   }
-
-  // Exactly the received bytes, but never more than the downloader's buffer.
-  SetupDownloader* downloader = handler.GetSetupDownloader();
-  if (downloader != nullptr && downloader->m_pPackage != nullptr) {
-    int count = downloader->ReceivedBytes();
-    if (count > downloader->m_iExpectedSize) count = downloader->m_iExpectedSize;
-    if (count > 0) fwrite(downloader->m_pPackage, 1, static_cast<size_t>(count), package.get());
-  }
+  if (count > 0) fwrite(package_bytes, 1, count, package.get());
   package.reset();
 
+  // Unpacked from memory, the bytes checked: the saved file could have been
+  // changed since it was written.
   if (!PrepareDirectory(handler.m_sSetupDirectory)) return false;
   CZLib unpacker;
-  unpacker.UnZip(handler.m_sDownloadFile, handler.m_sSetupDirectory);
+  unpacker.UnZipBytes(handler.m_sDownloadFile, package_bytes, unpack_size, handler.m_sSetupDirectory);
   KS_LOG(0, kOperation, "Uncompress %s into %s", handler.m_sDownloadFile, handler.m_sSetupDirectory);
 
   std::string source = ks::Format("%s\\%s", handler.m_sSetupDirectory, "KSInstaller.exe");
@@ -160,8 +205,10 @@ bool ProcessDownloadedPackage(SetupHandler& handler) {
 
 SetupMessageBoxFunction g_pShowSetupMessage = &ShowSystemModalMessage;
 
+// The package is checked first: a refused one stops no client and writes
+// nothing. Then a running client is stopped, and the setup folder is this
+// starter's alone until the program is started.
 bool SetupHandler::ProcessDownloadedClient() {
   KS_LOG(0, kOperation, "Enter ...");
-  StopProcess();
   return m_bClientFilesAvailable ? ProcessLocalArchives(*this) : ProcessDownloadedPackage(*this);
 }

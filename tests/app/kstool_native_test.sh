@@ -66,7 +66,7 @@ cp native/cut.exe native/past.exe native/badlengths.exe windows/
 both stamp-help /dev/null stamp --help
 both unsigned /dev/null stamp starter.exe settings.txt unsigned.exe
 same_file unsigned.exe
-both signed /dev/null stamp signed.exe settings.txt table.exe
+both signed /dev/null stamp --after-signature signed.exe settings.txt table.exe
 same_file table.exe
 both certificate /dev/null stamp --certificate signed.exe settings.txt certificate.exe
 same_file certificate.exe

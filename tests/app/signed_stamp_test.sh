@@ -71,11 +71,15 @@ printf '<__AccountServerIP__>as.kestrelon.test</__AccountServerIP__>\n<__Role__>
 printf '<__AccountServerIP__>second.kestrelon.test</__AccountServerIP__>\n<__Role__>host</__Role__>\n' >settings2.txt
 kstool() { "$native_kstool" "$@" </dev/null; }
 
-# In the certificate table, after the signature (the default).
-said=$(kstool stamp signed.exe settings.txt stamped.exe)
+# A signed starter gets its settings in an added certificate by default.
+said=$(kstool stamp signed.exe settings.txt default.exe)
+grep -q "certificate added to the signature" <<<"$said" || fail "stamp did not add a certificate by default: $said"
+
+# In the certificate table, after the signature, when asked.
+said=$(kstool stamp --after-signature signed.exe settings.txt stamped.exe)
 grep -q "certificate table" <<<"$said" || fail "stamp did not use the certificate table: $said"
 verify stamped.exe || fail "the stamped copy no longer verifies"
-kstool stamp stamped.exe settings2.txt restamped.exe >/dev/null
+kstool stamp --after-signature stamped.exe settings2.txt restamped.exe >/dev/null
 verify restamped.exe || fail "the copy stamped twice no longer verifies"
 
 # In a certificate added to the signature, over a copy stamped the other way.

@@ -361,28 +361,45 @@ TEST_F(CrashCaptureTest, UnwritableFolderGivesNoFilesAndNoReport) {
   EXPECT_TRUE(server_.Requests().empty());
 }
 
-TEST_F(CrashCaptureTest, DebugHelpBesideTheProgramIsTakenFirstAndCalledForThisCrash) {
-  ASSERT_TRUE(kstest::CopyFileTo(kstest::BuildDir() + "\\tests\\standin_dbghelp\\dbghelp.dll",
-                                 dir_.File("dbghelp.dll")));
-  // Wine would otherwise put its own library in place of one found by path;
-  // this setting means nothing to Windows.
+// A "dbghelp.dll" beside the program (where a web page can drop one) runs
+// only on a system without its own; there it is called for this crash.
+TEST_F(CrashCaptureTest, DebugHelpBesideTheProgramIsTakenOnlyWithoutTheSystemsAndCalledForThisCrash) {
+  std::string planted = dir_.File("dbghelp.dll");
+  ASSERT_TRUE(kstest::CopyFileTo(kstest::BuildDir() + "\\tests\\standin_dbghelp\\dbghelp.dll", planted));
+  // Wine would otherwise put its own library in place of one found by path,
+  // and it keeps a system folder copy of every library: its per-program
+  // settings take the one by that name away ("") and leave the planted one,
+  // named by its path, to load. They mean nothing to Windows.
   const wchar_t kOverrides[] = L"Software\\Wine\\AppDefaults\\ks_crasher.exe\\DllOverrides";
   ks::UniqueKey overrides;
   ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kOverrides, 0, nullptr, 0, KEY_SET_VALUE, nullptr, overrides.put(),
                             nullptr),
             ERROR_SUCCESS);
-  const wchar_t kNativeFirst[] = L"native,builtin";
-  RegSetValueExW(overrides.get(), L"dbghelp", 0, REG_SZ, reinterpret_cast<const BYTE*>(kNativeFirst),
-                 sizeof kNativeFirst);
+  auto set = [&](const std::wstring& name, const wchar_t* order) {
+    RegSetValueExW(overrides.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(order),
+                   static_cast<DWORD>((wcslen(order) + 1) * sizeof(wchar_t)));
+  };
+  const std::wstring planted_name = Widen(planted.substr(0, planted.size() - 4).c_str());
+  set(planted_name, L"native");
+  set(L"dbghelp", L"native,builtin");
+  kstest::ProcessResult with_system = Crash("main");
+  std::string system_dump = kstest::ReadFileOrEmpty(dir_.File("CRASH.DMP"));
+  set(L"dbghelp", L"");
   kstest::ProcessResult process = Crash("main");
   overrides.reset();
   RegDeleteKeyW(HKEY_CURRENT_USER, kOverrides);
+
+  EXPECT_EQ(with_system.exit_code, kAccessViolation) << with_system.output;
+  EXPECT_EQ(system_dump.compare(0, 4, "MDMP"), 0) << "not the system's library: " << system_dump.substr(0, 80);
   EXPECT_EQ(process.exit_code, kAccessViolation) << process.output;
   std::string dump = kstest::ReadFileOrEmpty(dir_.File("CRASH.DMP"));
   ASSERT_NE(dump.compare(0, 4, "MDMP"), 0) << "the system's library was used";
   EXPECT_EQ(dump, "STANDIN type=81 own-process=1 this-thread=1 client=0 code=c0000005 extra=0");
+  std::vector<ReceivedRequest> requests = server_.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  requests.erase(requests.begin());
   std::string text;
-  ASSERT_TRUE(ReportOf(server_.Requests(), &text));
+  ASSERT_TRUE(ReportOf(requests, &text));
   ParsedReport report;
   ASSERT_TRUE(ParseReport(text, &report));
   EXPECT_EQ(report.dump, dump);

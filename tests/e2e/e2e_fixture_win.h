@@ -101,6 +101,10 @@ inline std::string Kstool(const std::string& arguments) {
   return result.output;
 }
 
+// A starter, program or package signed_files.sh (run by CTest before
+// tests_e2e) made with throw-away certificates.
+inline std::string SignedFile(const std::string& name) { return kstest::BuildDir() + "\\tests\\signed\\" + name; }
+
 const char kPackageReadme[] = "Kestrelon client package for the end-to-end tests\r\n";
 
 // Packs a client package into `package` with kstool pack: `installer` as
@@ -184,12 +188,14 @@ class StarterEndToEnd : public ::testing::Test {
   std::vector<std::string> Requests() const { return server_ ? Targets(*server_) : std::vector<std::string>(); }
 
   // Writes the scene's starter as a copy of `program` (by default the built
-  // starter) stamped with `settings`.
-  void StampStarter(const std::string& settings, const std::string& program = kstest::BuildDir() +
-                                                                                "\\KestrelonStarter.exe") {
+  // starter) stamped with `settings` by kstool stamp with `options`.
+  void StampStarter(const std::string& settings,
+                    const std::string& program = kstest::BuildDir() + "\\KestrelonStarter.exe",
+                    const std::string& options = std::string()) {
     std::string settings_file = scene_.root() + "\\stamp_settings.txt";
     ASSERT_TRUE(kstest::WriteFile(settings_file, settings));
-    Kstool("stamp " + Quote(program) + " " + Quote(settings_file) + " " + Quote(scene_.Starter()));
+    Kstool("stamp " + options + (options.empty() ? "" : " ") + Quote(program) + " " + Quote(settings_file) + " " +
+           Quote(scene_.Starter()));
     ASSERT_TRUE(kstest::FileExists(scene_.Starter()));
   }
   // The meeting link (protocol, "sp" and "chk") kstool makes of `query`.
@@ -209,7 +215,9 @@ class StarterEndToEnd : public ::testing::Test {
   }
 
   // An unstamped copy, for runs that take their parameters from elsewhere.
-  void CopyStarter() { ASSERT_TRUE(kstest::CopyFileTo(kstest::BuildDir() + "\\KestrelonStarter.exe", scene_.Starter())); }
+  void CopyStarter(const std::string& program = kstest::BuildDir() + "\\KestrelonStarter.exe") {
+    ASSERT_TRUE(kstest::CopyFileTo(program, scene_.Starter()));
+  }
 
   // An installed client in the client folder (by default the starter's
   // folder "Kestrelon", the last place the starter looks): version file, the

@@ -36,7 +36,7 @@ failed-server-unreachable  | outcome: failed: server-unreachable | ^road: /as/wa
 failed-no-answer           | outcome: failed: no-answer          | ^road: /as/wapi/get_client: socket fallback: failed: recv\(\) iReturn == -1, error code: 10060
 failed-bad-size            | outcome: failed: bad-size           | ^because: Failed to download client from: .*sDownloadSize = unknown$
 failed-incomplete-download | outcome: failed: incomplete-download | ^size: asked [0-9]+ bytes, received [0-9]+ bytes
-failed-package-refused     | outcome: failed: package-refused    | ^because: Refused .*KSLauncher\.exe \(signature not verified\)
+failed-package-refused     | outcome: failed: package-refused    | ^because: Refused package .*PCClient\.zip \(no signature
 failed-disk                | outcome: failed: disk               | ^window: message box "Unable to save the download file", then "Download is incomplete
 failed-link-unreadable     | outcome: failed: link-unreadable    | ^because: Utility::DecryptQuery\(\) failed\.
 failed-interrupted         | outcome: failed: interrupted        | ^window: "Downloading Kestrelon \.\.\." with the progress$

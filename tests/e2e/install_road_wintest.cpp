@@ -47,9 +47,8 @@ TEST_F(StarterEndToEnd, StampedCopyDownloadsUnpacksAndStartsTheLauncher) {
   // Only the launcher was started: with the starter's (empty) command line,
   // in the setup directory. An unsigned starter checks no publisher.
   EXPECT_EQ(scene_.Records(), std::vector<std::string>{"standin_KSLauncher.txt"});
-  EXPECT_TRUE(scene_.Logged("Publisher of " + setup +
-                            "\\KSLauncher.exe not checked: the starter is not signed "
-                            "(0x800B0100)"));
+  EXPECT_TRUE(scene_.Logged("Publisher of " + scene_.tmp() +
+                            "\\PCClient.zip not checked: the starter is not signed (no certificate table)"));
   EXPECT_EQ(scene_.Recorded("KSLauncher", "CommandLine"), Quote(setup + "\\KSLauncher.exe") + " ");
   EXPECT_EQ(scene_.Recorded("KSLauncher", "WorkingDirectory"), setup);
   KeepLogFor("started-installer");

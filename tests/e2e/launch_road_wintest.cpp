@@ -82,6 +82,20 @@ INSTANTIATE_TEST_SUITE_P(LaunchRoad, StampedLaunch,
                            }
                          });
 
+// The installed client is not checked, so the launch road spends no time on
+// the starter's own signature either.
+TEST_F(LaunchRoad, SignedStarterDoesNoSignatureWork) {
+  ASSERT_TRUE(kstest::FileExists(SignedFile("KestrelonStarter.exe"))) << "signed_files.sh (run by CTest) makes it";
+  Serve();
+  StampStarter(StampedSettings(Port()), SignedFile("KestrelonStarter.exe"));
+  InstallClient("N");
+
+  RunToLaunch("");
+
+  ExpectClientStarted();
+  EXPECT_FALSE(scene_.LoggedPrefix("Own signature")) << LogDump();
+}
+
 TEST_F(LaunchRoad, MeetingLinkStartsTheCurrentClientAndKeepsTheStarter) {
   CopyStarter();
   InstallClient("N");

@@ -1,15 +1,22 @@
 #!/usr/bin/env bash
-# Makes the signed programs for the publisher-check runs of tests_e2e, with
-# throw-away certificates made here, into <build>/tests/signed:
-#   KestrelonStarter.exe       the starter, signed by certificate A
-#   KSInstaller-a.exe          the stand-in installer signed by A
-#   KSInstaller-b.exe          signed by B: A's subject, another key
-#   KSInstaller-changed.exe    signed by A, then one byte changed
-# Argument: the Windows build folder (build/win).
+# Makes the signed starters, programs and packages for the publisher-check
+# runs of tests_e2e, with throw-away certificates made here, into
+# <build>/tests/signed:
+#   KestrelonStarter.exe               the starter, signed by certificate A
+#   KestrelonStarter-changed.exe       signed by A, then a byte of its DOS stub changed
+#   KestrelonStarter-nosignature.exe   a certificate table whose one entry holds no signature
+#   KSInstaller-a.exe                  the stand-in installer signed by A
+#   KSInstaller-b.exe                  signed by B: A's subject, another key
+#   KSInstaller-changed.exe            signed by A, then one byte changed
+#   package-*.pkg                      client packages (KSInstaller.exe, readme.txt,
+#                                      Kestrelon\version.txt), signed or not, see below
+#   accessory-signed.pkg               the local accessory archive, signed by A
+# Arguments: the Windows build folder (build/win) and the native kstool.
 set -euo pipefail
 build=$(cd "$1" && pwd)
-for tool in openssl osslsigncode; do
-  command -v "$tool" >/dev/null || { echo "missing $tool (scripts/setup.sh installs it)"; exit 1; }
+kstool=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
+for tool in openssl osslsigncode python3 "$kstool"; do
+  command -v "$tool" >/dev/null || { echo "missing $tool (scripts/setup.sh installs it, scripts/build.sh builds kstool)"; exit 1; }
 done
 out=$build/tests/signed
 rm -rf "$out"
@@ -24,13 +31,108 @@ done
 sign() {  # certificate name, input, output
   osslsigncode sign -certs "cert-$1.pem" -key "key-$1.pem" -in "$2" -out "$3" >/dev/null
 }
+change_byte() {  # file, offset: the byte there turned into another
+  python3 - "$1" "$2" <<'PY'
+import sys
+path, offset = sys.argv[1], int(sys.argv[2])
+data = bytearray(open(path, "rb").read())
+data[offset] ^= 0x20
+open(path, "wb").write(data)
+PY
+}
 sign a "$build/KestrelonStarter.exe" KestrelonStarter.exe
+sign a "$build/KestrelonStarter.exe" KestrelonStarter-changed.exe
+change_byte KestrelonStarter-changed.exe 96  # "This program cannot be run in DOS mode."
+python3 - "$build/KestrelonStarter.exe" KestrelonStarter-nosignature.exe <<'PY'
+import struct, sys
+data = bytearray(open(sys.argv[1], "rb").read())
+security = struct.unpack_from("<I", data, 0x3C)[0] + 24 + 112 + 32
+data += bytes(-len(data) % 8)
+struct.pack_into("<II", data, security, len(data), 8)
+data += struct.pack("<IHH", 8, 0x200, 2)  # an entry with no signature in it
+open(sys.argv[2], "wb").write(data)
+PY
 sign a "$build/standins/KSInstaller.exe" KSInstaller-a.exe
 sign b "$build/standins/KSInstaller.exe" KSInstaller-b.exe
 sign a "$build/standins/KSInstaller.exe" KSInstaller-changed.exe
-printf 'X' | dd of=KSInstaller-changed.exe bs=1 seek=4096 conv=notrunc status=none
+change_byte KSInstaller-changed.exe 4096
 if cmp -s KSInstaller-a.exe KSInstaller-changed.exe; then
   echo "FAILED: the changed copy did not change"
   exit 1
 fi
-echo "signed programs in $out"
+
+# pack <installer> <package> [kstool pack options]: the client package with
+# that installer.
+pack() {
+  rm -rf tree && mkdir -p tree/Kestrelon
+  cp "$1" tree/KSInstaller.exe
+  printf 'Kestrelon client package for the end-to-end tests\r\n' >tree/readme.txt
+  printf '5.2.1-e2e\r\n' >tree/Kestrelon/version.txt
+  "$kstool" pack "${@:3}" tree "$2" >/dev/null
+}
+# entry <package> <name> <content file> [before]: an entry in the archive's
+# format added at its end, or before its last entry.
+entry() {
+  python3 - "$@" <<'PY'
+import struct, sys, zlib
+path, name, content = sys.argv[1], sys.argv[2], open(sys.argv[3], "rb").read()
+where = sys.argv[4] if len(sys.argv) > 4 else "end"
+encoded = name.encode() + b"\0"
+body = zlib.compress(content, 6)
+added = struct.pack("<I", len(encoded)) + encoded + struct.pack("<IH", len(body), 0) + body
+data = open(path, "rb").read()
+if where == "before":
+    start = pos = 0
+    while pos < len(data):  # to the start of the last entry
+        start = pos
+        length = struct.unpack_from("<I", data, pos)[0]
+        pos += 4 + length
+        pos += 6 + struct.unpack_from("<I", data, pos)[0]
+    data = data[:start] + added + data[start:]
+else:
+    data += added
+open(path, "wb").write(data)
+PY
+}
+# cms <package> [openssl options]: signs it with openssl cms and appends the
+# signature entry.
+cms() {
+  openssl cms -sign -binary -md sha256 -outform DER "${@:2}" -signer cert-a.pem -inkey key-a.pem -in "$1" \
+    -out signature.der
+  entry "$1" KSPackage.sig signature.der
+}
+
+pack KSInstaller-a.exe package-cms.pkg && cms package-cms.pkg
+pack KSInstaller-a.exe package-cms-noattr.pkg && cms package-cms-noattr.pkg -noattr
+pack KSInstaller-a.exe package-kstool.pkg --sign cert-a.pem key-a.pem
+pack KSInstaller-a.exe package-unsigned.pkg
+pack KSInstaller-a.exe package-other-key.pkg --sign cert-b.pem key-b.pem
+# A byte of the installer's entry changed after signing.
+cp package-cms.pkg package-changed.pkg && change_byte package-changed.pkg 100
+cp package-cms-noattr.pkg package-changed-noattr.pkg && change_byte package-changed-noattr.pkg 100
+# A library the installer would load from its own folder, added before or
+# after the signature entry.
+cp "$build/standins/planted.dll" version.dll
+cp package-kstool.pkg package-added-before.pkg && entry package-added-before.pkg version.dll version.dll before
+cp package-kstool.pkg package-added-after.pkg && entry package-added-after.pkg version.dll version.dll
+# Signed packages whose installer the publisher check refuses.
+pack "$build/standins/KSInstaller.exe" package-installer-unsigned.pkg --sign cert-a.pem key-a.pem
+pack KSInstaller-b.exe package-installer-b.pkg --sign cert-a.pem key-a.pem
+pack KSInstaller-changed.exe package-installer-changed.pkg --sign cert-a.pem key-a.pem
+
+rm -rf tree && mkdir tree
+printf 'accessory file\r\n' >tree/accessory.txt
+"$kstool" pack --sign cert-a.pem key-a.pem tree accessory-signed.pkg >/dev/null
+
+# The native kstool's own check agrees with what each package is.
+for good in cms cms-noattr kstool; do
+  "$kstool" verify --signer cert-a.pem "package-$good.pkg" >/dev/null || { echo "FAILED: package-$good.pkg"; exit 1; }
+done
+for bad in unsigned other-key changed changed-noattr added-before added-after; do
+  if "$kstool" verify --signer cert-a.pem "package-$bad.pkg" 2>/dev/null; then
+    echo "FAILED: kstool verify took package-$bad.pkg"
+    exit 1
+  fi
+done
+rm -rf tree signature.der version.dll
+echo "signed programs and packages in $out"

@@ -5,13 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/wide_text.h"
 #include "package/package_writer.h"
 #include "package/zlibpp_win.h"
+#include "setup/setup_folder_lock_win.h"
 #include "setup/setup_downloader_win.h"
 #include "setup/setup_handler_win.h"
 #include "setup/setup_process_win.h"
@@ -107,6 +110,31 @@ TEST_F(ProcessDownloadedClient, DownloadIsSavedInTempAndUnpackedThere) {
   EXPECT_EQ(log.Records().front().message, "Enter ...");
   EXPECT_TRUE(log.Has("Uncompress " + temp_ + "\\PCClient.zip into " + setup));
   EXPECT_TRUE(log.Has("copy sSourceFile = " + setup + "\\KSInstaller.exe, sTargetFile = " + setup + "\\KSLauncher.exe"));
+}
+
+// A participant who follows the link twice runs two starters: the second
+// leaves the setup folder alone while the first works in it, then does its
+// own flow.
+TEST_F(ProcessDownloadedClient, SecondStarterWaitsForTheSetupFolder) {
+  std::string setup = temp_ + "\\ks_starter_dir";
+  MakeDirectory(setup);
+  ASSERT_TRUE(kstest::WriteFile(setup + "\\KSLauncher.exe", "the first starter's"));
+  Downloaded(package_);
+  ks::UniqueHandle first(CreateMutexW(nullptr, FALSE, SetupFolderLock::Name().c_str()));
+  ASSERT_TRUE(first);
+  ASSERT_EQ(WaitForSingleObject(first.get(), 0), static_cast<DWORD>(WAIT_OBJECT_0));
+  std::atomic<bool> done(false);
+  std::thread second([&] {
+    handler_.ProcessDownloadedClient();
+    handler_.m_oSetupFolderLock.Release();
+    done = true;
+  });
+  Sleep(500);
+  EXPECT_FALSE(done);
+  EXPECT_EQ(kstest::ReadFileOrEmpty(setup + "\\KSLauncher.exe"), "the first starter's");
+  ReleaseMutex(first.get());
+  second.join();
+  EXPECT_EQ(kstest::ReadFileOrEmpty(setup + "\\KSLauncher.exe"), "MZ installer");
 }
 
 TEST_F(ProcessDownloadedClient, UnwritableTempMovesEverythingNextToTheStarter) {

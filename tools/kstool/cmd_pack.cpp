@@ -2,13 +2,17 @@
 // account server hands out the client. Every file becomes one entry with its
 // path relative to the directory ('\' between levels) and its content as one
 // zlib stream; empty directories are not carried (the format holds files).
+// With --sign the archive ends with the signature entry a signed starter
+// requires (package/package_signature.h).
 #include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "command.h"
+#include "package/package_signature.h"
 #include "package/package_writer.h"
+#include "package_signing.h"
 #include "platform.h"
 #include "support_files.h"
 
@@ -24,11 +28,14 @@ class FileReader : public package::ByteSource {
   FILE* file_;
 };
 
+// Writes to the archive file and, when the archive is to be signed, keeps
+// what it wrote: the bytes the signature covers.
 class FileWriter : public package::ByteSink {
  public:
-  explicit FileWriter(FILE* file) : file_(file), written_(0) {}
+  FileWriter(FILE* file, std::string* copy) : file_(file), copy_(copy), written_(0) {}
   size_t Write(const void* data, size_t size) override {
     size_t stored = fwrite(data, 1, size, file_);
+    if (copy_ != nullptr) copy_->append(static_cast<const char*>(data), stored);
     written_ += stored;
     return stored;
   }
@@ -36,28 +43,74 @@ class FileWriter : public package::ByteSink {
 
  private:
   FILE* file_;
+  std::string* copy_;
   long long written_;
 };
 
+struct PackOptions {
+  bool sign = false;
+  bool no_attributes = false;
+  std::string certificate;
+  std::string key;
+  std::vector<std::string> paths;
+};
+
+bool ParseOptions(const std::vector<std::string>& args, PackOptions& options, std::string& error) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--sign") {
+      if (args.size() - i < 3) {
+        error = "pack --sign needs <cert.pem> <key.pem> (see 'kstool pack --help')";
+        return false;
+      }
+      options.sign = true;
+      options.certificate = args[++i];
+      options.key = args[++i];
+    } else if (args[i] == "--noattr") {
+      options.no_attributes = true;
+    } else if (args[i].size() > 1 && args[i][0] == '-') {
+      error = "pack has no option '" + args[i] + "' (see 'kstool pack --help')";
+      return false;
+    } else {
+      options.paths.push_back(args[i]);
+    }
+  }
+  if (options.no_attributes && !options.sign) {
+    error = "pack --noattr goes with --sign (see 'kstool pack --help')";
+    return false;
+  }
+  if (options.paths.size() != 2) {
+    error = "pack needs <directory> <archive> (see 'kstool pack --help')";
+    return false;
+  }
+  return true;
+}
+
 int RunPack(const std::vector<std::string>& args) {
-  if (args.size() != 2) return kstool::Fail("pack needs <directory> <archive> (see 'kstool pack --help')");
-  std::string root = kstool::FullPath(args[0]);
-  std::string archive_path = kstool::FullPath(args[1]);
-  if (!kstool::IsDirectory(root)) return kstool::Fail("'%s' is not a directory", args[0].c_str());
+  PackOptions options;
+  std::string error;
+  if (!ParseOptions(args, options, error)) return kstool::Fail("%s", error.c_str());
+  if (options.sign && kstool::PackageSigningUnavailable() != nullptr)
+    return kstool::Fail("pack --sign: %s", kstool::PackageSigningUnavailable());
+  std::string root = kstool::FullPath(options.paths[0]);
+  std::string archive_path = kstool::FullPath(options.paths[1]);
+  if (!kstool::IsDirectory(root)) return kstool::Fail("'%s' is not a directory", options.paths[0].c_str());
 
   std::vector<std::string> files;
-  std::string error;
   if (!kstool::ListFiles(root, files, error)) return kstool::Fail("%s", error.c_str());
   // Byte order of the UTF-8 names: the same archive from the same tree on every system.
   std::sort(files.begin(), files.end());
 
   kstool::OutputFile archive(archive_path);
-  if (!archive.Open(error)) return kstool::Fail("cannot create '%s'", args[1].c_str());
-  FileWriter sink(archive.get());
+  if (!archive.Open(error)) return kstool::Fail("cannot create '%s'", options.paths[1].c_str());
+  std::string signed_bytes;
+  FileWriter sink(archive.get(), options.sign ? &signed_bytes : nullptr);
   int packed = 0;
   for (const std::string& name : files) {
     std::string full = kstool::FileBelow(root, name);
     if (kstool::SameFile(full, archive_path)) continue;  // never the archive itself
+    // A signed starter takes an entry of that name only as the package's last.
+    if (package::IsSignatureEntryName(name.c_str()))
+      return kstool::Fail("cannot pack '%s': the name is kept for the package signature", name.c_str());
     kstool::UniqueFile input(kstool::OpenFile(full, "rb"));
     if (!input) return kstool::Fail("cannot read '%s'", name.c_str());
     FileReader source(input.get());
@@ -68,14 +121,37 @@ int RunPack(const std::vector<std::string>& args) {
       return kstool::Fail("cannot store '%s' (name refused by the format, or write error)", name.c_str());
     ++packed;
   }
-  if (!archive.Commit(error)) return kstool::Fail("cannot write '%s'", args[1].c_str());
+  std::string signer;
+  const size_t signed_size = signed_bytes.size();
+  if (options.sign) {
+    std::string der;
+    std::string body;
+    if (!kstool::SignPackageBytes(options.certificate, options.key, options.no_attributes, signed_bytes, der, signer,
+                                  error))
+      return kstool::Fail("%s", error.c_str());
+    if (!package::CompressBody(der.data(), der.size(), &body) ||
+        !package::WriteEntry(sink, package::kSignatureEntryName, body))
+      return kstool::Fail("cannot write '%s'", options.paths[1].c_str());
+  }
+  if (!archive.Commit(error)) return kstool::Fail("cannot write '%s'", options.paths[1].c_str());
   printf("packed %d files into %s (%lld bytes)\n", packed, archive_path.c_str(), sink.Written());
+  if (options.sign)
+    printf("signed %lld bytes %s signed attributes, signer %s\n", static_cast<long long>(signed_size),
+           options.no_attributes ? "without" : "with", signer.c_str());
   return 0;
 }
 
 }  // namespace
 
-KSTOOL_COMMAND("pack", "pack <directory> <archive>",
+KSTOOL_COMMAND("pack", "pack [--sign <cert.pem> <key.pem> [--noattr]] <directory> <archive>",
                "Makes a client package archive of every file below <directory>: names relative to it\n"
-               "with '\\' between levels, contents deflated with zlib. Empty directories are not kept.",
+               "with '\\' between levels, contents deflated with zlib. Empty directories are not kept;\n"
+               "a file named KSPackage.sig, the signature's name, is refused.\n"
+               "\n"
+               "  --sign <cert.pem> <key.pem>  end the archive with the entry \"KSPackage.sig\": a\n"
+               "                 detached CMS signature (SHA-256) of every byte before it by that\n"
+               "                 certificate and key. A signed starter unpacks only packages\n"
+               "                 signed with the certificate that signed the starter. Native\n"
+               "                 kstool only (OpenSSL).\n"
+               "  --noattr       sign without signed attributes (as openssl cms -noattr).",
                RunPack);

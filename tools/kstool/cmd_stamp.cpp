@@ -38,11 +38,14 @@ int ShowStamp(const std::string& path) {
 
 int RunStamp(const std::vector<std::string>& args) {
   bool certificate = false;
+  bool after_signature = false;
   bool show = false;
   std::vector<std::string> paths;
   for (const std::string& arg : args) {
     if (arg == "--certificate") {
       certificate = true;
+    } else if (arg == "--after-signature") {
+      after_signature = true;
     } else if (arg == "--show") {
       show = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
@@ -52,9 +55,11 @@ int RunStamp(const std::vector<std::string>& args) {
     }
   }
   if (show) {
-    if (certificate || paths.size() != 1) return kstool::Fail("stamp --show needs one <starter.exe> (try --help)");
+    if (certificate || after_signature || paths.size() != 1)
+      return kstool::Fail("stamp --show needs one <starter.exe> (try --help)");
     return ShowStamp(paths[0]);
   }
+  if (certificate && after_signature) return kstool::Fail("stamp takes --certificate or --after-signature, not both");
   if (paths.size() != 3) return kstool::Fail("stamp needs <starter.exe> <settings-file> <out.exe> (try --help)");
   if (paths[0] == kStandardStream && paths[1] == kStandardStream)
     return kstool::Fail("the starter and the settings cannot both come from standard input");
@@ -71,6 +76,10 @@ int RunStamp(const std::vector<std::string>& args) {
   if (certificate && layout.certificate_table_size == 0)
     return kstool::Fail("cannot stamp '%s' with --certificate: it is not signed (without --certificate the settings are appended)",
                         Shown(paths[0]).c_str());
+  // A signed starter gets the settings in an added certificate unless asked
+  // otherwise: a copy stamped after its signature fails the strict signature
+  // check, and the starter then refuses every package.
+  if (layout.certificate_table_size != 0 && !after_signature) certificate = true;
   bool done = certificate ? StampImageInCertificateInPlace(image, settings, error)
                           : StampImageInPlace(image, settings, error);
   if (!done) return kstool::Fail("cannot stamp '%s': %s", Shown(paths[0]).c_str(), error.c_str());
@@ -87,19 +96,24 @@ int RunStamp(const std::vector<std::string>& args) {
 
 }  // namespace
 
-KSTOOL_COMMAND("stamp", "stamp [--certificate] <starter.exe> <settings-file> <out.exe> | stamp --show <starter.exe>",
+KSTOOL_COMMAND("stamp",
+               "stamp [--certificate | --after-signature] <starter.exe> <settings-file> <out.exe> | stamp --show "
+               "<starter.exe>",
                "Writes a copy of the starter with the settings text stamped into it. A signed\n"
-               "starter keeps a valid signature (the block goes into its certificate table,\n"
-               "after the signature); an unsigned one gets the block at its end. Stamping a\n"
-               "stamped copy adds a newer block, which is the one the starter reads.\n"
+               "starter keeps a valid signature: the block goes into a certificate added to the\n"
+               "signature, so nothing trails the signature and machines with the strict\n"
+               "signature check (EnableCertPaddingCheck) accept the copy too; restamping\n"
+               "replaces the added certificate. An unsigned starter gets the block at its end.\n"
                "\n"
-               "  --certificate  put the block into a certificate added to the signature, so\n"
-               "                 nothing trails the signature: machines with the strict\n"
-               "                 signature check (EnableCertPaddingCheck) accept the copy too.\n"
-               "                 Signed starters only; restamping replaces the added certificate.\n"
-               "  --show         print the settings text a copy reads (the starter's own search)\n"
-               "                 and where its block lies: appended, certificate table or added\n"
-               "                 certificate. Exits 1 when the starter would find no usable text.\n"
+               "  --certificate      the added certificate, and refuse an unsigned starter.\n"
+               "  --after-signature  a signed starter gets the block in its certificate table,\n"
+               "                     after the signature, as stamping did before; machines with\n"
+               "                     the strict check refuse such a copy. Stamping it again adds\n"
+               "                     a newer block, which is the one the starter reads.\n"
+               "  --show             print the settings text a copy reads (the starter's own\n"
+               "                     search) and where its block lies: appended, certificate\n"
+               "                     table or added certificate. Exits 1 when the starter would\n"
+               "                     find no usable text.\n"
                "\n"
                "'-' reads the starter or the settings from standard input, or writes the copy\n"
                "to standard output. A file is written only whole: on failure none is left.",
