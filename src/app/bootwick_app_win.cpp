@@ -17,7 +17,6 @@
 #include "base/wide_text.h"
 #include "crash/crash_handler.h"
 #include "net/my_configure_win.h"
-#include "system/publisher_check_win.h"
 #include "system/split_path.h"
 #include "ui/bootwick_dialog_win.h"
 #include "ui/resources/resource.h"
@@ -61,7 +60,6 @@ bool BootwickApp::InitInstance(HINSTANCE instance, const wchar_t* command_line) 
   if (!StartLog()) return false;
   if (!LibrarySearchRestricted())
     KS_LOG(0, kOperation, "SetDefaultDllDirectories() is not available: libraries are searched in the default order");
-  PublisherCheck::LearnOwnPublisher();
   StartAccessCache();
 
   if (!BootwickDialog::RegisterWindowClass(instance))
