@@ -4,6 +4,7 @@
 #include "app/stamp_place.h"
 #include "command.h"
 #include "support_files.h"
+#include "support_stamp.h"
 
 namespace {
 
@@ -60,9 +61,10 @@ int RunStamp(const std::vector<std::string>& args) {
     return kstool::Fail("the starter and the settings cannot both come from standard input");
 
   std::string error;
-  std::string image;
+  kstool::InputContent input;
   std::string settings;
-  if (!kstool::ReadInput(paths[0], image, error)) return kstool::Fail("%s", error.c_str());
+  if (!input.Read(paths[0], error)) return kstool::Fail("%s", error.c_str());
+  std::string_view image = input.bytes();
   if (!kstool::ReadSettingsFile(paths[1], true, settings, error)) return kstool::Fail("%s", error.c_str());
 
   PeLayout layout;
@@ -71,10 +73,11 @@ int RunStamp(const std::vector<std::string>& args) {
   if (certificate && layout.certificate_table_size == 0)
     return kstool::Fail("cannot stamp '%s' with --certificate: it is not signed (without --certificate the settings are appended)",
                         Shown(paths[0]).c_str());
-  bool done = certificate ? StampImageInCertificateInPlace(image, settings, error)
-                          : StampImageInPlace(image, settings, error);
+  StampEdit edit;
+  bool done = certificate ? PlanStampInCertificate(image, settings, edit, error)
+                          : PlanStamp(image, settings, edit, error);
   if (!done) return kstool::Fail("cannot stamp '%s': %s", Shown(paths[0]).c_str(), error.c_str());
-  if (!kstool::WriteOutput(paths[2], image, error)) return kstool::Fail("%s", error.c_str());
+  if (!kstool::WriteStampedCopy(paths[0], image, edit, paths[2], error)) return kstool::Fail("%s", error.c_str());
 
   if (paths[2] != kStandardStream) {
     const char* place = certificate                            ? "in a certificate added to the signature"
