@@ -22,10 +22,11 @@ struct CopyPiece {
   size_t source_offset;
 };
 
-// Writes the pieces to the new, empty file `to` in order. Pieces of the
-// source are copied by the system where it can (copy_file_range, as cp
-// does), never passing through the program; the others, and all where it
-// cannot, are written from their bytes.
+// Writes the pieces to `to` (new and empty, or standard output) in order.
+// Pieces of the file `source` (none when it is empty) are copied by the
+// system where it can (copy_file_range, as cp does), never passing through
+// the program; the others, and all where it cannot, are written from their
+// bytes.
 bool WritePieces(const std::string& source, const std::vector<CopyPiece>& pieces, FILE* to);
 
 // Moves `from` over `to` in one step, replacing what was there.

@@ -82,7 +82,7 @@ bool WritePieces(const std::string& source, const std::vector<CopyPiece>& pieces
   // Written straight to the descriptor, past stdio, which holds nothing yet.
   if (fflush(to) != 0) return false;
   int output = fileno(to);
-  int input = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  int input = source.empty() ? -1 : open(source.c_str(), O_RDONLY | O_CLOEXEC);
   bool system_copies = input != -1;
   bool written = true;
   for (size_t i = 0; written && i < pieces.size(); ++i) {

@@ -10,20 +10,12 @@ namespace kstool {
 
 bool WriteStampedCopy(const std::string& input_path, std::string_view image, const StampEdit& edit,
                       const std::string& path, std::string& error) {
-  const std::string kStandardStream = "-";
-  if (input_path == kStandardStream || path == kStandardStream) {
-    std::string copy(image);
-    ApplyStampEdit(edit, copy);
-    return WriteOutput(path, copy, error);
-  }
-
-  // Front to back, once: the kept bytes between the patches, the patches,
-  // then the tail. A copy that the system makes from the input file reads
-  // it a second time, as cp would.
   if (edit.kept > image.size()) {
     error = "cannot write '" + path + "': the stamp keeps more than the file holds";
     return false;
   }
+  // Front to back, once: the kept bytes between the patches, the patches,
+  // then the tail.
   std::vector<StampEdit::Patch> patches = edit.patches;
   std::sort(patches.begin(), patches.end(),
             [](const StampEdit::Patch& a, const StampEdit::Patch& b) { return a.offset < b.offset; });
@@ -43,10 +35,14 @@ bool WriteStampedCopy(const std::string& input_path, std::string_view image, con
   pieces.push_back({image.data() + at, edit.kept - at, true, at});
   pieces.push_back({edit.tail.data(), edit.tail.size(), false, 0});
 
+  // The system copies from file to file only, reading the starter a second
+  // time as cp would; otherwise every byte comes from memory.
+  const std::string kStandardStream = "-";
+  bool between_files = input_path != kStandardStream && path != kStandardStream;
   OutputFile output(path);
   if (!output.Open(error)) return false;
-  if (!WritePieces(input_path, pieces, output.get())) {
-    error = "cannot write '" + path + "'";
+  if (!WritePieces(between_files ? input_path : std::string(), pieces, output.get())) {
+    error = path == kStandardStream ? "cannot write to standard output" : "cannot write '" + path + "'";
     return false;
   }
   return output.Commit(error);
