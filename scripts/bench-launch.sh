@@ -64,6 +64,7 @@ import os, statistics, subprocess, sys, time
 
 rounds, trivial, work, runs = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4:]
 STATUS_N = "<__ClientCalledToLaunch__>N</__ClientCalledToLaunch__>"
+CLIENT_LIFETIME_MS = 300
 
 
 def windows_path(path):
@@ -107,7 +108,7 @@ def starter_round(run):
     # Wine gives its programs the prefix's temporary folder whatever the
     # host's TMP says: the starter logs there, as a participant's would.
     environment = dict(os.environ, KS_STANDIN_DIR=windows_path(os.path.join(run, "records")),
-                       KS_STANDIN_LIFETIME_MS="1500")
+                       KS_STANDIN_LIFETIME_MS=str(CLIENT_LIFETIME_MS))
     started = time.perf_counter()
     starter = start([os.path.join(run, "KestrelonStarter.exe")], cwd=run, env=environment)
     to_client = ended = None
@@ -124,6 +125,8 @@ def starter_round(run):
         expected = f"<__WorkingDirectory__>{windows_path(run)}\\Kestrelon</__WorkingDirectory__>"
         if expected.lower() not in recorded.read().lower():
             raise SystemExit(f"a client other than the one beside {run} was started: see {record}")
+    # The client ends by itself before the next measurement begins.
+    time.sleep(max(0.0, to_client + (CLIENT_LIFETIME_MS + 200) / 1e3 - (time.perf_counter() - started)))
     return to_client, ended
 
 
@@ -160,7 +163,6 @@ for i, run in enumerate(runs):
     print(f"  target: the starter adds at most 80 ms (medians): {'met' if added <= 0.080 else 'NOT met'}")
 PY
 
-sleep 2  # the clients of the last round end (their lifetime is 1.5 s) and free their files
 for i in "${!RUNS[@]}"; do
   echo
   ks_log "launch road inside Wine, $ROUNDS rounds: ${STARTERS[$i]}"
