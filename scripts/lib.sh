@@ -112,8 +112,9 @@ ks_serve_apart() {
 }
 
 # A starter copy in folder $1, stamped with settings for an account server on
-# 127.0.0.1 at port $2, client name $3, version $4 and starter identifier $5
-# (Wine must be up and the starter built).
+# 127.0.0.1 at port $2, client name $3, version $4 and starter identifier $5,
+# made from starter program $6 (default: the build's; Wine must be up and the
+# starter built).
 ks_stamp_starter() {
   local dir=$1
   mkdir -p "$dir"
@@ -126,7 +127,7 @@ ks_stamp_starter() {
 <__Role__>attendee</__Role__>
 <__StarterSid__>$5</__StarterSid__>
 SETTINGS
-  wine "$KS_WIN_BUILD/kstool.exe" stamp "$KS_WIN_BUILD/KestrelonStarter.exe" "Z:$dir/settings.txt" \
+  wine "$KS_WIN_BUILD/kstool.exe" stamp "${6:-$KS_WIN_BUILD/KestrelonStarter.exe}" "Z:$dir/settings.txt" \
     "Z:$dir/KestrelonStarter.exe" >/dev/null
 }
 

@@ -3,7 +3,7 @@
 // takes to start and end a trivial program, alternately in the same run.
 //   bench_launch <stamped-starter.exe> <client-standin.exe> <trivial.exe> <version> [rounds]
 // The starter must be stamped with <version> and an account server that
-// answers (the installation report is part of the launch road). Its folder
+// answers (the installation report runs beside the launch). Its folder
 // receives the installed client: Kestrelon\version.txt, Kestrelon.exe and
 // setup_status.txt holding "N" before every round. Both times come from the
 // system's process records: the starter's creation to the client's creation,
@@ -65,8 +65,7 @@ const Stage kStages[] = {
     {"settings block search", "BootwickApp::InitInstance()", "Valid sSetting"},
     {"worker start and folders", "SetupHandler::CheckIsVersionIsSynced", "sVersionFileName is "},
     {"version check", "SetupHandler::LaunchClient", "Existing version is current"},
-    {"installation report", "SetupHandler::InformServerOfInstallation", "sURL = "},
-    {"status file and parameter file", "Utility::StartProcess", "sCommandLine = "},
+    {"report started, status file and parameter file", "Utility::StartProcess", "sCommandLine = "},
     {"process start", nullptr, "client created"},
 };
 const int kStageCount = sizeof kStages / sizeof kStages[0];
@@ -75,6 +74,7 @@ struct LaunchTimes {
   double to_client = -1;   // starter created -> client created
   double to_window = -1;   // starter created -> its window exists
   double to_end = -1;      // starter created -> starter ended
+  double to_report = -1;   // starter created -> the report's answer logged
   double stage[kStageCount] = {};  // starter created -> each point of the road
   std::string problem;
 };
@@ -152,8 +152,14 @@ LaunchTimes LaunchRound(const Layout& layout) {
     }
     times.stage[kStageCount - 1] = times.to_client;
   }
-  // The starter closes its window and ends once the client runs.
-  if (WaitForSingleObject(starter.get(), kRoundTimeoutMs) == WAIT_OBJECT_0 &&
+  // The starter ends once the client runs and the report has its answer;
+  // the watch goes on until then to see when that answer comes.
+  while (WaitForSingleObject(starter.get(), 0) != WAIT_OBJECT_0 && GetTickCount() - start < 2 * kRoundTimeoutMs)
+    log.Poll(3);
+  log.Poll(0);
+  const bench::LogRecord* report = log.Find("SetupHandler::InformServerOfInstallation", "sURL = ");
+  if (report != nullptr && starter_created != 0) times.to_report = report->seen - starter_created;
+  if (WaitForSingleObject(starter.get(), 0) == WAIT_OBJECT_0 &&
       bench::ProcessTimes(starter.get(), &starter_created, &starter_exited)) {
     times.to_end = starter_exited - starter_created;
   }
@@ -179,7 +185,7 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  std::vector<double> baseline, launch, ends, windows, after_client;
+  std::vector<double> baseline, launch, ends, windows, reports, after_client;
   std::vector<std::vector<double>> stages(kStageCount);
   printf("launch road: %d rounds after one warm-up round, trivial program and starter alternately\n", rounds);
   for (int round = 0; round <= rounds; ++round) {
@@ -198,6 +204,7 @@ int main(int argc, char** argv) {
     launch.push_back(times.to_client);
     ends.push_back(times.to_end);
     windows.push_back(times.to_window);
+    if (times.to_report >= 0) reports.push_back(times.to_report);
     after_client.push_back(times.to_end - times.to_client);
     // Each stage as the time since the point before it.
     double before = 0;
@@ -226,6 +233,7 @@ int main(int argc, char** argv) {
   printf("where the time goes (each from the point before; the log records mark them):\n");
   for (int i = 0; i < kStageCount; ++i) row((std::string("  ") + kStages[i].label).c_str(), stages[i]);
   row("(starter start to its window shown, in parallel)", windows);
+  row("(starter start to the report's answer, in parallel)", reports);
   row("(starter start to its own end)", ends);
   row("(client start to the starter's end)", after_client);
   bool met = added_median <= 0.080;

@@ -42,7 +42,8 @@ BootwickApp::BootwickApp()
       m_pBootwickDialog(nullptr),
       m_pMyLog(nullptr),
       m_pMyConfigure(nullptr),
-      m_bWindowGone(false) {
+      m_bWindowGone(false),
+      m_bClosedByFlow(false) {
   m_sSetting[0] = '\0';
   InitializeCriticalSection(&m_oWindowLock);
 }
@@ -160,6 +161,18 @@ void BootwickApp::RunSetup(HINSTANCE instance, bool meeting_found) {
 
   m_pBootwickDialog->DoModal();
   DiscardUndeliveredNotifications();
+  // The installation report outlives the window, never the process. A
+  // participant who closed the window before the flow was over has given
+  // up the run: it ends at once, with its threads.
+  if (FlowIsOver()) SetupHandler::WaitForInstallationReports();
+}
+
+bool BootwickApp::FlowIsOver() {
+  EnterCriticalSection(&m_oWindowLock);
+  bool closed_by_flow = m_bClosedByFlow;
+  LeaveCriticalSection(&m_oWindowLock);
+  HANDLE worker = m_pSetupHandler->GetThreadHandle();
+  return closed_by_flow || (worker != nullptr && WaitForSingleObject(worker, 0) == WAIT_OBJECT_0);
 }
 
 void BootwickApp::Notify(int code, uintptr_t first, intptr_t second) {
@@ -168,6 +181,8 @@ void BootwickApp::Notify(int code, uintptr_t first, intptr_t second) {
   // not handled when it ends.
   bool posted = false;
   EnterCriticalSection(&m_oWindowLock);
+  // The flow's last act on the launch road: only returning is left to it.
+  if (code == NOTIFY_CLOSE) m_bClosedByFlow = true;
   if (m_pBootwickDialog != nullptr && !m_bWindowGone)
     posted = m_pBootwickDialog->PostNotification(static_cast<UINT>(code), first, second);
   LeaveCriticalSection(&m_oWindowLock);

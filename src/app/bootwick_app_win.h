@@ -35,6 +35,8 @@ class BootwickApp : public SetupInterface {
   // that the setup could not start.
   void RunSetup(HINSTANCE instance, bool meeting_found);
   void DiscardUndeliveredNotifications();
+  // The worker has handed off (or stopped) and has nothing left to start.
+  bool FlowIsOver();
 
   SetupHandler* m_pSetupHandler;
   BootwickDialog* m_pBootwickDialog;
@@ -42,5 +44,6 @@ class BootwickApp : public SetupInterface {
   MyConfigure* m_pMyConfigure;
   CRITICAL_SECTION m_oWindowLock;  // guards m_bWindowGone against posts in flight
   bool m_bWindowGone;
+  bool m_bClosedByFlow;  // the worker closed the window (guarded by m_oWindowLock)
   char m_sSetting[SetupHandler::kSettingsTextSize];
 };

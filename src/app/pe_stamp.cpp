@@ -10,16 +10,16 @@ const uint16_t kPe32PlusMagic = 0x20B;
 const uint32_t kSecurityDirectory = 4;  // index in the data directories
 const size_t kCertificateHeaderSize = 8;  // dwLength, wRevision, wCertificateType
 
-bool Fits(const std::string& image, size_t offset, size_t count) {
+bool Fits(std::string_view image, size_t offset, size_t count) {
   return offset <= image.size() && count <= image.size() - offset;
 }
 
-uint16_t Read16(const std::string& image, size_t offset) {
+uint16_t Read16(std::string_view image, size_t offset) {
   return static_cast<uint16_t>(static_cast<unsigned char>(image[offset]) |
                                (static_cast<unsigned char>(image[offset + 1]) << 8));
 }
 
-uint32_t Read32(const std::string& image, size_t offset) {
+uint32_t Read32(std::string_view image, size_t offset) {
   return static_cast<uint32_t>(Read16(image, offset)) | (static_cast<uint32_t>(Read16(image, offset + 2)) << 16);
 }
 
@@ -43,7 +43,7 @@ bool Fail(std::string& error, const char* reason) {
 }
 
 // Walks the entries of the table; each starts on an 8-byte boundary.
-bool FindLastCertificate(const std::string& image, PeLayout& layout, std::string& error) {
+bool FindLastCertificate(std::string_view image, PeLayout& layout, std::string& error) {
   size_t end = static_cast<size_t>(layout.certificate_table_offset) + layout.certificate_table_size;
   size_t pos = layout.certificate_table_offset;
   size_t last = 0;
@@ -64,7 +64,7 @@ bool FindLastCertificate(const std::string& image, PeLayout& layout, std::string
 
 }  // namespace
 
-bool ParsePeLayout(const std::string& image, PeLayout& layout, std::string& error) {
+bool ParsePeLayout(std::string_view image, PeLayout& layout, std::string& error) {
   layout = PeLayout();
   if (!Fits(image, 0, 0x40) || image[0] != 'M' || image[1] != 'Z') return Fail(error, "not a program file (no MZ header)");
   size_t pe = Read32(image, 0x3C);
@@ -100,19 +100,29 @@ bool ParsePeLayout(const std::string& image, PeLayout& layout, std::string& erro
     return Fail(error, "certificate table lies outside the file");
   if (table_end != image.size()) return Fail(error, "certificate table is not at the end of the file");
   if (layout.certificate_table_offset % 8 != 0) return Fail(error, "certificate table is not 8-byte aligned");
+  // A stamp rewrites the header fields and the table's sizes; where they
+  // share bytes no copy could hold both.
+  if (layout.certificate_table_offset < layout.security_directory_offset + 8 ||
+      layout.certificate_table_offset < layout.checksum_offset + 4)
+    return Fail(error, "certificate table overlaps the headers");
   return FindLastCertificate(image, layout, error);
 }
 
-uint32_t ComputePeChecksum(const std::string& image, size_t checksum_offset) {
-  // The sum of the 16-bit words with their carries folded back in, taken
-  // eight bytes at a time: the four words of each step add up in the 32-bit
-  // halves of two accumulators, which cannot overflow within 65535 steps, and
-  // folding all carries at the end gives what folding after every word gives.
-  // This is what keeps stamping per download close to a plain copy.
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(image.data());
-  const uint64_t kLanes = 0x0000FFFF0000FFFFull;
-  size_t size = image.size();
+namespace {
+
+// The 16-bit little-endian words of `size` bytes that begin at an odd or an
+// even offset of the file, added up without folding; a last odd byte is the
+// low byte of a word of its own.
+uint64_t SumWords(const unsigned char* bytes, size_t size, bool odd_start) {
   uint64_t sum = 0;
+  if (odd_start && size > 0) {
+    sum += static_cast<uint64_t>(bytes[0]) << 8;
+    ++bytes;
+    --size;
+  }
+  // Eight bytes at a time: the four words of each step add up in the 32-bit
+  // halves of two accumulators, which cannot overflow within 65535 steps.
+  const uint64_t kLanes = 0x0000FFFF0000FFFFull;
   size_t i = 0;
   while (size - i >= 8) {
     size_t steps = (size - i) / 8 < 65535 ? (size - i) / 8 : 65535;
@@ -127,30 +137,78 @@ uint32_t ComputePeChecksum(const std::string& image, size_t checksum_offset) {
   }
   for (; i + 1 < size; i += 2) sum += static_cast<uint32_t>(bytes[i]) | (static_cast<uint32_t>(bytes[i + 1]) << 8);
   if (i < size) sum += bytes[i];
+  return sum;
+}
+
+// What the byte at `offset` adds to the sum.
+uint64_t ByteWeight(unsigned char byte, size_t offset) {
+  return offset % 2 == 0 ? byte : static_cast<uint64_t>(byte) << 8;
+}
+
+// The words of the checksum field of a file of `size` bytes, which the sum
+// leaves out: a field at an odd offset is taken from the next even one
+// (files never put it there).
+uint64_t ChecksumFieldWords(const unsigned char* bytes, size_t checksum_offset, size_t size) {
+  uint64_t sum = 0;
   for (size_t field = checksum_offset + (checksum_offset & 1); field < checksum_offset + 4 && field < size; field += 2) {
-    sum -= bytes[field];
-    if (field + 1 < size) sum -= static_cast<uint32_t>(bytes[field + 1]) << 8;
+    sum += bytes[field];
+    if (field + 1 < size) sum += static_cast<uint64_t>(bytes[field + 1]) << 8;
   }
+  return sum;
+}
+
+// The carries folded back in, and the length added.
+uint32_t FoldChecksum(uint64_t sum, size_t size) {
   while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
   return static_cast<uint32_t>(sum) + static_cast<uint32_t>(size);
 }
 
+const unsigned char* Bytes(std::string_view image) { return reinterpret_cast<const unsigned char*>(image.data()); }
+
+}  // namespace
+
+// Fast enough that stamping per download stays close to a plain copy.
+uint32_t ComputePeChecksum(std::string_view image, size_t checksum_offset) {
+  const unsigned char* bytes = Bytes(image);
+  uint64_t sum = SumWords(bytes, image.size(), false);
+  sum -= ChecksumFieldWords(bytes, checksum_offset, image.size());
+  return FoldChecksum(sum, image.size());
+}
+
 namespace {
 
-// The sizes that follow a new end of the file (and of the last certificate
-// entry, when there is one). `checksum_set`: the original had a checksum.
-void FinishCopy(const PeLayout& layout, bool checksum_set, std::string& image) {
+// The sizes that follow the copy's new end (and that of the last certificate
+// entry, when there is one), and a header checksum where the file had one:
+// the file's words, less the bytes the patches and the field replace, plus
+// the patches' bytes and the tail's.
+void FinishEdit(std::string_view image, const PeLayout& layout, StampEdit& edit) {
+  size_t size = edit.Size();
   if (layout.certificate_table_size != 0) {
-    Write32(image, layout.last_certificate_offset, static_cast<uint32_t>(image.size() - layout.last_certificate_offset));
-    Write32(image, layout.security_directory_offset + 4,
-            static_cast<uint32_t>(image.size() - layout.certificate_table_offset));
+    size_t entry = layout.last_certificate_offset;
+    edit.patches.push_back({entry, static_cast<uint32_t>(size - entry)});
+    edit.patches.push_back(
+        {layout.security_directory_offset + 4, static_cast<uint32_t>(size - layout.certificate_table_offset)});
   }
-  if (checksum_set) Write32(image, layout.checksum_offset, ComputePeChecksum(image, layout.checksum_offset));
+  if (Read32(image, layout.checksum_offset) == 0) return;
+
+  const unsigned char* bytes = Bytes(image);
+  uint64_t sum = SumWords(bytes, edit.kept, false) + SumWords(Bytes(edit.tail), edit.tail.size(), edit.kept % 2 != 0);
+  for (const StampEdit::Patch& patch : edit.patches) {
+    for (size_t i = 0; i < 4; ++i) {
+      sum -= ByteWeight(bytes[patch.offset + i], patch.offset + i);
+      sum += ByteWeight(static_cast<unsigned char>(patch.value >> (8 * i)), patch.offset + i);
+    }
+  }
+  // The field lies in the headers, which the copy keeps, apart from the
+  // patched sizes.
+  sum -= ChecksumFieldWords(bytes, layout.checksum_offset, size);
+  edit.patches.push_back({layout.checksum_offset, FoldChecksum(sum, size)});
 }
 
 }  // namespace
 
-bool StampImageInPlace(std::string& image, const std::string& settings_text, std::string& error) {
+bool PlanStamp(std::string_view image, const std::string& settings_text, StampEdit& edit, std::string& error) {
+  edit = StampEdit();
   PeLayout layout;
   if (!ParsePeLayout(image, layout, error)) return false;
 
@@ -158,16 +216,18 @@ bool StampImageInPlace(std::string& image, const std::string& settings_text, std
   // certificate entry, which ends with the file) a multiple of 8 bytes long.
   std::string block = BuildEmbeddedBlock(settings_text, 1);
   size_t new_size = Align8(image.size() + block.size());
-  block.append(new_size - image.size() - block.size(), '\0');
   if (new_size > 0xFFFFFFFFu) return Fail(error, "stamped file would exceed 4 GiB");
+  block.append(new_size - image.size() - block.size(), '\0');
 
-  bool checksum_set = Read32(image, layout.checksum_offset) != 0;
-  image += block;
-  FinishCopy(layout, checksum_set, image);
+  edit.kept = image.size();
+  edit.tail = std::move(block);
+  FinishEdit(image, layout, edit);
   return true;
 }
 
-bool StampImageInCertificateInPlace(std::string& image, const std::string& settings_text, std::string& error) {
+bool PlanStampInCertificate(std::string_view image, const std::string& settings_text, StampEdit& edit,
+                            std::string& error) {
+  edit = StampEdit();
   PeLayout layout;
   if (!ParsePeLayout(image, layout, error)) return false;
   if (layout.certificate_table_size == 0)
@@ -176,20 +236,44 @@ bool StampImageInCertificateInPlace(std::string& image, const std::string& setti
   if (Read16(image, entry + 4) != kCertificateRevision2 || Read16(image, entry + 6) != kCertificateTypePkcs7)
     return Fail(error, "the last certificate entry is not a PKCS#7 signature");
 
-  const unsigned char* signature = reinterpret_cast<const unsigned char*>(image.data()) + entry + kCertificateHeaderSize;
+  size_t kept = entry + kCertificateHeaderSize;
   std::string rewritten;
-  if (!PutSettingsCertificate(signature, Read32(image, entry) - kCertificateHeaderSize,
+  if (!PutSettingsCertificate(Bytes(image) + kept, Read32(image, entry) - kCertificateHeaderSize,
                               BuildSettingsCertificate(settings_text), rewritten, error))
     return false;
-  if (Align8(entry + kCertificateHeaderSize + rewritten.size()) > 0xFFFFFFFFu)
-    return Fail(error, "stamped file would exceed 4 GiB");
+  if (Align8(kept + rewritten.size()) > 0xFFFFFFFFu) return Fail(error, "stamped file would exceed 4 GiB");
 
-  bool checksum_set = Read32(image, layout.checksum_offset) != 0;
-  image.resize(entry + kCertificateHeaderSize);
-  image += rewritten;
-  image.append(Align8(image.size()) - image.size(), '\0');
-  FinishCopy(layout, checksum_set, image);
+  edit.kept = kept;
+  edit.tail = std::move(rewritten);
+  edit.tail.append(Align8(edit.Size()) - edit.Size(), '\0');
+  FinishEdit(image, layout, edit);
   return true;
+}
+
+void ApplyStampEdit(const StampEdit& edit, std::string& image) {
+  image.resize(edit.kept);
+  image += edit.tail;
+  for (const StampEdit::Patch& patch : edit.patches) Write32(image, patch.offset, patch.value);
+}
+
+namespace {
+
+bool StampInPlace(bool (*plan)(std::string_view, const std::string&, StampEdit&, std::string&), std::string& image,
+                  const std::string& settings_text, std::string& error) {
+  StampEdit edit;
+  if (!plan(image, settings_text, edit, error)) return false;
+  ApplyStampEdit(edit, image);
+  return true;
+}
+
+}  // namespace
+
+bool StampImageInPlace(std::string& image, const std::string& settings_text, std::string& error) {
+  return StampInPlace(&PlanStamp, image, settings_text, error);
+}
+
+bool StampImageInCertificateInPlace(std::string& image, const std::string& settings_text, std::string& error) {
+  return StampInPlace(&PlanStampInCertificate, image, settings_text, error);
 }
 
 namespace {

@@ -13,6 +13,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 struct PeLayout {
   size_t checksum_offset = 0;            // of the header checksum field
@@ -22,12 +24,38 @@ struct PeLayout {
   size_t last_certificate_offset = 0;    // start of the last entry (signed files)
 };
 
-// Reads and checks the headers and the certificate table; false with a reason.
-bool ParsePeLayout(const std::string& image, PeLayout& layout, std::string& error);
+// Reads and checks the headers and the certificate table (which must follow
+// the headers); false with a reason.
+bool ParsePeLayout(std::string_view image, PeLayout& layout, std::string& error);
 
 // The header checksum as the loader computes it (the checksum field itself is
 // counted as zero).
-uint32_t ComputePeChecksum(const std::string& image, size_t checksum_offset);
+uint32_t ComputePeChecksum(std::string_view image, size_t checksum_offset);
+
+// A stamped copy told against the file it is made from, so that the bytes
+// that stay need not pass through the program: the first `kept` bytes of the
+// file, then `tail`, with each patch's 32-bit little-endian value written
+// over the copy in order. Every patch lies within the kept bytes.
+struct StampEdit {
+  struct Patch {
+    size_t offset;
+    uint32_t value;
+  };
+  size_t kept = 0;
+  std::string tail;
+  std::vector<Patch> patches;
+  size_t Size() const { return kept + tail.size(); }
+};
+
+// The edits that StampImage and StampImageInCertificate (below) make. The
+// checksum of the copy is taken from the file's words and the changed ones,
+// so it is the same as one computed over the copy.
+bool PlanStamp(std::string_view image, const std::string& settings_text, StampEdit& edit, std::string& error);
+bool PlanStampInCertificate(std::string_view image, const std::string& settings_text, StampEdit& edit,
+                            std::string& error);
+
+// Turns the file's bytes into the copy the edit tells.
+void ApplyStampEdit(const StampEdit& edit, std::string& image);
 
 // Writes into `output` a copy of `image` with the block for `settings_text`
 // added (see above). A header checksum that was set is brought up to date.

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <mutex>
 
 #include "base/handles_win.h"
 #include "net/access_setting.h"
@@ -66,6 +67,9 @@ class HR {
   static std::atomic<bool> bHTTPFailed;
   static char m_sServerAccessSetting[ksnet::kServerAccessSettingSize];
   static std::atomic<bool> m_bServerAccessSettingLoaded;
+  // Fetchers on other threads read and rewrite the remembered settings too
+  // (the installation report runs beside the download): only under this.
+  static std::mutex& ServerAccessSettingLock();
   // Back to the state of a new process (for tests).
   static void ResetSharedState();
 

@@ -23,6 +23,7 @@ void WriteBack(const std::string& records) {
 void HR::AddCache(const char* sIP, int iPort, bool bSecure, char cPType, const char* sByPass,
                   const char* sProxyAddress) {
   if (sIP == nullptr) return;
+  std::lock_guard<std::mutex> hold(ServerAccessSettingLock());
   std::string records = m_sServerAccessSetting;
   auto resolve = [sIP]() {
     char address[512];
@@ -35,6 +36,7 @@ void HR::AddCache(const char* sIP, int iPort, bool bSecure, char cPType, const c
 
 void HR::RemoveCache(const char* sIP, int iPort, bool bSecure, char cPType, const char* sByPass,
                      const char* sProxyAddress) {
+  std::lock_guard<std::mutex> hold(ServerAccessSettingLock());
   std::string records = m_sServerAccessSetting;
   if (ksnet::RemoveAccessRecord(&records, sIP, iPort, bSecure, cPType, sByPass, sProxyAddress)) WriteBack(records);
 }

@@ -15,7 +15,13 @@ std::atomic<bool> HR::bHTTPFailed(false);
 char HR::m_sServerAccessSetting[ksnet::kServerAccessSettingSize] = "";
 std::atomic<bool> HR::m_bServerAccessSettingLoaded(false);
 
+std::mutex& HR::ServerAccessSettingLock() {
+  static std::mutex* lock = new std::mutex();  // used until the process ends
+  return *lock;
+}
+
 void HR::ResetSharedState() {
+  std::lock_guard<std::mutex> hold(ServerAccessSettingLock());
   bHTTPFailed = false;
   m_sServerAccessSetting[0] = '\0';
   m_bServerAccessSettingLoaded = false;

@@ -17,6 +17,11 @@ namespace {
 
 const char kOperation[] = "HR::SendRequest";
 
+std::string RememberedSettings() {
+  std::lock_guard<std::mutex> hold(HR::ServerAccessSettingLock());
+  return HR::m_sServerAccessSetting;
+}
+
 class RequestLock {
  public:
   explicit RequestLock(CRITICAL_SECTION* section) : section_(section) { EnterCriticalSection(section_); }
@@ -74,7 +79,7 @@ class ConnectionOptions {
 
 bool HR::TryRememberedSetting(const char* sURL, const char* sIP, int iPort, bool bSecure, const char* sVerb,
                               const char* sPostData) {
-  std::string records = m_sServerAccessSetting;
+  std::string records = RememberedSettings();
   if (records.empty()) return false;
   char address[512] = "";
   if (!Utility::ResolveHostAddress(sIP, address, sizeof address)) address[0] = '\0';
@@ -104,12 +109,15 @@ bool HR::SendRequest(const char* sURL, const char* sIP, int iPort, bool bSecure,
     char location[kTextSize] = "";
     char proxy_list[kTextSize] = "";
 
-    if (!m_bServerAccessSettingLoaded.exchange(true)) {
-      MyConfigure* configure = MyConfigure::GetInstance();
-      if (configure != nullptr &&
-          !configure->ReadConfigure(ksnet::kServerAccessOpeningTag, ksnet::kServerAccessClosingTag,
-                                    m_sServerAccessSetting, sizeof m_sServerAccessSetting))
-        m_sServerAccessSetting[0] = '\0';
+    {
+      std::lock_guard<std::mutex> hold(ServerAccessSettingLock());
+      if (!m_bServerAccessSettingLoaded.exchange(true)) {
+        MyConfigure* configure = MyConfigure::GetInstance();
+        if (configure != nullptr &&
+            !configure->ReadConfigure(ksnet::kServerAccessOpeningTag, ksnet::kServerAccessClosingTag,
+                                      m_sServerAccessSetting, sizeof m_sServerAccessSetting))
+          m_sServerAccessSetting[0] = '\0';
+      }
     }
 
     bool succeeded = TryRememberedSetting(sURL, sIP, iPort, bSecure, sVerb, sPostData);
@@ -155,7 +163,7 @@ bool HR::SendRequest(const char* sURL, const char* sIP, int iPort, bool bSecure,
     }
 
     if (succeeded) {
-      KS_LOG(0, kOperation, "HR::SendRequest succeeded! m_sServerAccessSetting = %s", m_sServerAccessSetting);
+      KS_LOG(0, kOperation, "HR::SendRequest succeeded! m_sServerAccessSetting = %s", RememberedSettings().c_str());
     } else {
       KS_LOG(0, kOperation, "HR::SendRequest failed! %s, %s, %d", ksnet::LogFormOfURL(sURL).c_str(), sIP,
              2 * iPort + 10);

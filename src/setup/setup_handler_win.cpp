@@ -43,5 +43,5 @@ void SetupHandler::NotifyNoText(int code) {
 }
 
 void SetupHandler::NotifyIncomplete() {
-  NotifyText(NOTIFY_SHOW_FINAL_MESSAGE, "Download is incomplete. Please try it again");
+  NotifyText(NOTIFY_SHOW_FINAL_MESSAGE, "%s", kIncompleteText);
 }

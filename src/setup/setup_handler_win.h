@@ -49,6 +49,15 @@ class SetupHandler : public MyThread {
   virtual void StopProcess();
   virtual std::string InformServerOfInstallation();
 
+  // The report runs beside the hand-off on a thread of its own, so the
+  // client or installer never waits for the account server; where no thread
+  // can be made it runs here, as part of the hand-off.
+  void StartInstallationReport();
+  // Returns once every report started in this process has finished
+  // (answered, failed, or given up at its limits). Called as the process
+  // ends, after the window has closed.
+  static void WaitForInstallationReports();
+
   // Allocates a notification text from a format (cut at 511 bytes) and
   // passes it with `code` to the notification target, which takes it over.
   void NotifyText(int code, const char* format, ...) KS_PRINTF_FORMAT(3, 4);

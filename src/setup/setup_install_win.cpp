@@ -114,7 +114,7 @@ bool SetupHandler::LaunchClient() {
   const char* operation = "SetupHandler::LaunchClient";
   KS_LOG(0, operation, "Existing version is current, m_bCalledByClientToSyncVersion = %s, m_sClientDirectory = %s",
          ks::YesNo(m_bCalledByClientToSyncVersion), m_sClientDirectory);
-  InformServerOfInstallation();
+  StartInstallationReport();
 
   // "Y" means the client was called before and has not confirmed since: the
   // installation is not trusted, so it is installed afresh.
@@ -178,7 +178,7 @@ void SetupHandler::CallToInstall() {
   ks::UniqueHandle checked;
   if (RefusedByPublisherCheck(this, program, &checked)) return;
 
-  InformServerOfInstallation();
+  StartInstallationReport();
   KS_LOG(0, operation, "m_bIsV4Client is false.");
   WriteParameterFile(operation, ks::Format("%s\\%s", m_sSetupDirectory, kCommandParameterFile), m_sSetting);
 

@@ -12,6 +12,10 @@ enum SetupNotification {
   NOTIFY_CLOSE = 6044                // text "Launching %s ... ": the flow is over, the window closes
 };
 
+// The NOTIFY_SHOW_FINAL_MESSAGE text of every road that ends before the
+// installer or launcher was started.
+constexpr char kIncompleteText[] = "Download is incomplete. Please try it again";
+
 // The three numbers a NOTIFY_PROGRESS_VALUES text carries.
 struct ProgressValues {
   int percent;

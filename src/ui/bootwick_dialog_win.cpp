@@ -1,5 +1,6 @@
 #include "ui/bootwick_dialog_win.h"
 
+#include <cstring>
 #include <cwchar>
 
 #include "base/text.h"
@@ -142,6 +143,10 @@ INT_PTR CALLBACK BootwickDialog::DialogProc(HWND window, UINT message, WPARAM wp
 }
 
 INT_PTR BootwickDialog::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  if (m_oTaskbarProgress.IsButtonCreatedMessage(message)) {
+    m_oTaskbarProgress.OnButtonCreated(m_hWnd);
+    return TRUE;
+  }
   switch (message) {
     case WM_INITDIALOG:
       OnInitDialog();
@@ -277,6 +282,10 @@ void BootwickDialog::OnNotification(UINT code, WPARAM first) {
       wchar_t text[1024];
       WidenNotificationText(first, text, 1024);
       ShowMessageLayout(text);
+      const char* sent = reinterpret_cast<const char*>(first);
+      if (code == NOTIFY_SHOW_FINAL_MESSAGE && sent != nullptr &&
+          strncmp(sent, kIncompleteText, kNotificationTextSize) == 0)
+        m_oTaskbarProgress.ShowFailure(m_hWnd);
       break;
     }
     case NOTIFY_SHOW_PROGRESS: {
@@ -291,6 +300,7 @@ void BootwickDialog::OnNotification(UINT code, WPARAM first) {
     case NOTIFY_INIT_FAILED:
       // Nothing else will come: say so instead of leaving an empty window.
       ShowMessageLayout(kInitFailedText);
+      m_oTaskbarProgress.ShowFailure(m_hWnd);
       break;
     case NOTIFY_CLOSE:
       Close(IDCANCEL);
@@ -325,6 +335,7 @@ void BootwickDialog::ShowProgressLayout(const wchar_t* text) {
 void BootwickDialog::UpdateValues(const char* text) {
   ProgressValues values = ParseProgressValues(text, kNotificationTextSize);
   m_oProgressCtrl.SetPos(values.percent);
+  m_oTaskbarProgress.ShowPercent(m_hWnd, values.percent);
   wchar_t number[16];
   swprintf(number, sizeof number / sizeof number[0], L"%d%%", values.percent);
   SetControlText(IDC_PERCENT, number);
@@ -349,6 +360,7 @@ void BootwickDialog::Close(INT_PTR result) { EndDialog(m_hWnd, result); }
 // The window's queued notifications would vanish with it; their texts are
 // freed here. No new ones can arrive once the state says ended.
 void BootwickDialog::OnDestroy() {
+  m_oTaskbarProgress.Clear(m_hWnd);
   EnterCriticalSection(&m_oPostLock);
   m_eState = WindowState::kEnded;
   LeaveCriticalSection(&m_oPostLock);

@@ -7,6 +7,7 @@
 
 #include "ui/progress_ctrl_win.h"
 #include "ui/style_button_win.h"
+#include "ui/taskbar_progress_win.h"
 
 class BootwickDialog {
  public:
@@ -70,6 +71,7 @@ class BootwickDialog {
   HWND m_hWnd;
   StyleButton m_oCloseButton;
   ProgressCtrl m_oProgressCtrl;
+  TaskbarProgress m_oTaskbarProgress;
   HBRUSH m_hBackgroundBrush;
   HICON m_hIcon;
   HICON m_hSmallIcon;

@@ -2,8 +2,11 @@
 // never end, carry a huge header, are empty, stall, or give a size that is no
 // size. Every such run ends with the failure text and its log line, crashes
 // nothing, starts nothing and unpacks nothing; the window stays for the user.
-// Last, a server that only holds the connection open after a whole package.
+// Last, a server that only holds the connection open after a whole package,
+// and one slow to answer the installation report, or never answering it.
+#include <algorithm>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -219,6 +222,66 @@ TEST_F(HostileServer, PackageWithoutLengthOnAConnectionHeldOpen) {
   EXPECT_TRUE(scene_.LoggedPrefix("Download is completed")) << LogDump();
   EXPECT_EQ(scene_.Records(), std::vector<std::string>{"standin_KSLauncher.txt"});
 }
+
+// An account server that takes the installation report and answers it late,
+// or never (as an overloaded one may at the start of a large meeting). On the
+// launch road and on the install road the client or launcher starts without
+// waiting for the answer, the server gets one report per hand-off, and the
+// starter ends by itself once the report is over: answered, or given up at
+// its limits (3 s a fetch in the build that gives up quickly), on WinInet and
+// then on the socket.
+struct ReportCase {
+  const char* name;
+  bool launch_road;
+  bool answered;  // late (4 s), or never
+};
+void PrintTo(const ReportCase& c, std::ostream* out) { *out << c.name; }
+
+class SlowReport : public HostileServer, public ::testing::WithParamInterface<ReportCase> {};
+
+TEST_P(SlowReport, HoldsNoHandOffAndTheStarterEndsAfterIt) {
+  const ReportCase& c = GetParam();
+  const char* program = c.launch_road ? "Kestrelon" : "KSLauncher";
+  Serve({"--fault-path", "/as/wapi/ssi$", "--delay-ms", c.answered ? "4000" : "600000"});
+  if (c.answered)
+    StampStarter(StampedSettings(Port()));
+  else
+    StampStarter(StampedSettings(Port()), kstest::BuildDir() + "\\tests\\KestrelonStarterQuickGiveUp.exe");
+  if (c.launch_road) InstallClient("N");
+
+  ASSERT_TRUE(starter_.Start(scene_, ""));
+  ASSERT_TRUE(StarterProcess::WaitUntil([&] {
+    std::vector<std::string> requests = Requests();
+    return std::find(requests.begin(), requests.end(), ReportRequest()) != requests.end();
+  })) << LogDump();
+  EXPECT_TRUE(StarterProcess::WaitUntil([&] { return scene_.Started(program); }, 2000)) << LogDump();
+  EXPECT_FALSE(scene_.LoggedPrefix("sURL = ")) << LogDump();
+
+  if (c.launch_road) {
+    EXPECT_TRUE(starter_.WaitForExit(kOutcomeTimeoutMs)) << LogDump();
+    EXPECT_EQ(starter_.ExitCode(), 0u);
+  } else {
+    CloseAfterOutcome("Setup Kestrelon ...");
+  }
+  if (c.answered) {
+    EXPECT_TRUE(scene_.Logged("sURL = " + ReportRequest() + ", sReturn = <__UserInput__>" + kUserInput +
+                              "</__UserInput__>"))
+        << LogDump();
+    std::vector<std::string> expected = {kSizeRequest, kPackageRequest, ReportRequest()};
+    if (c.launch_road) expected = {ReportRequest()};
+    EXPECT_EQ(Requests(), expected);
+  } else {
+    EXPECT_TRUE(scene_.Logged("sURL = " + ReportRequest() + ", sReturn = ")) << LogDump();
+    EXPECT_TRUE(scene_.LoggedPrefix("recv() iReturn == -1, error code: 10060, ")) << LogDump();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(HostileServer, SlowReport,
+                         ::testing::Values(ReportCase{"LaunchRoadNoAnswer", true, false},
+                                           ReportCase{"InstallRoadNoAnswer", false, false},
+                                           ReportCase{"LaunchRoadLateAnswer", true, true},
+                                           ReportCase{"InstallRoadLateAnswer", false, true}),
+                         [](const ::testing::TestParamInfo<ReportCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace e2e

@@ -42,8 +42,12 @@ class HandOver : public ::testing::Test {
     ks::CopyText(handler_.m_sSetting, 2048, kSettings);
   }
 
-  // No launched stand-in outlives its test (some never got to their window).
-  void TearDown() override { Utility::TerminateProcessByName("\"Kestrelon.exe\""); }
+  // No launched stand-in outlives its test (some never got to their window),
+  // and no report outlives the handler it reads.
+  void TearDown() override {
+    SetupHandler::WaitForInstallationReports();
+    Utility::TerminateProcessByName("\"Kestrelon.exe\"");
+  }
 
   std::string Record(const char* program) const { return standin_client::RecordPath(dir_.path(), program); }
   bool WaitForRecord(const char* program) const { return standin_client::WaitForRecord(dir_.path(), program); }

@@ -4,6 +4,7 @@
 #include "app/stamp_place.h"
 #include "command.h"
 #include "support_files.h"
+#include "support_stamp.h"
 
 namespace {
 
@@ -65,9 +66,10 @@ int RunStamp(const std::vector<std::string>& args) {
     return kstool::Fail("the starter and the settings cannot both come from standard input");
 
   std::string error;
-  std::string image;
+  kstool::InputContent input;
   std::string settings;
-  if (!kstool::ReadInput(paths[0], image, error)) return kstool::Fail("%s", error.c_str());
+  if (!input.Read(paths[0], error)) return kstool::Fail("%s", error.c_str());
+  std::string_view image = input.bytes();
   if (!kstool::ReadSettingsFile(paths[1], true, settings, error)) return kstool::Fail("%s", error.c_str());
 
   PeLayout layout;
@@ -80,10 +82,11 @@ int RunStamp(const std::vector<std::string>& args) {
   // otherwise: a copy stamped after its signature fails the strict signature
   // check, and the starter then refuses every package.
   if (layout.certificate_table_size != 0 && !after_signature) certificate = true;
-  bool done = certificate ? StampImageInCertificateInPlace(image, settings, error)
-                          : StampImageInPlace(image, settings, error);
+  StampEdit edit;
+  bool done = certificate ? PlanStampInCertificate(image, settings, edit, error)
+                          : PlanStamp(image, settings, edit, error);
   if (!done) return kstool::Fail("cannot stamp '%s': %s", Shown(paths[0]).c_str(), error.c_str());
-  if (!kstool::WriteOutput(paths[2], image, error)) return kstool::Fail("%s", error.c_str());
+  if (!kstool::WriteStampedCopy(paths[0], image, edit, paths[2], error)) return kstool::Fail("%s", error.c_str());
 
   if (paths[2] != kStandardStream) {
     const char* place = certificate                            ? "in a certificate added to the signature"

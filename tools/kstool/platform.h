@@ -12,6 +12,23 @@ FILE* OpenFile(const std::string& path, const char* mode);
 // Creates `path` for writing as raw bytes; null when it exists already.
 FILE* CreateNewFile(const std::string& path);
 
+// A part of a file being written: `count` bytes at `bytes`. Where
+// `from_source` is set they are also the bytes at `source_offset` of the
+// file WritePieces copies from, so that the system may copy them itself.
+struct CopyPiece {
+  const char* bytes;
+  size_t count;
+  bool from_source;
+  size_t source_offset;
+};
+
+// Writes the pieces to `to` (new and empty, or standard output) in order.
+// Pieces of the file `source` (none when it is empty) are copied by the
+// system where it can (copy_file_range, as cp does), never passing through
+// the program; the others, and all where it cannot, are written from their
+// bytes.
+bool WritePieces(const std::string& source, const std::vector<CopyPiece>& pieces, FILE* to);
+
 // Moves `from` over `to` in one step, replacing what was there.
 bool MoveIntoPlace(const std::string& from, const std::string& to);
 
@@ -19,6 +36,12 @@ void RemoveFile(const std::string& path);
 
 // The size of the open file when the system knows it (0 for a pipe).
 size_t FileSizeHint(FILE* file);
+
+// The first `size` bytes of the open file, mapped read-only where the system
+// can (null elsewhere). Should another program cut the file short while it
+// is mapped, kstool ends with an error line instead of a crash.
+const char* MapFile(FILE* file, size_t size);
+void UnmapFile(const char* bytes, size_t size);
 
 // Standard input and output carry raw bytes.
 void UseBinaryStandardStreams();

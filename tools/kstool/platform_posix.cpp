@@ -1,9 +1,12 @@
 // The native kstool's side of platform.h.
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <memory>
 
@@ -45,6 +48,24 @@ bool CollectFiles(const std::string& root, const std::string& relative, std::vec
   return true;
 }
 
+void CutShortWhileMapped(int /*signal*/) {
+  const char kMessage[] = "kstool: an input file was cut short while it was read\n";
+  ssize_t ignored = write(2, kMessage, sizeof kMessage - 1);
+  (void)ignored;
+  _exit(2);
+}
+
+bool WriteAll(int descriptor, const char* bytes, size_t count) {
+  while (count > 0) {
+    ssize_t written = write(descriptor, bytes, count);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    bytes += written;
+    count -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
 }  // namespace
 
 FILE* OpenFile(const std::string& path, const char* mode) { return fopen(path.c_str(), mode); }
@@ -57,6 +78,31 @@ FILE* CreateNewFile(const std::string& path) {
   return file;
 }
 
+bool WritePieces(const std::string& source, const std::vector<CopyPiece>& pieces, FILE* to) {
+  // Written straight to the descriptor, past stdio, which holds nothing yet.
+  if (fflush(to) != 0) return false;
+  int output = fileno(to);
+  int input = source.empty() ? -1 : open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  bool system_copies = input != -1;
+  bool written = true;
+  for (size_t i = 0; written && i < pieces.size(); ++i) {
+    const CopyPiece& piece = pieces[i];
+    size_t done = 0;
+    while (system_copies && piece.from_source && done < piece.count) {
+      off_t from = static_cast<off_t>(piece.source_offset + done);
+      ssize_t copied = copy_file_range(input, &from, output, nullptr, piece.count - done, 0);
+      if (copied < 0 && errno == EINTR) continue;
+      // Not between these files (another file system, an older kernel), or
+      // the source ended early: the program writes the rest itself.
+      if (copied <= 0) system_copies = false;
+      if (copied > 0) done += static_cast<size_t>(copied);
+    }
+    written = WriteAll(output, piece.bytes + done, piece.count - done);
+  }
+  if (input != -1) close(input);
+  return written;
+}
+
 bool MoveIntoPlace(const std::string& from, const std::string& to) { return rename(from.c_str(), to.c_str()) == 0; }
 
 void RemoveFile(const std::string& path) { unlink(path.c_str()); }
@@ -65,6 +111,20 @@ size_t FileSizeHint(FILE* file) {
   struct stat status;
   if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0) return 0;
   return static_cast<size_t>(status.st_size);
+}
+
+const char* MapFile(FILE* file, size_t size) {
+  if (size == 0) return nullptr;
+  void* bytes = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fileno(file), 0);
+  if (bytes == MAP_FAILED) return nullptr;
+  struct sigaction action = {};
+  action.sa_handler = &CutShortWhileMapped;
+  sigaction(SIGBUS, &action, nullptr);
+  return static_cast<const char*>(bytes);
+}
+
+void UnmapFile(const char* bytes, size_t size) {
+  if (bytes != nullptr) munmap(const_cast<char*>(bytes), size);
 }
 
 void UseBinaryStandardStreams() {}

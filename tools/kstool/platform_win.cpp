@@ -60,6 +60,12 @@ FILE* CreateNewFile(const std::string& path) {
   return file;
 }
 
+bool WritePieces(const std::string& /*source*/, const std::vector<CopyPiece>& pieces, FILE* to) {
+  for (const CopyPiece& piece : pieces)
+    if (fwrite(piece.bytes, 1, piece.count, to) != piece.count) return false;
+  return true;
+}
+
 bool MoveIntoPlace(const std::string& from, const std::string& to) {
   return MoveFileExW(Widen(from.c_str()).c_str(), Widen(to.c_str()).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
@@ -70,6 +76,10 @@ size_t FileSizeHint(FILE* file) {
   long long size = _filelengthi64(_fileno(file));
   return size > 0 ? static_cast<size_t>(size) : 0;
 }
+
+// kstool.exe reads its files whole.
+const char* MapFile(FILE* /*file*/, size_t /*size*/) { return nullptr; }
+void UnmapFile(const char* /*bytes*/, size_t /*size*/) {}
 
 void UseBinaryStandardStreams() {
   _setmode(_fileno(stdin), _O_BINARY);

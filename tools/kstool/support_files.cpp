@@ -45,6 +45,21 @@ bool ReadInput(const std::string& path, std::string& content, std::string& error
   return false;
 }
 
+InputContent::~InputContent() { UnmapFile(mapped_, size_); }
+
+bool InputContent::Read(const std::string& path, std::string& error) {
+  if (path != kStandardStream) {
+    UniqueFile file(OpenFile(path, "rb"));
+    size_t size = file ? FileSizeHint(file.get()) : 0;
+    mapped_ = file ? MapFile(file.get(), size) : nullptr;
+    if (mapped_ != nullptr) {
+      size_ = size;
+      return true;
+    }
+  }
+  return ReadInput(path, read_, error);
+}
+
 OutputFile::OutputFile(const std::string& path) : path_(path), file_(nullptr) {}
 
 OutputFile::~OutputFile() {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace kstool {
 
@@ -14,6 +15,24 @@ typedef std::unique_ptr<FILE, FileCloser> UniqueFile;
 
 // Whole file as raw bytes; false with a message in `error`.
 bool ReadInput(const std::string& path, std::string& content, std::string& error);
+
+// The same for a large file read once (a server stamps the starter per
+// download): mapped by the system where it can rather than copied.
+class InputContent {
+ public:
+  InputContent() = default;
+  ~InputContent();
+  InputContent(const InputContent&) = delete;
+  InputContent& operator=(const InputContent&) = delete;
+
+  bool Read(const std::string& path, std::string& error);
+  std::string_view bytes() const { return mapped_ != nullptr ? std::string_view(mapped_, size_) : read_; }
+
+ private:
+  std::string read_;
+  const char* mapped_ = nullptr;
+  size_t size_ = 0;
+};
 
 // A result written to a sibling of its path and moved into place only once
 // it is complete, so a failure (or a reader looking in the meantime) never
