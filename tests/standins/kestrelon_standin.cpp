@@ -3,7 +3,9 @@
 //   --on-close=close (default) | ignore | delay:<ms>   or KS_STANDIN_ON_CLOSE
 // It ends by itself after --lifetime=<ms> (KS_STANDIN_LIFETIME_MS, default
 // two minutes) so that no test leaves it behind. Its start record is written
-// once the window handles messages.
+// once the window handles messages; a timing from outside that wants the
+// program's first act names a file in KS_STANDIN_FIRST_ACT, created before
+// anything else.
 #include <windows.h>
 
 #include "standin_record.h"
@@ -49,6 +51,12 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
+  wchar_t first_act[MAX_PATH];
+  DWORD length = GetEnvironmentVariableW(L"KS_STANDIN_FIRST_ACT", first_act, MAX_PATH);
+  if (length > 0 && length < MAX_PATH) {
+    HANDLE touched = CreateFileW(first_act, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (touched != INVALID_HANDLE_VALUE) CloseHandle(touched);
+  }
   std::wstring mode = standin::Option(L"on-close", L"KS_STANDIN_ON_CLOSE");
   if (mode == L"ignore") {
     g_on_close = OnClose::kIgnore;
