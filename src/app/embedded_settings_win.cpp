@@ -1,15 +1,16 @@
 #include "app/embedded_settings_win.h"
 
-#include <string>
-
 #include "app/embedded_block.h"
 #include "app/own_path_win.h"
-#include "base/file_data.h"
 #include "base/log_api.h"
+#include "base/mapped_file_win.h"
+#include "base/wide_text.h"
 #include "setup/setup_handler_win.h"
 
 namespace {
 const char kOperation[] = "BootwickApp::InitInstance()";
+// Far beyond any starter; the mapping costs address space, not memory.
+const size_t kMaxProgramSize = 512u << 20;
 static_assert(SetupHandler::kSettingsTextSize == kEmbeddedSettingsSize, "kstool --show searches as start-up does");
 }  // namespace
 
@@ -21,13 +22,14 @@ bool FindEmbeddedSettings(char* settings) {
   GetOwnPath(path, sizeof path);
   KS_LOG(0, kOperation, "sCurrentFilePath = %s", path);
 
-  std::string bytes;
-  if (!Utility::ReadWholeFile(path, bytes)) {
+  // Mapped, not read: the search runs from the end, where a stamped copy
+  // keeps its block, so the launch road touches only the file's last pages.
+  ks::MappedFile program;
+  if (!program.Open(Widen(path).c_str(), kMaxProgramSize)) {
     KS_LOG(0, kOperation, "Failed to open this exe file");
     return false;
   }
-  switch (ExtractEmbeddedSettings(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), settings,
-                                  SetupHandler::kSettingsTextSize)) {
+  switch (ExtractEmbeddedSettings(program.data(), program.size(), settings, SetupHandler::kSettingsTextSize)) {
     case EmbeddedBlockResult::kNoMarker:
       KS_LOG(0, kOperation, "Failed to find parameters");
       return false;
