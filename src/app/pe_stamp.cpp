@@ -258,42 +258,26 @@ void ApplyStampEdit(const StampEdit& edit, std::string& image) {
 
 namespace {
 
-bool StampInPlace(bool (*plan)(std::string_view, const std::string&, StampEdit&, std::string&), std::string& image,
-                  const std::string& settings_text, std::string& error) {
-  StampEdit edit;
-  if (!plan(image, settings_text, edit, error)) return false;
-  ApplyStampEdit(edit, image);
-  return true;
-}
-
-}  // namespace
-
-bool StampImageInPlace(std::string& image, const std::string& settings_text, std::string& error) {
-  return StampInPlace(&PlanStamp, image, settings_text, error);
-}
-
-bool StampImageInCertificateInPlace(std::string& image, const std::string& settings_text, std::string& error) {
-  return StampInPlace(&PlanStampInCertificate, image, settings_text, error);
-}
-
-namespace {
-
-bool StampCopy(bool (*stamp)(std::string&, const std::string&, std::string&), const std::string& image,
+bool StampCopy(bool (*plan)(std::string_view, const std::string&, StampEdit&, std::string&), const std::string& image,
                const std::string& settings_text, std::string& output, std::string& error) {
+  StampEdit edit;
+  if (!plan(image, settings_text, edit, error)) {
+    output.clear();
+    return false;
+  }
   output = image;
-  if (stamp(output, settings_text, error)) return true;
-  output.clear();
-  return false;
+  ApplyStampEdit(edit, output);
+  return true;
 }
 
 }  // namespace
 
 bool StampImage(const std::string& image, const std::string& settings_text, std::string& output,
                 std::string& error) {
-  return StampCopy(&StampImageInPlace, image, settings_text, output, error);
+  return StampCopy(&PlanStamp, image, settings_text, output, error);
 }
 
 bool StampImageInCertificate(const std::string& image, const std::string& settings_text, std::string& output,
                              std::string& error) {
-  return StampCopy(&StampImageInCertificateInPlace, image, settings_text, output, error);
+  return StampCopy(&PlanStampInCertificate, image, settings_text, output, error);
 }

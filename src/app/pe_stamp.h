@@ -73,10 +73,5 @@ bool StampImage(const std::string& image, const std::string& settings_text, std:
 bool StampImageInCertificate(const std::string& image, const std::string& settings_text, std::string& output,
                              std::string& error);
 
-// The same two, turning `image` itself into the stamped copy (unchanged on
-// failure): a server stamping per download saves a copy of the file.
-bool StampImageInPlace(std::string& image, const std::string& settings_text, std::string& error);
-bool StampImageInCertificateInPlace(std::string& image, const std::string& settings_text, std::string& error);
-
 const uint16_t kCertificateRevision2 = 0x0200;
 const uint16_t kCertificateTypePkcs7 = 0x0002;
