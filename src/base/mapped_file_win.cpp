@@ -4,9 +4,11 @@ namespace ks {
 
 bool MappedFile::Open(const wchar_t* path, size_t max_size) {
   Close();
-  file_.reset(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                          FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file_) return false;
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  // A failed open leaves file() null, as a closed one.
+  if (file == INVALID_HANDLE_VALUE) return false;
+  file_.reset(file);
   LARGE_INTEGER size = {};
   if (!GetFileSizeEx(file_.get(), &size)) {
     DWORD error = GetLastError();

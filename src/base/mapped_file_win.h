@@ -25,7 +25,7 @@ class MappedFile {
 
   const unsigned char* data() const { return view_; }
   size_t size() const { return size_; }
-  HANDLE file() const { return file_.get(); }
+  HANDLE file() const { return file_.get(); }  // null unless open
 
  private:
   UniqueHandle file_;
