@@ -1,6 +1,5 @@
 #include "app/settings_certificate.h"
 
-#include <cstring>
 #include <vector>
 
 #include "app/embedded_block.h"
@@ -18,11 +17,6 @@ const char kCommonNameOid[] = "\x55\x04\x03";
 // maker with an arc of its own may use that instead.
 const char kSettingsExtensionOid[] = "\x2B\x06\x01\x04\x01\x81\xFD\x59\x01\x01";
 
-template <size_t N>
-std::string Bytes(const char (&literal)[N]) {
-  return std::string(literal, N - 1);
-}
-
 std::string Tlv(unsigned char tag, const std::string& content) {
   std::string out;
   AppendDerElement(out, tag, content);
@@ -31,10 +25,10 @@ std::string Tlv(unsigned char tag, const std::string& content) {
 
 // The parts of a signature the stamping touches.
 struct SignedDataLayout {
-  size_t info_size = 0;           // the whole ContentInfo
-  DerChild oid{};                    // its contentType
-  std::vector<DerChild> fields;      // SignedData's elements
-  size_t certificate_set = 0;     // index into fields; fields.size() when there is no set
+  size_t info_size = 0;          // the whole ContentInfo
+  DerChild oid{};                // its contentType
+  std::vector<DerChild> fields;  // SignedData's elements
+  size_t certificate_set = 0;    // index into fields; fields.size() when there is no set
   std::vector<DerChild> certificates;
 };
 
@@ -50,13 +44,12 @@ bool ParseSignedData(const unsigned char* data, size_t size, SignedDataLayout& l
   layout.info_size = info.Size();
   std::vector<DerChild> parts;
   if (!ReadDerChildren(data, info.header, info.Size(), parts) || parts.size() != 2 ||
-      !DerContentIs(data, parts[0], kOid, Bytes(kSignedDataOid)) || parts[1].element.tag != kExplicit0)
+      !DerContentIs(data, parts[0], kOid, DerBytes(kSignedDataOid)) || parts[1].element.tag != kExplicit0)
     return Fail(error, "the signature is not PKCS#7 signed data");
   layout.oid = parts[0];
 
   std::vector<DerChild> inner;
-  if (!ReadDerChildren(data, parts[1], inner) || inner.size() != 1 ||
-      inner[0].element.tag != kSequence)
+  if (!ReadDerChildren(data, parts[1], inner) || inner.size() != 1 || inner[0].element.tag != kSequence)
     return Fail(error, "the signed data is not one DER sequence");
   // version, digest algorithms, content, [certificates], [crls], signer infos
   if (!ReadDerChildren(data, inner[0], layout.fields) || layout.fields.size() < 4 ||
@@ -79,9 +72,9 @@ bool ParseSignedData(const unsigned char* data, size_t size, SignedDataLayout& l
 std::string BuildSettingsCertificate(const std::string& settings_text) {
   // Only the certificate set's syntax matters: nothing chains to or verifies
   // this certificate, so its key and signature are empty and its dates fixed.
-  const std::string algorithm = Tlv(kSequence, Tlv(kOid, Bytes(kSha256WithRsaOid)) + Tlv(kNull, ""));
+  const std::string algorithm = Tlv(kSequence, Tlv(kOid, DerBytes(kSha256WithRsaOid)) + Tlv(kNull, ""));
   const std::string name =
-      Tlv(kSequence, Tlv(kSet, Tlv(kSequence, Tlv(kOid, Bytes(kCommonNameOid)) +
+      Tlv(kSequence, Tlv(kSet, Tlv(kSequence, Tlv(kOid, DerBytes(kCommonNameOid)) +
                                                   Tlv(kUtf8String, "Kestrelon starter settings"))));
   const std::string empty_bits(1, '\0');  // no unused bits, no bits
   std::string tbs = Tlv(kExplicit0, Tlv(kInteger, std::string(1, '\2')));  // version 3
@@ -90,9 +83,9 @@ std::string BuildSettingsCertificate(const std::string& settings_text) {
   tbs += name;
   tbs += Tlv(kSequence, Tlv(kUtcTime, "250101000000Z") + Tlv(kUtcTime, "491231235959Z"));
   tbs += name;
-  tbs += Tlv(kSequence, Tlv(kSequence, Tlv(kOid, Bytes(kRsaOid)) + Tlv(kNull, "")) + Tlv(kBitString, empty_bits));
+  tbs += Tlv(kSequence, Tlv(kSequence, Tlv(kOid, DerBytes(kRsaOid)) + Tlv(kNull, "")) + Tlv(kBitString, empty_bits));
   const std::string extension =
-      Tlv(kSequence, Tlv(kOid, Bytes(kSettingsExtensionOid)) +
+      Tlv(kSequence, Tlv(kOid, DerBytes(kSettingsExtensionOid)) +
                          Tlv(kOctetString, BuildEmbeddedBlock(settings_text, 1)));
   tbs += Tlv(kExplicit3, Tlv(kSequence, extension));
   return Tlv(kSequence, Tlv(kSequence, tbs) + algorithm + Tlv(kBitString, empty_bits));
@@ -115,7 +108,7 @@ bool IsSettingsCertificate(const unsigned char* certificate, size_t size) {
       return false;
     for (const DerChild& extension : extensions) {
       if (ReadDerChildren(certificate, extension, items) && !items.empty() &&
-          DerContentIs(certificate, items[0], kOid, Bytes(kSettingsExtensionOid)))
+          DerContentIs(certificate, items[0], kOid, DerBytes(kSettingsExtensionOid)))
         return true;
     }
   }

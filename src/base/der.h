@@ -62,3 +62,10 @@ bool DerContentIs(const unsigned char* base, const DerChild& child, unsigned cha
 
 // The child's content as a string.
 std::string DerContent(const unsigned char* base, const DerChild& child);
+
+// A literal's bytes without its closing zero: OID contents written as
+// "\x2A\x86..." for DerContentIs.
+template <size_t N>
+std::string DerBytes(const char (&literal)[N]) {
+  return std::string(literal, N - 1);
+}

@@ -16,11 +16,6 @@ namespace {
 
 using namespace der;
 
-template <size_t N>
-std::string Oid(const char (&literal)[N]) {
-  return std::string(literal, N - 1);
-}
-
 const char kSignedDataOid[] = "\x2A\x86\x48\x86\xF7\x0D\x01\x07\x02";     // 1.2.840.113549.1.7.2
 const char kDataOid[] = "\x2A\x86\x48\x86\xF7\x0D\x01\x07\x01";           // 1.2.840.113549.1.7.1
 const char kSha256Oid[] = "\x60\x86\x48\x01\x65\x03\x04\x02\x01";         // 2.16.840.1.101.3.4.2.1
@@ -94,10 +89,11 @@ bool ReadSignedAttributes(const unsigned char* base, const DerChild& attributes,
     if (attribute.element.tag != kSequence || !ReadDerChildren(base, attribute, parts) || parts.size() != 2 ||
         parts[0].element.tag != kOid)
       return Fail(error, "its signed attributes are malformed");
-    if (DerContentIs(base, parts[0], kOid, Oid(kContentTypeOid))) {
-      if (++content_types > 1 || !OnlyValue(base, parts[1], value) || !DerContentIs(base, value, kOid, Oid(kDataOid)))
+    if (DerContentIs(base, parts[0], kOid, DerBytes(kContentTypeOid))) {
+      if (++content_types > 1 || !OnlyValue(base, parts[1], value) ||
+          !DerContentIs(base, value, kOid, DerBytes(kDataOid)))
         return Fail(error, "its content type attribute is not one that names data");
-    } else if (DerContentIs(base, parts[0], kOid, Oid(kMessageDigestOid))) {
+    } else if (DerContentIs(base, parts[0], kOid, DerBytes(kMessageDigestOid))) {
       if (++digests > 1 || !OnlyValue(base, parts[1], value) || value.element.tag != kOctetString ||
           value.element.length != kSha256Size)
         return Fail(error, "its messageDigest attribute is not one SHA-256 digest");
@@ -134,7 +130,7 @@ bool HasSubjectKeyId(const unsigned char* base, const DerChild& extensions_field
     return false;
   for (const DerChild& extension : extensions) {
     if (!ReadDerChildren(base, extension, parts) || parts.size() < 2 ||
-        !DerContentIs(base, parts[0], kOid, Oid(kSubjectKeyIdOid)))
+        !DerContentIs(base, parts[0], kOid, DerBytes(kSubjectKeyIdOid)))
       continue;
     const DerChild& value = parts.back();
     return value.element.tag == kOctetString && ReadDerChildren(base, value, inner) && inner.size() == 1 &&
@@ -167,7 +163,7 @@ bool ReadSignerInfo(const unsigned char* base, const DerChild& info, SignerId& i
       parts[0].element.tag != kInteger)
     return Fail(error, "its signer is malformed");
   if (!ReadSignerId(base, parts[1], id)) return Fail(error, "its signer does not name its certificate");
-  if (!IsAlgorithm(base, parts[2], Oid(kSha256Oid))) return Fail(error, "its digest is not SHA-256");
+  if (!IsAlgorithm(base, parts[2], DerBytes(kSha256Oid))) return Fail(error, "its digest is not SHA-256");
   size_t next = 3;
   if (parts[next].element.tag == kExplicit0) {
     if (!ReadSignedAttributes(base, parts[next], signature, error)) return false;
@@ -255,16 +251,16 @@ bool ReadDetachedSignature(const unsigned char* der, size_t size, DetachedSignat
   std::vector<DerChild> parts, inner, fields, encapsulated, signers, certificates;
   if (!ReadDerElement(der, size, info.element) || info.element.tag != kSequence || info.element.Size() != size)
     return Fail(error, "it is not one DER element");
-  if (!ReadDerChildren(der, info, parts) || parts.size() != 2 || !DerContentIs(der, parts[0], kOid, Oid(kSignedDataOid)) ||
-      parts[1].element.tag != kExplicit0 || !ReadDerChildren(der, parts[1], inner) || inner.size() != 1 ||
-      inner[0].element.tag != kSequence)
+  if (!ReadDerChildren(der, info, parts) || parts.size() != 2 ||
+      !DerContentIs(der, parts[0], kOid, DerBytes(kSignedDataOid)) || parts[1].element.tag != kExplicit0 ||
+      !ReadDerChildren(der, parts[1], inner) || inner.size() != 1 || inner[0].element.tag != kSequence)
     return Fail(error, "it is not CMS signed data");
   // version, digestAlgorithms, encapContentInfo, [0] certificates, [1] crls, signerInfos
   if (!ReadDerChildren(der, inner[0], fields) || fields.size() < 4 || fields[0].element.tag != kInteger ||
       fields[1].element.tag != kSet || fields[2].element.tag != kSequence)
     return Fail(error, "its signed data is malformed");
   if (!ReadDerChildren(der, fields[2], encapsulated) || encapsulated.empty() ||
-      !DerContentIs(der, encapsulated[0], kOid, Oid(kDataOid)))
+      !DerContentIs(der, encapsulated[0], kOid, DerBytes(kDataOid)))
     return Fail(error, "its content type is not data");
   if (encapsulated.size() != 1) return Fail(error, "it carries content inside");
   size_t next = 3;
@@ -286,6 +282,29 @@ bool ReadDetachedSignature(const unsigned char* der, size_t size, DetachedSignat
     }
   }
   return true;
+}
+
+bool ReadPackageSignature(const unsigned char* archive, size_t size, SignatureEntry& entry,
+                          DetachedSignature& signature, const char** what, std::string& detail) {
+  switch (FindSignatureEntry(archive, size, entry)) {
+    case SignatureEntryStatus::kFound:
+      if (ReadDetachedSignature(reinterpret_cast<const unsigned char*>(entry.der.data()), entry.der.size(), signature,
+                                detail))
+        return true;
+      *what = "bad signature";
+      return false;
+    case SignatureEntryStatus::kNone:
+      *what = "no signature";
+      break;
+    case SignatureEntryStatus::kEntriesAfter:
+      *what = "entries after the signature";
+      break;
+    case SignatureEntryStatus::kUnreadable:
+      *what = "bad signature";
+      break;
+  }
+  detail = entry.detail;
+  return false;
 }
 
 }  // namespace package

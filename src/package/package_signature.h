@@ -58,4 +58,10 @@ struct DetachedSignature {
 bool ReadDetachedSignature(const unsigned char* der, size_t size, DetachedSignature& signature,
                            std::string& error);
 
+// Both of the above, as a signed starter and kstool verify apply them to a
+// package. False with what the refusal is named ("no signature", "entries
+// after the signature" or "bad signature") in `what` and why in `detail`.
+bool ReadPackageSignature(const unsigned char* archive, size_t size, SignatureEntry& entry,
+                          DetachedSignature& signature, const char** what, std::string& detail);
+
 }  // namespace package

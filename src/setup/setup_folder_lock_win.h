@@ -22,7 +22,6 @@ class SetupFolderLock {
   bool Acquire();
   // Lets the next starter in; nothing when not held.
   void Release();
-  bool held() const { return held_; }
 
   // "Local\KSSetupFolderMutex-" and the user's SID (or, failing that, name).
   static std::wstring Name();

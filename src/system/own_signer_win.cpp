@@ -1,6 +1,7 @@
 #include "system/own_signer_win.h"
 
 #include <atomic>
+#include <string_view>
 
 #include "app/pe_stamp.h"
 #include "app/stamp_place.h"
@@ -10,7 +11,7 @@
 namespace {
 
 const char kOperation[] = "PublisherCheck::LearnOwnPublisher";
-// Far more than any starter; only a bound for reading it whole.
+// Far more than any starter; only a bound for mapping it whole.
 const size_t kMaxOwnFileSize = 256 * 1024 * 1024;
 
 std::atomic<bool> g_unchecked_logged(false);
@@ -24,10 +25,11 @@ std::wstring OwnPath() {
 // Machines with the strict signature check refuse a file whose signature is
 // followed by other bytes in its certificate table, which is where stamping
 // without --certificate puts the settings.
-std::string StampHint(const std::string& image) {
+std::string StampHint(std::string_view image) {
   StampReport report;
   std::string error;
-  if (!DescribeStamp(image, report, error) || report.place != StampPlace::kCertificateTable) return std::string();
+  if (!DescribeStamp(std::string(image), report, error) || report.place != StampPlace::kCertificateTable)
+    return std::string();
   return "; its settings were stamped after its signature, which systems with the strict signature check "
          "(EnableCertPaddingCheck) refuse: stamp the signed starter with --certificate";
 }
@@ -52,7 +54,7 @@ void OwnSigner::Learn() {
     KS_LOG(3, kOperation, "Own signature not verified: %s", why_.c_str());
     return;
   }
-  std::string image(reinterpret_cast<const char*>(file.data()), file.size());
+  std::string_view image(reinterpret_cast<const char*>(file.data()), file.size());
   PeLayout layout;
   std::string error;
   if (!ParsePeLayout(image, layout, error)) {

@@ -73,21 +73,11 @@ bool Verify(const char* path, const unsigned char* bytes, size_t size, size_t* u
   if (size > 0x7FFFFFFFu) return Refuse(path, "no signature", "the package is larger than 2 GiB");
 
   package::SignatureEntry entry;
-  switch (package::FindSignatureEntry(bytes, size, entry)) {
-    case package::SignatureEntryStatus::kFound:
-      break;
-    case package::SignatureEntryStatus::kNone:
-      return Refuse(path, "no signature", entry.detail);
-    case package::SignatureEntryStatus::kEntriesAfter:
-      return Refuse(path, "entries after the signature", entry.detail);
-    case package::SignatureEntryStatus::kUnreadable:
-      return Refuse(path, "bad signature", entry.detail);
-  }
   package::DetachedSignature signature;
-  std::string error;
-  if (!package::ReadDetachedSignature(reinterpret_cast<const unsigned char*>(entry.der.data()), entry.der.size(),
-                                      signature, error))
-    return Refuse(path, "bad signature", error);
+  const char* what = nullptr;
+  std::string detail;
+  if (!package::ReadPackageSignature(bytes, size, entry, signature, &what, detail))
+    return Refuse(path, what, detail);
 
   if (signature.signer_certificate.empty())
     return Refuse(path, "other signer", "the signature does not carry its signer's certificate");

@@ -40,20 +40,10 @@ int RunVerify(const std::vector<std::string>& args) {
   if (!kstool::ReadInput(paths[0], package_bytes, error)) return kstool::Fail("%s", error.c_str());
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(package_bytes.data());
   package::SignatureEntry entry;
-  switch (package::FindSignatureEntry(bytes, package_bytes.size(), entry)) {
-    case package::SignatureEntryStatus::kFound:
-      break;
-    case package::SignatureEntryStatus::kNone:
-      return Refused(paths[0], "no signature", entry.detail);
-    case package::SignatureEntryStatus::kEntriesAfter:
-      return Refused(paths[0], "entries after the signature", entry.detail);
-    case package::SignatureEntryStatus::kUnreadable:
-      return Refused(paths[0], "bad signature", entry.detail);
-  }
   package::DetachedSignature signature;
-  if (!package::ReadDetachedSignature(reinterpret_cast<const unsigned char*>(entry.der.data()), entry.der.size(),
-                                      signature, error))
-    return Refused(paths[0], "bad signature", error);
+  const char* what = nullptr;
+  if (!package::ReadPackageSignature(bytes, package_bytes.size(), entry, signature, &what, error))
+    return Refused(paths[0], what, error);
 
   std::string subject, detail;
   switch (kstool::CheckPackageSignature(entry.der, signature, package_bytes.substr(0, entry.signed_size), expected,
