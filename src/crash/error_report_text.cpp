@@ -30,9 +30,9 @@ ReportAttachment MakeDumpAttachment(const std::string& bytes) {
 
 std::string AttachmentSummary(const char* label, const ReportAttachment& attachment) {
   if (!attachment.present) return std::string();
-  return ks::Format("%s: original size = %llu, compressed size = %llu, base64-encoded size = %llu", label,
-                    static_cast<unsigned long long>(attachment.original_size),
-                    static_cast<unsigned long long>(attachment.compressed_size),
+  return ks::Format("%s%s%llu%s%llu%s%llu", label, kSummaryOriginalSize,
+                    static_cast<unsigned long long>(attachment.original_size), kSummaryCompressedSize,
+                    static_cast<unsigned long long>(attachment.compressed_size), kSummaryBase64Size,
                     static_cast<unsigned long long>(attachment.base64.size()));
 }
 
@@ -43,60 +43,40 @@ std::string RemoveCachePassword(const std::string& cache_text) {
   return cache_text;
 }
 
-namespace {
-
-void AppendSized(std::string& text, const char* size_tag, const char* data_tag, const ReportAttachment& attachment) {
-  text += ks::Format("\n<___%s___>%llu</___%s___>", size_tag,
-                     static_cast<unsigned long long>(attachment.original_size), size_tag);
-  text += ks::Format("\n<___%s___>", data_tag);
-  text += attachment.base64;
-  text += ks::Format("</___%s___>", data_tag);
-}
-
-}  // namespace
+std::string ReportOpeningTag(const char* name) { return ks::Format("<___%s___>", name); }
+std::string ReportClosingTag(const char* name) { return ks::Format("</___%s___>", name); }
 
 std::string BuildErrorReportText(const ErrorReportFacts& facts) {
   std::string text;
   text.reserve(1024 + facts.log.base64.size() + facts.cache.base64.size() + facts.dump.base64.size());
-  text += "Kestrelon sCurrentFile = ";
-  text += facts.current_file;
-  text += "\nsCurrentDirectory = ";
-  text += facts.current_directory;
-  text += "\n";
-  text += "\n\nVersion: ";
-  text += facts.version;
-  text += "\nComputer Name: ";
-  text += facts.computer_name;
-  text += "\nComputer IP: ";
-  text += facts.computer_address;
-  text += "\nOS: ";
-  text += facts.os_description;
-  text += "\nIE: ";
-  text += facts.ie_version;
-  text += "\nIE Minor: ";
-  text += facts.ie_minor_version;
-  text += "\nIE Build: ";
-  text += facts.ie_build;
-  text += ks::Format("\nGetLastError() returns: %lu", facts.last_error);
-  text += "\nError: ";
+  for (const ReportHeadField& field : kReportHead) {
+    text += field.label;
+    text += facts.*field.value;
+  }
+  text += ks::Format("%s%lu", kReportLastErrorLabel, facts.last_error);
+  text += kReportErrorTextLabel;
   text += facts.last_error_text;
-  text += "\n";
-  text += AttachmentSummary("Log", facts.log);
-  text += "\n";
-  text += AttachmentSummary("Cache", facts.cache);
-  text += "\n";
-  text += AttachmentSummary("dump", facts.dump);
-  AppendSized(text, "LOGFILESIZE", "LOGFILE", facts.log);
-  AppendSized(text, "CACHEFILESIZE", "CACHEFILE", facts.cache);
-  AppendSized(text, "DUMPFILESIZE", "DUMPFILE", facts.dump);
-  text += "&&xyz\n";
+  for (const ReportAttachmentField& field : kReportAttachments) {
+    text += "\n";
+    text += AttachmentSummary(field.label, facts.*field.attachment);
+  }
+  for (const ReportAttachmentField& field : kReportAttachments) {
+    const ReportAttachment& attachment = facts.*field.attachment;
+    text += "\n" + ReportOpeningTag(field.size_tag);
+    text += ks::Format("%llu", static_cast<unsigned long long>(attachment.original_size));
+    text += ReportClosingTag(field.size_tag);
+    text += "\n" + ReportOpeningTag(field.data_tag);
+    text += attachment.base64;
+    text += ReportClosingTag(field.data_tag);
+  }
+  text += kReportEnd;
   return text;
 }
 
 std::string BuildErrorReportBody(const std::string& report_text) {
   // URLEncode stops at a zero byte; a stray one inside a collected value must
   // not cut off the attachments behind it, so it is encoded piece by piece.
-  std::string body = "error=";
+  std::string body = kReportPostField;
   size_t start = 0;
   for (;;) {
     size_t zero = report_text.find('\0', start);

@@ -11,42 +11,23 @@
 
 namespace {
 
-const char kBegin[] = "Kestrelon sCurrentFile = ";
-const char kEndMark[] = "</___DUMPFILE___>&&xyz\n";
-const char kPostField[] = "error=";
-
 // zlib cannot inflate more than about 1032 bytes from one compressed byte;
 // a size field beyond that (or beyond any sane attachment) is a lie.
 const unsigned long long kInflateRatio = 1032;
 const unsigned long long kLargestAttachment = 1ull << 30;
 
-// The fixed labels of the report's head, in order, each followed by its value.
-struct Label {
-  const char* text;
-  std::string ErrorReportFacts::*value;
-};
-const Label kLabels[] = {
-    {"\nsCurrentDirectory = ", &ErrorReportFacts::current_file},
-    {"\n\n\nVersion: ", &ErrorReportFacts::current_directory},
-    {"\nComputer Name: ", &ErrorReportFacts::version},
-    {"\nComputer IP: ", &ErrorReportFacts::computer_name},
-    {"\nOS: ", &ErrorReportFacts::computer_address},
-    {"\nIE: ", &ErrorReportFacts::os_description},
-    {"\nIE Minor: ", &ErrorReportFacts::ie_version},
-    {"\nIE Build: ", &ErrorReportFacts::ie_minor_version},
-    {"\nGetLastError() returns: ", &ErrorReportFacts::ie_build},
-};
-
+// How each of kReportAttachments is given back.
 struct Attachment {
-  const char* label;      // of its summary line
-  const char* size_tag;   // "LOGFILESIZE"
-  const char* data_tag;   // "LOGFILE"
-  const char* name;       // for messages
-  bool text;              // sent with a zero byte behind it
+  const ReportAttachmentField* field;
+  const char* name;  // for messages
+  bool text;         // sent with a zero byte behind it
+  std::string ErrorReportContents::*bytes;
 };
-const Attachment kLog = {"Log", "LOGFILESIZE", "LOGFILE", "log", true};
-const Attachment kCache = {"Cache", "CACHEFILESIZE", "CACHEFILE", "cache", true};
-const Attachment kDump = {"dump", "DUMPFILESIZE", "DUMPFILE", "dump", false};
+const Attachment kAttachments[] = {
+    {&kReportAttachments[0], "log", true, &ErrorReportContents::log},
+    {&kReportAttachments[1], "cache", true, &ErrorReportContents::cache},
+    {&kReportAttachments[2], "dump", false, &ErrorReportContents::dump},
+};
 
 bool ReadNumber(const std::string& text, unsigned long long& value) {
   // Digits as the report writes them: no sign, no leading zero.
@@ -63,15 +44,17 @@ bool ReadSummary(const std::string& line, const Attachment& which, ReportAttachm
   attachment = ReportAttachment();
   base64_size = 0;
   if (line.empty()) return true;
-  std::string prefix = std::string(which.label) + ": original size = ";
+  std::string prefix = std::string(which.field->label) + kSummaryOriginalSize;
   if (line.compare(0, prefix.size(), prefix) != 0) return false;
+  const size_t compressed_label = sizeof kSummaryCompressedSize - 1, base64_label = sizeof kSummaryBase64Size - 1;
   size_t a = prefix.size();
-  size_t b = line.find(", compressed size = ", a);
-  size_t c = b == std::string::npos ? b : line.find(", base64-encoded size = ", b);
+  size_t b = line.find(kSummaryCompressedSize, a);
+  size_t c = b == std::string::npos ? b : line.find(kSummaryBase64Size, b);
   if (c == std::string::npos) return false;
   unsigned long long original = 0, compressed = 0;
-  if (!ReadNumber(line.substr(a, b - a), original) || !ReadNumber(line.substr(b + 20, c - b - 20), compressed) ||
-      !ReadNumber(line.substr(c + 24), base64_size))
+  if (!ReadNumber(line.substr(a, b - a), original) ||
+      !ReadNumber(line.substr(b + compressed_label, c - b - compressed_label), compressed) ||
+      !ReadNumber(line.substr(c + base64_label), base64_size))
     return false;
   attachment.present = true;
   attachment.original_size = static_cast<size_t>(original);
@@ -82,8 +65,8 @@ bool ReadSummary(const std::string& line, const Attachment& which, ReportAttachm
 // The value between "\n<___TAG___>" and "</___TAG___>" at `pos`, which moves
 // past it.
 bool ReadTagged(const std::string& text, size_t& pos, const char* tag, const char* allowed, std::string& value) {
-  std::string opening = ks::Format("\n<___%s___>", tag);
-  std::string closing = ks::Format("</___%s___>", tag);
+  std::string opening = "\n" + ReportOpeningTag(tag);
+  std::string closing = ReportClosingTag(tag);
   if (text.compare(pos, opening.size(), opening) != 0) return false;
   size_t start = pos + opening.size();
   size_t end = text.find(closing, start);
@@ -95,7 +78,7 @@ bool ReadTagged(const std::string& text, size_t& pos, const char* tag, const cha
 }
 
 // Decodes, checks against the summary and inflates one attachment.
-bool Unpack(const Attachment& which, const std::string& size_text, ReportAttachment& attachment,
+bool Unpack(const Attachment& which, const std::string& size_text, const ReportAttachment& attachment,
             unsigned long long base64_size, std::string& bytes, std::string& error) {
   unsigned long long size_field = 0;
   if (!ReadNumber(size_text, size_field)) {
@@ -188,48 +171,53 @@ bool Unpack(const Attachment& which, const std::string& size_text, ReportAttachm
 }  // namespace
 
 bool LooksLikeErrorReport(const std::string& content) {
-  return content.compare(0, sizeof kBegin - 1, kBegin) == 0 || content.compare(0, sizeof kPostField - 1, kPostField) == 0;
+  const char* begin = kReportHead[0].label;
+  return content.compare(0, strlen(begin), begin) == 0 ||
+         content.compare(0, sizeof kReportPostField - 1, kReportPostField) == 0;
 }
 
 bool ReadErrorReport(const std::string& content, ErrorReportContents& report, std::string& error) {
   report = ErrorReportContents();
   std::string text;
-  if (content.compare(0, sizeof kPostField - 1, kPostField) == 0) {
+  if (content.compare(0, sizeof kReportPostField - 1, kReportPostField) == 0) {
     if (content.find('\0') != std::string::npos) {
       error = "the report's POST body holds a zero byte";
       return false;
     }
-    text = Utility::URLDecode(content.c_str() + sizeof kPostField - 1);
+    text = Utility::URLDecode(content.c_str() + sizeof kReportPostField - 1);
   } else {
     text = content;
   }
-  if (text.compare(0, sizeof kBegin - 1, kBegin) != 0) {
-    error = "not an error report: it does not begin with \"Kestrelon sCurrentFile = \"";
+  const char* begin = kReportHead[0].label;
+  if (text.compare(0, strlen(begin), begin) != 0) {
+    error = ks::Format("not an error report: it does not begin with \"%s\"", begin);
     return false;
   }
-  if (text.size() < sizeof kEndMark - 1 || text.compare(text.size() - (sizeof kEndMark - 1), sizeof kEndMark - 1, kEndMark) != 0) {
+  const std::string end_mark = ReportClosingTag(kAttachments[2].field->data_tag) + kReportEnd;
+  if (text.size() < end_mark.size() || text.compare(text.size() - end_mark.size(), end_mark.size(), end_mark) != 0) {
     error = "the report is cut: it does not end with its end mark \"&&xyz\"";
     return false;
   }
   ErrorReportFacts& facts = report.facts;
 
   // The head: fixed labels, each value running to the next label.
-  size_t pos = sizeof kBegin - 1;
-  for (const Label& label : kLabels) {
-    size_t next = text.find(label.text, pos);
+  const size_t head_fields = sizeof kReportHead / sizeof kReportHead[0];
+  size_t pos = strlen(begin);
+  for (size_t i = 0; i < head_fields; ++i) {
+    const char* label = i + 1 < head_fields ? kReportHead[i + 1].label : kReportLastErrorLabel;
+    size_t next = text.find(label, pos);
     if (next == std::string::npos) {
-      const char* name = label.text;
-      while (*name == '\n') ++name;
-      error = ks::Format("the report's head lacks \"%s\"", name);
+      while (*label == '\n') ++label;
+      error = ks::Format("the report's head lacks \"%s\"", label);
       return false;
     }
-    facts.*label.value = text.substr(pos, next - pos);
-    pos = next + strlen(label.text);
+    facts.*kReportHead[i].value = text.substr(pos, next - pos);
+    pos = next + strlen(label);
   }
   // The attachments begin at the first size field; before them the error
   // text and the three summary lines, each after a line feed.
-  size_t sizes = text.find("\n<___LOGFILESIZE___>", pos);
-  size_t error_label = text.find("\nError: ", pos);
+  size_t sizes = text.find("\n" + ReportOpeningTag(kAttachments[0].field->size_tag), pos);
+  size_t error_label = text.find(kReportErrorTextLabel, pos);
   if (sizes == std::string::npos || error_label == std::string::npos || error_label > sizes) {
     error = "the report's head lacks \"Error: \" or the attachments";
     return false;
@@ -240,7 +228,8 @@ bool ReadErrorReport(const std::string& content, ErrorReportContents& report, st
     return false;
   }
   facts.last_error = static_cast<unsigned long>(last_error);
-  std::string middle = text.substr(error_label + 8, sizes - error_label - 8);
+  size_t error_text = error_label + sizeof kReportErrorTextLabel - 1;
+  std::string middle = text.substr(error_text, sizes - error_text);
   size_t third = middle.rfind('\n');
   size_t second = third == std::string::npos || third == 0 ? std::string::npos : middle.rfind('\n', third - 1);
   size_t first = second == std::string::npos || second == 0 ? std::string::npos : middle.rfind('\n', second - 1);
@@ -249,33 +238,36 @@ bool ReadErrorReport(const std::string& content, ErrorReportContents& report, st
     return false;
   }
   facts.last_error_text = middle.substr(0, first);
+  const std::string summaries[3] = {middle.substr(first + 1, second - first - 1),
+                                    middle.substr(second + 1, third - second - 1), middle.substr(third + 1)};
   unsigned long long base64_sizes[3] = {0, 0, 0};
-  if (!ReadSummary(middle.substr(first + 1, second - first - 1), kLog, facts.log, base64_sizes[0]) ||
-      !ReadSummary(middle.substr(second + 1, third - second - 1), kCache, facts.cache, base64_sizes[1]) ||
-      !ReadSummary(middle.substr(third + 1), kDump, facts.dump, base64_sizes[2])) {
-    error = "a summary line of the report is not well formed";
-    return false;
+  for (int i = 0; i < 3; ++i) {
+    if (!ReadSummary(summaries[i], kAttachments[i], facts.*kAttachments[i].field->attachment, base64_sizes[i])) {
+      error = "a summary line of the report is not well formed";
+      return false;
+    }
   }
 
   const char kDigits[] = "0123456789";
   const char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=\n";
   std::string size_texts[3];
-  const Attachment* which[3] = {&kLog, &kCache, &kDump};
-  ReportAttachment* attachments[3] = {&facts.log, &facts.cache, &facts.dump};
-  std::string* bytes[3] = {&report.log, &report.cache, &report.dump};
   pos = sizes;
   for (int i = 0; i < 3; ++i) {
-    if (!ReadTagged(text, pos, which[i]->size_tag, kDigits, size_texts[i]) ||
-        !ReadTagged(text, pos, which[i]->data_tag, kBase64, attachments[i]->base64)) {
-      error = ks::Format("the report's %s attachment is not well formed or is cut", which[i]->name);
+    const ReportAttachmentField& field = *kAttachments[i].field;
+    if (!ReadTagged(text, pos, field.size_tag, kDigits, size_texts[i]) ||
+        !ReadTagged(text, pos, field.data_tag, kBase64, (facts.*field.attachment).base64)) {
+      error = ks::Format("the report's %s attachment is not well formed or is cut", kAttachments[i].name);
       return false;
     }
   }
-  if (text.compare(pos, std::string::npos, "&&xyz\n") != 0) {
+  if (text.compare(pos, std::string::npos, kReportEnd) != 0) {
     error = "the report has bytes after its attachments";
     return false;
   }
-  for (int i = 0; i < 3; ++i)
-    if (!Unpack(*which[i], size_texts[i], *attachments[i], base64_sizes[i], *bytes[i], error)) return false;
+  for (int i = 0; i < 3; ++i) {
+    const Attachment& which = kAttachments[i];
+    if (!Unpack(which, size_texts[i], facts.*which.field->attachment, base64_sizes[i], report.*which.bytes, error))
+      return false;
+  }
   return true;
 }
