@@ -211,7 +211,7 @@ bool Extract(const std::string& folder, const ErrorReportContents& report, std::
   for (const Piece& piece : pieces) {
     if (!piece.attached) continue;
     std::string path = folder + "/" + piece.name;
-    outputs.emplace_back(new kstool::OutputFile(path));
+    outputs.push_back(std::make_unique<kstool::OutputFile>(path));
     if (!outputs.back()->Open(error) ||
         fwrite(piece.bytes->data(), 1, piece.bytes->size(), outputs.back()->get()) != piece.bytes->size()) {
       if (error.empty()) error = "cannot write '" + path + "'";
@@ -272,17 +272,15 @@ int RunExplain(const std::vector<std::string>& args) {
     return kstool::Fail("explain: %s: %s", input.c_str(), error.c_str());
   }
 
-  if (json) {
-    if (head.empty() && !tail.empty() && runs.empty()) {
-      printf("%s\n", JsonObject(tail).c_str());
-    } else if (head.empty()) {
-      for (const std::vector<Fact>& run : runs) printf("%s\n", JsonObject(run).c_str());
-    } else {
-      std::string out = "{\"report\": " + JsonObject(head) + ", \"runs\": [";
-      for (size_t i = 0; i < runs.size(); ++i) out += (i > 0 ? ", " : "") + JsonObject(runs[i]);
-      out += "], \"dump\": " + (tail.empty() ? std::string("null") : JsonObject(tail)) + "}";
-      printf("%s\n", out.c_str());
-    }
+  if (json && head.empty()) {
+    // A log's runs, or a minidump alone.
+    for (const std::vector<Fact>& run : runs) printf("%s\n", JsonObject(run).c_str());
+    if (!tail.empty()) printf("%s\n", JsonObject(tail).c_str());
+  } else if (json) {
+    std::string out = "{\"report\": " + JsonObject(head) + ", \"runs\": [";
+    for (size_t i = 0; i < runs.size(); ++i) out += (i > 0 ? ", " : "") + JsonObject(runs[i]);
+    out += "], \"dump\": " + (tail.empty() ? std::string("null") : JsonObject(tail)) + "}";
+    printf("%s\n", out.c_str());
   } else {
     bool first = true;
     auto block = [&](const std::vector<Fact>& facts) {

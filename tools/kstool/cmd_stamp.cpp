@@ -8,7 +8,7 @@
 
 namespace {
 
-const char kStandardStream[] = "-";
+using kstool::kStandardStream;
 
 std::string Shown(const std::string& path) { return path == kStandardStream ? "standard input" : path; }
 

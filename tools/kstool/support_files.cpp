@@ -6,9 +6,10 @@
 #include "platform.h"
 
 namespace kstool {
-namespace {
 
 const char kStandardStream[] = "-";
+
+namespace {
 
 // Room a stamp adds to a starter without moving it in memory.
 const size_t kHeadroom = 65536;

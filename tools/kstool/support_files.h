@@ -8,6 +8,9 @@
 
 namespace kstool {
 
+// The path that means standard input or output.
+extern const char kStandardStream[];
+
 struct FileCloser {
   void operator()(FILE* file) const { fclose(file); }
 };

@@ -37,7 +37,6 @@ bool WriteStampedCopy(const std::string& input_path, std::string_view image, con
 
   // The system copies from file to file only, reading the starter a second
   // time as cp would; otherwise every byte comes from memory.
-  const std::string kStandardStream = "-";
   bool between_files = input_path != kStandardStream && path != kStandardStream;
   OutputFile output(path);
   if (!output.Open(error)) return false;
