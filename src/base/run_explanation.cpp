@@ -15,6 +15,10 @@ const char kSizeRequest[] = "/as/wapi/get_client_size";
 const char kPackageRequest[] = "/as/wapi/get_client";
 
 bool StartsWith(const std::string& text, const char* prefix) { return text.compare(0, strlen(prefix), prefix) == 0; }
+// The text after `prefix` when it starts with it, else "".
+std::string After(const std::string& text, const char* prefix) {
+  return StartsWith(text, prefix) ? text.substr(strlen(prefix)) : std::string();
+}
 bool Has(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
 
 // The text between `after` and `before` (or the end), or "".
@@ -122,12 +126,10 @@ class RoadReader {
       if (StartsWith(m, "HR::SendRequest failed!")) Open(Attempt::kPlain, "plain WinInet request");
       if (StartsWith(m, "OK with aServerAccessSetting") || StartsWith(m, "Failed with aServerAccessSetting"))
         MarkRemembered();
-    } else if (op == "HR::GetPage" || (op == "HLib::GetPage" && (StartsWith(m, "HSR() failed") ||
-                                                                 StartsWith(m, "IRE() failed") ||
-                                                                 StartsWith(m, "Crash, ")))) {
-      if (Current(Attempt::kPlain)) Fail(attempts_.back(), m);
-    } else if (op == "HLib::GetPage" && StartsWith(m, "No keyword")) {
-      // Only the plain request fails for it; the socket fetch only warns.
+    } else if (op == "HR::GetPage" ||
+               (op == "HLib::GetPage" && (StartsWith(m, "HSR() failed") || StartsWith(m, "IRE() failed") ||
+                                          StartsWith(m, "Crash, ") || StartsWith(m, "No keyword")))) {
+      // "No keyword" fails only the plain request; the socket fetch only warns.
       if (Current(Attempt::kPlain)) Fail(attempts_.back(), m);
     } else if (op == "HLib::GetPage" && StartsWith(m, "HTTP fialed. Now try TCP")) {
       Open(Attempt::kSocket, "socket fallback");
@@ -162,15 +164,15 @@ class RoadReader {
     return attempts_.back();
   }
   bool Current(Attempt::Kind kind) const { return open_ && !attempts_.empty() && attempts_.back().kind == kind; }
-  // Ends the open attempt; one the log told nothing about went through,
-  // unless the log ends before it could tell (`unfinished`).
+  // Ends the open attempt. One the log told nothing about went through, but
+  // for the engine, which always tells; `unfinished` when the log ended first.
   void Close(const char* unfinished) {
     if (open_ && attempts_.back().result.empty()) {
       Attempt& attempt = attempts_.back();
-      if (*unfinished != '\0' || attempt.kind == Attempt::kEngine)
-        attempt.result = *unfinished != '\0' ? unfinished : "no result";
+      if (*unfinished != '\0')
+        attempt.result = unfinished;
       else
-        attempt.result = "ok";
+        attempt.result = attempt.kind == Attempt::kEngine ? "no result" : "ok";
     }
     open_ = false;
   }
@@ -254,7 +256,8 @@ std::vector<Fact> ExplainRun(const std::vector<LogRecord>& all, const LogRun& ru
     const std::string& m = record.message;
     roads.Read(record);
 
-    if (op == "BootwickApp::InitInstance()" && StartsWith(m, "m_lpCmdLine = ")) command_line = m.substr(14);
+    if (op == "BootwickApp::InitInstance()" && StartsWith(m, "m_lpCmdLine = "))
+      command_line = After(m, "m_lpCmdLine = ");
     if (StartsWith(m, "sCurrentFilePath = ") && starter.empty())
       starter = Between(m, "sCurrentFilePath = ", ", sCurrentFileName = ");
     if (StartsWith(m, "sSetting = ")) {
@@ -263,7 +266,7 @@ std::vector<Fact> ExplainRun(const std::vector<LogRecord>& all, const LogRun& ru
     }
     if (StartsWith(m, "sVersionFileName is ") && client_name.empty()) {
       // {folder}\{client}\Kestrelon\version.txt names the client.
-      std::string path = m.substr(20);
+      std::string path = After(m, "sVersionFileName is ");
       size_t product = path.rfind("\\Kestrelon\\version.txt");
       size_t slash = product == std::string::npos || product == 0 ? std::string::npos : path.rfind('\\', product - 1);
       if (slash != std::string::npos) client_name = path.substr(slash + 1, product - slash - 1);
@@ -274,14 +277,14 @@ std::vector<Fact> ExplainRun(const std::vector<LogRecord>& all, const LogRun& ru
     if (m == "Failed to find any KS installation") client_found = "none";
     if (StartsWith(m, "Existing version is current") && version_wanted.empty())
       version_wanted = Between(client_found, ", version ", nullptr);
-    if (StartsWith(m, "No Meeting Parameter, sClientName = ")) registered = m.substr(36);
+    if (StartsWith(m, "No Meeting Parameter, sClientName = ")) registered = After(m, "No Meeting Parameter, sClientName = ");
 
     // The download.
     if (op == "SetupHandler::Download") {
       if (m == "Download is not needed") download_needed = false;
       if (StartsWith(m, "In Download")) saw_size_request = true;
       if (StartsWith(m, "iDownloadSize = ")) {
-        download_size = m.substr(16);
+        download_size = After(m, "iDownloadSize = ");
         download_start_time = record.time;
         saw_progress = true;
       }
@@ -305,22 +308,20 @@ std::vector<Fact> ExplainRun(const std::vector<LogRecord>& all, const LogRun& ru
         while (!pending_start.empty() && pending_start.back() == ' ') pending_start.pop_back();
         std::string directory = Between(m, ", sWorkingDirectory = ", nullptr);
         if (!directory.empty()) pending_start += " (in " + directory + ")";
-      } else if (!pending_start.empty() && (m == "succeeded." || StartsWith(m, "iErrorCode") ||
-                                            StartsWith(m, "UTF8ToUTF16 failed") || StartsWith(m, "ShellExecute("))) {
-        // A failed process start falls back to the shell, which may still start it.
+      } else if (!pending_start.empty()) {
+        // A failed process start ("iErrorCode") falls back to the shell,
+        // which may still start it.
         if (m == "succeeded.") {
           started.push_back(pending_start + ": started");
           pending_start.clear();
-        } else if (StartsWith(m, "ShellExecute(")) {
-          started.push_back(pending_start + ": not started: " + m);
-          pending_start.clear();
-        } else if (StartsWith(m, "UTF8ToUTF16 failed")) {
+        } else if (StartsWith(m, "ShellExecute(") || StartsWith(m, "UTF8ToUTF16 failed")) {
           started.push_back(pending_start + ": not started: " + m);
           pending_start.clear();
         }
       }
     }
-    if (StartsWith(m, "ShellExecuteEx() sInstaller = ")) started.push_back(m.substr(31) + " through the shell: started");
+    if (StartsWith(m, "ShellExecuteEx() sInstaller = "))
+      started.push_back(After(m, "ShellExecuteEx() sInstaller = ") + " through the shell: started");
 
     // How the run ended: the last decisive record wins.
     if (StartsWith(m, "Skip installation --- Utility::StartProcess(")) {
@@ -337,8 +338,8 @@ std::vector<Fact> ExplainRun(const std::vector<LogRecord>& all, const LogRun& ru
       else if (outcome.outcome.empty() || outcome.outcome == "registered-only")
         outcome = {Failed("link-unreadable"), m, kNotStarted};
     } else if (StartsWith(m, "Utility::DecryptQuery() failed.") || StartsWith(m, "Refused sSetting") ||
-               StartsWith(m, "sParameter refused") || StartsWith(m, "Missing :, invalid m_sCommandLine")) {
-      if (!StartsWith(m, "Missing :")) outcome = {Failed("link-unreadable"), m, kNotStarted};
+               StartsWith(m, "sParameter refused")) {
+      outcome = {Failed("link-unreadable"), m, kNotStarted};
     } else if (m == "InitializeSetup() failed") {
       // The parameter file its caller names could not be read.
       outcome = {Failed("link-unreadable"), m, kNotStarted};
