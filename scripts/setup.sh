@@ -38,6 +38,9 @@ REQUIREMENTS=(
   "openssl openssl"
   "curl curl"
   "python3 python3"
+  # the authenticating proxy of the proxy runs
+  "/usr/sbin/squid squid"
+  "/usr/lib/squid/basic_ncsa_auth squid"
   "clang clang"
   "clang++ clang"
   "/usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev"
@@ -83,6 +86,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "== installing: ${missing[*]}" >&2
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  # The tests start squid themselves; the package's own service is not wanted.
+  if [[ " ${missing[*]} " == *" squid "* ]]; then
+    { $SUDO systemctl disable --now squid || $SUDO invoke-rc.d squid stop; } >/dev/null 2>&1 || true
+  fi
 fi
 check || {
   echo "scripts/setup.sh: the packages above did not provide their programs" >&2

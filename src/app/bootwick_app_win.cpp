@@ -17,6 +17,7 @@
 #include "base/wide_text.h"
 #include "crash/crash_handler.h"
 #include "net/my_configure_win.h"
+#include "net/proxy_credentials_win.h"
 #include "system/split_path.h"
 #include "ui/bootwick_dialog_win.h"
 #include "ui/resources/resource.h"
@@ -165,6 +166,7 @@ void BootwickApp::RunSetup(HINSTANCE instance, bool meeting_found) {
   // participant who closed the window before the flow was over has given
   // up the run: it ends at once, with its threads.
   if (FlowIsOver()) SetupHandler::WaitForInstallationReports();
+  ksnet::WipeProxyCredentials();
 }
 
 bool BootwickApp::FlowIsOver() {

@@ -34,9 +34,11 @@ KS_SYSTEM_FUNCTION(kWinInet, InternetErrorDlg, ERROR_CANCELLED);
 KS_SYSTEM_FUNCTION(kWinInet, InternetOpenA, nullptr);
 KS_SYSTEM_FUNCTION(kWinInet, InternetOpenW, nullptr);
 KS_SYSTEM_FUNCTION(kWinInet, InternetQueryOptionA, FALSE);
+KS_SYSTEM_FUNCTION(kWinInet, InternetQueryOptionW, FALSE);
 KS_SYSTEM_FUNCTION(kWinInet, InternetReadFile, FALSE);
 KS_SYSTEM_FUNCTION(kWinInet, InternetReadFileExA, FALSE);
 KS_SYSTEM_FUNCTION(kWinInet, InternetSetOptionA, FALSE);
+KS_SYSTEM_FUNCTION(kWinInet, InternetSetOptionW, FALSE);
 
 KS_SYSTEM_FUNCTION(kUrlMon, URLDownloadToFileA, kNoFunctionResult);
 

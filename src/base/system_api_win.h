@@ -32,9 +32,11 @@ KS_SYSTEM_FUNCTION(InternetErrorDlg);
 KS_SYSTEM_FUNCTION(InternetOpenA);
 KS_SYSTEM_FUNCTION(InternetOpenW);
 KS_SYSTEM_FUNCTION(InternetQueryOptionA);
+KS_SYSTEM_FUNCTION(InternetQueryOptionW);
 KS_SYSTEM_FUNCTION(InternetReadFile);
 KS_SYSTEM_FUNCTION(InternetReadFileExA);
 KS_SYSTEM_FUNCTION(InternetSetOptionA);
+KS_SYSTEM_FUNCTION(InternetSetOptionW);
 
 // urlmon.dll
 KS_SYSTEM_FUNCTION(URLDownloadToFileA);

@@ -14,6 +14,7 @@
 #include "crash/error_report_text.h"
 #include "crash/system_info_win.h"
 #include "net/name_resolution_win.h"
+#include "net/proxy_credentials_win.h"
 #include "net/wait_limits_win.h"
 #include "setup/version_text.h"
 #include "system/split_path.h"
@@ -111,6 +112,7 @@ bool PostErrorReport(const std::string& body) {
   // A report server that takes the connection and never answers must not
   // hold the crashed process open for ever.
   ksnet::LimitWaits(request.get());
+  ksnet::GiveProxyCredentials(root.get(), request.get());
   return ks::sys::HttpSendRequestW(request.get(), kReportHeader, static_cast<DWORD>(-1), const_cast<char*>(body.data()),
                                    static_cast<DWORD>(body.size())) != FALSE;
 }

@@ -10,6 +10,7 @@
 #include "base/text.h"
 #include "net/hlib_win.h"
 #include "net/my_configure_win.h"
+#include "net/proxy_credentials_win.h"
 #include "net/url_download_win.h"
 #include "net/url_parts.h"
 #include "net/wait_limits_win.h"
@@ -48,7 +49,10 @@ bool HLib::PlainRequest(const char* sIP, int iPort, const char* sURL) {
     // Given the engine's limits: left to the system's defaults, a server that
     // holds the connection open and sends nothing would hold the download
     // (and the window) as long as the system lets it, under Wine for ever.
-    if (request) ksnet::LimitWaits(request.get());
+    if (request) {
+      ksnet::LimitWaits(request.get());
+      ksnet::GiveProxyCredentials(internet.get(), request.get());
+    }
     if (!request || !ks::sys::HttpSendRequestA(request.get(), "Content-Type: application/x-www-form-urlencoded",
                                                static_cast<DWORD>(-1), nullptr, 0)) {
       LogLastError(kOperation, "HSR() failed, error code: %d, error: %s");

@@ -8,6 +8,7 @@
 #include "base/system_api_win.h"
 #include "base/text.h"
 #include "net/hlib_win.h"
+#include "net/proxy_credentials_win.h"
 #include "net/receive_limit.h"
 #include "net/url_parts.h"
 #include "net/wait_limits_win.h"
@@ -117,8 +118,12 @@ bool HR::DoRequest(const char* sURL, const char* sIP, int iPort, bool bSecure, c
     }
     KS_LOG(3, kOperation, "after HR");
     ksnet::LimitWaits(m_hRequest.get());  // the session's limits, where they are not handed down
+    // A participant asked once for this proxy is not asked again this run.
+    if (ksnet::GiveProxyCredentials(m_hInternet.get(), m_hRequest.get()))
+      KS_LOG(0, kOperation, "proxy credentials of this run given for %s", ksnet::ProxyOf(m_hInternet.get()).c_str());
 
     HINTERNET request = m_hRequest.get();
+    bool proxy_prompted = false;
     for (;;) {
       IgnoreCertificateProblems(request);
       BOOL sent;
@@ -143,7 +148,11 @@ bool HR::DoRequest(const char* sURL, const char* sIP, int iPort, bool bSecure, c
         return false;
       }
       KS_LOG(3, kOperation, "after HQI");
-      if (status != HTTP_STATUS_DENIED && status != HTTP_STATUS_PROXY_AUTH_REQ) break;
+      if (status != HTTP_STATUS_DENIED && status != HTTP_STATUS_PROXY_AUTH_REQ) {
+        if (proxy_prompted && ksnet::KeepProxyCredentials(m_hInternet.get(), request))
+          KS_LOG(0, kOperation, "proxy credentials kept for %s", ksnet::ProxyOf(m_hInternet.get()).c_str());
+        break;
+      }
 
       KS_LOG(3, kOperation, "after HQI troubled dwCode = %d", static_cast<int>(status));
       // The refusal page is read away so the resend can take the same
@@ -157,6 +166,7 @@ bool HR::DoRequest(const char* sURL, const char* sIP, int iPort, bool bSecure, c
         discarded += read;
       KS_LOG(3, kOperation, "after IRF");
       if (g_credential_prompt(request) != ERROR_INTERNET_FORCE_RETRY) break;
+      proxy_prompted = status == HTTP_STATUS_PROXY_AUTH_REQ;
       LogLastError(3, "HSR resend -- ERROR_INTERNET_FORCE_RETRY failed error code: %d, error: %s");
     }
     KS_LOG(0, kOperation, "HR::DoRequest succeeded! m_iExpectedReceiveSize = %d, m_bUseMinReadBuffer = %s",

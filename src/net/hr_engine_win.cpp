@@ -9,6 +9,7 @@
 #include "net/hlib_win.h"
 #include "net/page_mapper.h"
 #include "net/piece_sizer.h"
+#include "net/proxy_credentials_win.h"
 #include "net/socket_reply.h"
 
 std::atomic<bool> HR::bHTTPFailed(false);
@@ -25,6 +26,7 @@ void HR::ResetSharedState() {
   bHTTPFailed = false;
   m_sServerAccessSetting[0] = '\0';
   m_bServerAccessSettingLoaded = false;
+  ksnet::WipeProxyCredentials();
 }
 
 HR::HR()

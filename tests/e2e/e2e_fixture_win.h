@@ -27,6 +27,8 @@ using apptest::Quote;
 // What the window says when a run cannot go on, as the participant reads it.
 const char kIncomplete[] = "Download is incomplete. Please try it again";
 const char kInitFailed[] = "Setup could not be started. Please close this window and try it again";
+// The window's text once the installer has been started.
+const char kSummaryStart[] = "Setup Kestrelon ...\n\nSummary - average speed: ";
 
 const char kVersion[] = "5.2.1-e2e";
 const char kStarterSid[] = "sid-e2e-7731";

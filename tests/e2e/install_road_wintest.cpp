@@ -11,8 +11,6 @@
 namespace e2e {
 namespace {
 
-const char kSummaryStart[] = "Setup Kestrelon ...\n\nSummary - average speed: ";
-
 using kstest::EndsWith;
 
 TEST_F(StarterEndToEnd, StampedCopyDownloadsUnpacksAndStartsTheLauncher) {

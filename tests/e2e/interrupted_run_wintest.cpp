@@ -16,32 +16,6 @@
 namespace e2e {
 namespace {
 
-const char kSummaryStart[] = "Setup Kestrelon ...\n\nSummary - average speed: ";
-
-using Tree = std::map<std::string, std::string>;
-
-// Every file below `folder`, by its path relative to it, with its content.
-void CollectTree(const std::string& folder, const std::string& relative, Tree* tree) {
-  WIN32_FIND_DATAW data;
-  std::string here = relative.empty() ? folder : folder + "\\" + relative;
-  ks::UniqueFind find(FindFirstFileW(Widen((here + "\\*").c_str()).c_str(), &data));
-  if (!find) return;
-  do {
-    std::string name = Narrow(data.cFileName);
-    if (name == "." || name == "..") continue;
-    std::string path = relative.empty() ? name : relative + "\\" + name;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-      CollectTree(folder, path, tree);
-    else
-      (*tree)[path] = kstest::ReadFileOrEmpty(folder + "\\" + path);
-  } while (FindNextFileW(find.get(), &data));
-}
-Tree TreeOf(const std::string& folder) {
-  Tree tree;
-  CollectTree(folder, "", &tree);
-  return tree;
-}
-
 // Paths present in one tree and not the other, or with other content, for
 // a readable failure message instead of a thousand-file dump.
 std::string TreeDifference(const Tree& actual, const Tree& expected) {

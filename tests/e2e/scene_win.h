@@ -3,6 +3,7 @@
 // leave in them.
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,30 @@ inline std::vector<std::string> FilesIn(const std::string& folder) {
     if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(Narrow(data.cFileName));
   } while (FindNextFileW(find.get(), &data));
   return names;
+}
+
+using Tree = std::map<std::string, std::string>;
+
+// Every file below `folder`, by its path relative to it, with its content.
+inline void CollectTree(const std::string& folder, const std::string& relative, Tree* tree) {
+  WIN32_FIND_DATAW data;
+  std::string here = relative.empty() ? folder : folder + "\\" + relative;
+  ks::UniqueFind find(FindFirstFileW(Widen((here + "\\*").c_str()).c_str(), &data));
+  if (!find) return;
+  do {
+    std::string name = Narrow(data.cFileName);
+    if (name == "." || name == "..") continue;
+    std::string path = relative.empty() ? name : relative + "\\" + name;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+      CollectTree(folder, path, tree);
+    else
+      (*tree)[path] = kstest::ReadFileOrEmpty(folder + "\\" + path);
+  } while (FindNextFileW(find.get(), &data));
+}
+inline Tree TreeOf(const std::string& folder) {
+  Tree tree;
+  CollectTree(folder, "", &tree);
+  return tree;
 }
 
 // Ends a stand-in that a record names, if it still runs. The image name is

@@ -41,6 +41,7 @@ class StarterProcess {
     return static_cast<bool>(process_);
   }
 
+  DWORD Id() const { return id_; }
   bool Running() const { return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
 
   // Polls until `condition` holds; false when it did not within the time.

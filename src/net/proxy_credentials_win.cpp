@@ -1,0 +1,118 @@
+#include "net/proxy_credentials_win.h"
+
+#include <cstring>
+#include <cwchar>
+#include <mutex>
+
+#include "base/system_api_win.h"
+
+namespace {
+
+const DWORD kCredentialChars = 256;
+
+struct Secret {
+  wchar_t user[kCredentialChars];
+  wchar_t password[kCredentialChars];
+};
+
+// The texts live in a block of their own on the heap: fixed arrays, because
+// a string that grows leaves copies of its old text where no wipe reaches;
+// not in the program's data, because a crash dump takes that along (and the
+// error report uploads the dump).
+struct KeptCredentials {
+  std::mutex lock;
+  std::string proxy;  // empty while nothing is kept
+  Secret* secret = nullptr;
+
+  void Wipe() {
+    if (secret != nullptr) {
+      SecureZeroMemory(secret, sizeof *secret);
+      delete secret;
+      secret = nullptr;
+    }
+    proxy.clear();
+  }
+  ~KeptCredentials() { Wipe(); }
+};
+
+KeptCredentials& Kept() {
+  static KeptCredentials kept;
+  return kept;
+}
+
+bool ReadOption(HINTERNET request, DWORD option, wchar_t (&text)[kCredentialChars]) {
+  DWORD size = sizeof text;
+  SecureZeroMemory(text, sizeof text);
+  if (!ks::sys::InternetQueryOptionW(request, option, text, &size)) return false;
+  text[kCredentialChars - 1] = L'\0';
+  return true;
+}
+
+bool GiveOption(HINTERNET request, DWORD option, const wchar_t* text) {
+  return ks::sys::InternetSetOptionW(request, option, const_cast<wchar_t*>(text),
+                                     static_cast<DWORD>(wcslen(text) + 1)) != FALSE;
+}
+
+}  // namespace
+
+namespace ksnet {
+
+std::string ProxyOf(HINTERNET internet) {
+  // The structure is followed by the texts it points to.
+  alignas(INTERNET_PROXY_INFO) char buffer[4096];
+  DWORD size = sizeof buffer;
+  if (internet == nullptr || !ks::sys::InternetQueryOptionA(internet, INTERNET_OPTION_PROXY, buffer, &size))
+    return std::string();
+  const INTERNET_PROXY_INFO* info = reinterpret_cast<const INTERNET_PROXY_INFO*>(buffer);
+  const char* proxy = reinterpret_cast<const char*>(info->lpszProxy);
+  if (info->dwAccessType != INTERNET_OPEN_TYPE_PROXY || proxy == nullptr) return std::string();
+  return std::string(proxy, strnlen(proxy, sizeof buffer));
+}
+
+// The lock is held only while texts are copied: WinInet is called outside
+// it, so even a crash inside WinInet leaves the crash report's request free
+// to take it.
+bool KeepProxyCredentials(HINTERNET internet, HINTERNET request) {
+  std::string proxy = ProxyOf(internet);
+  if (proxy.empty()) return false;
+  Secret read;
+  bool complete = ReadOption(request, INTERNET_OPTION_PROXY_USERNAME, read.user) && read.user[0] != L'\0' &&
+                  ReadOption(request, INTERNET_OPTION_PROXY_PASSWORD, read.password);
+  if (complete) {
+    KeptCredentials& kept = Kept();
+    std::lock_guard<std::mutex> hold(kept.lock);
+    kept.Wipe();
+    kept.secret = new Secret(read);
+    kept.proxy = proxy;
+  }
+  SecureZeroMemory(&read, sizeof read);
+  return complete;
+}
+
+bool GiveProxyCredentials(HINTERNET internet, HINTERNET request) {
+  KeptCredentials& kept = Kept();
+  std::string kept_for;
+  {
+    std::lock_guard<std::mutex> hold(kept.lock);
+    kept_for = kept.proxy;
+  }
+  if (kept_for.empty() || ProxyOf(internet) != kept_for) return false;
+  Secret given;
+  {
+    std::lock_guard<std::mutex> hold(kept.lock);
+    if (kept.proxy != kept_for) return false;  // replaced or wiped meanwhile
+    given = *kept.secret;
+  }
+  bool complete = GiveOption(request, INTERNET_OPTION_PROXY_USERNAME, given.user) &&
+                  GiveOption(request, INTERNET_OPTION_PROXY_PASSWORD, given.password);
+  SecureZeroMemory(&given, sizeof given);
+  return complete;
+}
+
+void WipeProxyCredentials() {
+  KeptCredentials& kept = Kept();
+  std::lock_guard<std::mutex> hold(kept.lock);
+  kept.Wipe();
+}
+
+}  // namespace ksnet
