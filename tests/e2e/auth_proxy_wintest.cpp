@@ -63,25 +63,11 @@ class DialogDriver {
 
   // A visible dialog of the process with a password field.
   HWND FindDialog() const {
-    struct Search {
-      DWORD process;
-      HWND found;
-    } search = {process_(), nullptr};
-    if (search.process == 0) return nullptr;
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-          Search* s = reinterpret_cast<Search*>(data);
-          DWORD owner = 0;
-          GetWindowThreadProcessId(window, &owner);
-          wchar_t name[16];
-          if (owner != s->process || !IsWindowVisible(window) || GetClassNameW(window, name, 16) == 0 ||
-              wcscmp(name, L"#32770") != 0 || FieldsOf(window).password == nullptr)
-            return TRUE;
-          s->found = window;
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    DWORD process = process_();
+    if (process == 0) return nullptr;
+    return FindTopWindow(process, [](HWND window) {
+      return IsWindowVisible(window) && HasClass(window, L"#32770") && FieldsOf(window).password != nullptr;
+    });
   }
 
   static Fields FieldsOf(HWND dialog) {

@@ -20,6 +20,31 @@ namespace e2e {
 const DWORD kOutcomeTimeoutMs = 60000;
 const DWORD kExitTimeoutMs = 20000;
 
+inline bool HasClass(HWND window, const wchar_t* class_name) {
+  wchar_t found[64];
+  return GetClassNameW(window, found, 64) > 0 && wcscmp(found, class_name) == 0;
+}
+
+// The first top-level window of process `id` that is `wanted`, or null.
+inline HWND FindTopWindow(DWORD id, const std::function<bool(HWND)>& wanted) {
+  struct Search {
+    DWORD id;
+    const std::function<bool(HWND)>* wanted;
+    HWND found;
+  } search = {id, &wanted, nullptr};
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        Search* s = reinterpret_cast<Search*>(data);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner != s->id || !(*s->wanted)(window)) return TRUE;
+        s->found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 class StarterProcess {
  public:
   StarterProcess() = default;
@@ -113,25 +138,7 @@ class StarterProcess {
  private:
   // The process's top-level window of `class_name`, or null.
   HWND TopWindow(const wchar_t* class_name) const {
-    struct Search {
-      DWORD id;
-      const wchar_t* class_name;
-      HWND found;
-    } search = {id_, class_name, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-          Search* s = reinterpret_cast<Search*>(data);
-          DWORD owner = 0;
-          GetWindowThreadProcessId(window, &owner);
-          wchar_t found_class[64];
-          if (owner == s->id && GetClassNameW(window, found_class, 64) > 0 && wcscmp(found_class, s->class_name) == 0) {
-            s->found = window;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return FindTopWindow(id_, [class_name](HWND window) { return HasClass(window, class_name); });
   }
 
   // A window's text, read across the process boundary; empty without one.
