@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <cwchar>
+#include <chrono>
 #include <mutex>
 
 #include "base/system_api_win.h"
@@ -20,7 +21,7 @@ struct Secret {
 // not in the program's data, because a crash dump takes that along (and the
 // error report uploads the dump).
 struct KeptCredentials {
-  std::mutex lock;
+  std::timed_mutex lock;
   std::string proxy;  // empty while nothing is kept
   Secret* secret = nullptr;
 
@@ -69,9 +70,9 @@ std::string ProxyOf(HINTERNET internet) {
   return std::string(proxy, strnlen(proxy, sizeof buffer));
 }
 
-// The lock is held only while texts are copied: WinInet is called outside
-// it, so even a crash inside WinInet leaves the crash report's request free
-// to take it.
+// The lock is held only while texts are copied, never around WinInet. The
+// crash report's request gives up on it after a while: the crash may have
+// come while it was held.
 bool KeepProxyCredentials(HINTERNET internet, HINTERNET request) {
   std::string proxy = ProxyOf(internet);
   if (proxy.empty()) return false;
@@ -80,7 +81,7 @@ bool KeepProxyCredentials(HINTERNET internet, HINTERNET request) {
                   ReadOption(request, INTERNET_OPTION_PROXY_PASSWORD, read.password);
   if (complete) {
     KeptCredentials& kept = Kept();
-    std::lock_guard<std::mutex> hold(kept.lock);
+    std::lock_guard<std::timed_mutex> hold(kept.lock);
     kept.Wipe();
     kept.secret = new Secret(read);
     kept.proxy = proxy;
@@ -91,16 +92,12 @@ bool KeepProxyCredentials(HINTERNET internet, HINTERNET request) {
 
 bool GiveProxyCredentials(HINTERNET internet, HINTERNET request) {
   KeptCredentials& kept = Kept();
-  std::string kept_for;
-  {
-    std::lock_guard<std::mutex> hold(kept.lock);
-    kept_for = kept.proxy;
-  }
-  if (kept_for.empty() || ProxyOf(internet) != kept_for) return false;
+  std::string proxy = ProxyOf(internet);
+  if (proxy.empty() || !kept.lock.try_lock_for(std::chrono::seconds(2))) return false;
   Secret given;
   {
-    std::lock_guard<std::mutex> hold(kept.lock);
-    if (kept.proxy != kept_for) return false;  // replaced or wiped meanwhile
+    std::lock_guard<std::timed_mutex> hold(kept.lock, std::adopt_lock);
+    if (kept.proxy != proxy) return false;
     given = *kept.secret;
   }
   bool complete = GiveOption(request, INTERNET_OPTION_PROXY_USERNAME, given.user) &&
@@ -111,7 +108,7 @@ bool GiveProxyCredentials(HINTERNET internet, HINTERNET request) {
 
 void WipeProxyCredentials() {
   KeptCredentials& kept = Kept();
-  std::lock_guard<std::mutex> hold(kept.lock);
+  std::lock_guard<std::timed_mutex> hold(kept.lock);
   kept.Wipe();
 }
 
