@@ -10,7 +10,7 @@ set(KS_WIN_DEFINES
 
 # Only libraries that Windows always takes from its system folder are linked;
 # every other one is loaded at run time from there (base/system_api_win.h).
-set(KS_WIN_LIBS ws2_32 comctl32 shlwapi shell32 ole32
+set(KS_WIN_LIBS ws2_32 shlwapi shell32 ole32
     oleaut32 uuid advapi32 user32 gdi32 z)
 
 # Everything static: the starter must run as a single file with no DLL beside it.

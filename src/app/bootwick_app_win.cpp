@@ -13,6 +13,7 @@
 #include "app/starter_name.h"
 #include "base/log_api.h"
 #include "base/my_log_win.h"
+#include "base/system_api_win.h"
 #include "base/tag_field.h"
 #include "base/wide_text.h"
 #include "crash/crash_handler.h"
@@ -44,7 +45,8 @@ BootwickApp::BootwickApp()
       m_pMyLog(nullptr),
       m_pMyConfigure(nullptr),
       m_bWindowGone(false),
-      m_bClosedByFlow(false) {
+      m_bClosedByFlow(false),
+      m_hNotified(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
   m_sSetting[0] = '\0';
   InitializeCriticalSection(&m_oWindowLock);
 }
@@ -54,9 +56,6 @@ BootwickApp::~BootwickApp() {}
 
 bool BootwickApp::InitInstance(HINSTANCE instance, const wchar_t* command_line) {
   InstallCrashHandler("Default");
-
-  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
-  InitCommonControlsEx(&controls);
 
   if (!StartLog()) return false;
   if (!LibrarySearchRestricted())
@@ -160,6 +159,15 @@ void BootwickApp::RunSetup(HINSTANCE instance, bool meeting_found) {
   else
     m_pSetupHandler->StartFlow();
 
+  // The window is made once the worker has something to show, so that a
+  // client the worker starts at once (an installed, current one) does not
+  // wait for the window's start-up: the common controls, and with them
+  // Wine's display driver and theming, take longer than the rest of the
+  // launch. Its notifications wait for it meanwhile. The controls serve the
+  // window alone and are started where it is made.
+  WaitForSomethingToShow();
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
+  ks::sys::InitCommonControlsEx(&controls);
   m_pBootwickDialog->DoModal();
   DiscardUndeliveredNotifications();
   // The installation report outlives the window, never the process. A
@@ -177,6 +185,18 @@ bool BootwickApp::FlowIsOver() {
   return closed_by_flow || (worker != nullptr && WaitForSingleObject(worker, 0) == WAIT_OBJECT_0);
 }
 
+void BootwickApp::WaitForSomethingToShow() {
+  // Long enough for the launch road; short enough that a slow first step
+  // (a running client that has to be stopped) never leaves the participant
+  // without a window.
+  const DWORD kWindowDelayMs = 250;
+  HANDLE events[2];
+  DWORD count = 0;
+  if (m_hNotified != nullptr) events[count++] = m_hNotified;
+  if (m_pSetupHandler->GetThreadHandle() != nullptr) events[count++] = m_pSetupHandler->GetThreadHandle();
+  if (count > 0) WaitForMultipleObjects(count, events, FALSE, kWindowDelayMs);
+}
+
 void BootwickApp::Notify(int code, uintptr_t first, intptr_t second) {
   // The window posts with PostMessageW; it also keeps what comes before it
   // exists (a quick failure would otherwise be lost) and frees what it has
@@ -189,6 +209,7 @@ void BootwickApp::Notify(int code, uintptr_t first, intptr_t second) {
     posted = m_pBootwickDialog->PostNotification(static_cast<UINT>(code), first, second);
   LeaveCriticalSection(&m_oWindowLock);
   if (!posted && IsTextNotification(code)) FreeNotificationText(reinterpret_cast<char*>(first));
+  if (m_hNotified != nullptr) SetEvent(m_hNotified);
 }
 
 // Once the window has ended nothing more is posted; texts that were posted but

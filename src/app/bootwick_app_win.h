@@ -34,6 +34,9 @@ class BootwickApp : public SetupInterface {
   // Runs the window until it is closed; with no meeting found it only shows
   // that the setup could not start.
   void RunSetup(HINSTANCE instance, bool meeting_found);
+  // Until the worker has something to show, has ended, or a moment has
+  // passed: see RunSetup.
+  void WaitForSomethingToShow();
   void DiscardUndeliveredNotifications();
   // The worker has handed off (or stopped) and has nothing left to start.
   bool FlowIsOver();
@@ -45,5 +48,6 @@ class BootwickApp : public SetupInterface {
   CRITICAL_SECTION m_oWindowLock;  // guards m_bWindowGone against posts in flight
   bool m_bWindowGone;
   bool m_bClosedByFlow;  // the worker closed the window (guarded by m_oWindowLock)
+  HANDLE m_hNotified;    // set by the first notification
   char m_sSetting[SetupHandler::kSettingsTextSize];
 };

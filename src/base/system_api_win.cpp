@@ -12,6 +12,7 @@ const SystemLibrary kUrlMon(L"urlmon.dll");
 const SystemLibrary kBCrypt(L"bcrypt.dll");
 const SystemLibrary kWinTrust(L"wintrust.dll");
 const SystemLibrary kCrypt32(L"crypt32.dll");
+const SystemLibrary kCommonControls(L"comctl32.dll", SystemLibrary::kSideBySide);
 
 const NTSTATUS kNoFunction = static_cast<NTSTATUS>(0xC000007AL);      // STATUS_PROCEDURE_NOT_FOUND
 const HRESULT kNoFunctionResult = static_cast<HRESULT>(0x8007007FL);  // ERROR_PROC_NOT_FOUND
@@ -39,6 +40,11 @@ KS_SYSTEM_FUNCTION(kWinInet, InternetReadFile, FALSE);
 KS_SYSTEM_FUNCTION(kWinInet, InternetReadFileExA, FALSE);
 KS_SYSTEM_FUNCTION(kWinInet, InternetSetOptionA, FALSE);
 KS_SYSTEM_FUNCTION(kWinInet, InternetSetOptionW, FALSE);
+
+KS_SYSTEM_FUNCTION(kCommonControls, DefSubclassProc, 0);
+KS_SYSTEM_FUNCTION(kCommonControls, InitCommonControlsEx, FALSE);
+KS_SYSTEM_FUNCTION(kCommonControls, RemoveWindowSubclass, FALSE);
+KS_SYSTEM_FUNCTION(kCommonControls, SetWindowSubclass, FALSE);
 
 KS_SYSTEM_FUNCTION(kUrlMon, URLDownloadToFileA, kNoFunctionResult);
 

@@ -6,6 +6,7 @@
 #include <winsock2.h>
 #include <windows.h>
 #include <bcrypt.h>
+#include <commctrl.h>
 #include <urlmon.h>
 #include <wincrypt.h>
 #include <wininet.h>
@@ -37,6 +38,12 @@ KS_SYSTEM_FUNCTION(InternetReadFile);
 KS_SYSTEM_FUNCTION(InternetReadFileExA);
 KS_SYSTEM_FUNCTION(InternetSetOptionA);
 KS_SYSTEM_FUNCTION(InternetSetOptionW);
+
+// comctl32.dll, in the version the manifest names
+KS_SYSTEM_FUNCTION(DefSubclassProc);
+KS_SYSTEM_FUNCTION(InitCommonControlsEx);
+KS_SYSTEM_FUNCTION(RemoveWindowSubclass);
+KS_SYSTEM_FUNCTION(SetWindowSubclass);
 
 // urlmon.dll
 KS_SYSTEM_FUNCTION(URLDownloadToFileA);

@@ -22,12 +22,15 @@ bool SearchFlagsAvailable() {
 
 }  // namespace
 
+// A name that reaches into another folder is no system library.
+bool IsBareName(const wchar_t* name) {
+  if (name != nullptr && name[0] != L'\0' && wcspbrk(name, L"\\/:") == nullptr) return true;
+  SetLastError(ERROR_INVALID_PARAMETER);
+  return false;
+}
+
 HMODULE LoadSystemLibrary(const wchar_t* name) {
-  // A name that reaches into another folder is no system library.
-  if (name == nullptr || name[0] == L'\0' || wcspbrk(name, L"\\/:") != nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return nullptr;
-  }
+  if (!IsBareName(name)) return nullptr;
   wchar_t path[MAX_PATH + 1];
   UINT length = GetSystemDirectoryW(path, MAX_PATH + 1);
   if (length == 0 || length > MAX_PATH) return nullptr;
@@ -44,10 +47,17 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
                         SearchFlagsAvailable() ? LOAD_LIBRARY_SEARCH_SYSTEM32 : LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
+HMODULE LoadSideBySideLibrary(const wchar_t* name) {
+  if (!IsBareName(name)) return nullptr;
+  // Only a bare name is redirected to the version the manifest names; the
+  // search flags keep every folder but the system folder out of the rest.
+  return LoadLibraryExW(name, nullptr, SearchFlagsAvailable() ? LOAD_LIBRARY_SEARCH_SYSTEM32 : 0);
+}
+
 HMODULE SystemLibrary::Module() const {
   HMODULE module = module_.load(std::memory_order_acquire);
   if (module != nullptr) return module;
-  module = LoadSystemLibrary(name_);
+  module = versions_ == kSideBySide ? LoadSideBySideLibrary(name_) : LoadSystemLibrary(name_);
   if (module == nullptr) {
     DWORD error = GetLastError();
     if (!failure_logged_.exchange(true))

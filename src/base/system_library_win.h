@@ -13,11 +13,18 @@ namespace ks {
 // null with the system's error when it cannot be loaded from there.
 HMODULE LoadSystemLibrary(const wchar_t* name);
 
+// A system library that comes in versions side by side (the common
+// controls): the version the program's manifest names, else the system
+// folder's; never a file from another folder.
+HMODULE LoadSideBySideLibrary(const wchar_t* name);
+
 // A system library loaded on first use and kept for the rest of the run. A
 // library that cannot be loaded is logged once.
 class SystemLibrary {
  public:
-  explicit constexpr SystemLibrary(const wchar_t* name) : name_(name), module_(nullptr), failure_logged_(false) {}
+  enum Versions { kOneVersion, kSideBySide };
+  explicit constexpr SystemLibrary(const wchar_t* name, Versions versions = kOneVersion)
+      : name_(name), versions_(versions), module_(nullptr), failure_logged_(false) {}
   SystemLibrary(const SystemLibrary&) = delete;
   SystemLibrary& operator=(const SystemLibrary&) = delete;
 
@@ -29,6 +36,7 @@ class SystemLibrary {
 
  private:
   const wchar_t* name_;
+  Versions versions_;
   mutable std::atomic<HMODULE> module_;
   mutable std::atomic<bool> failure_logged_;
 };

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "base/system_api_win.h"
 #include "ui/progress_layout.h"
 
 namespace {
@@ -11,12 +12,12 @@ const UINT_PTR kSubclassId = 1000;
 ProgressCtrl::ProgressCtrl() : m_hWnd(nullptr) {}
 
 ProgressCtrl::~ProgressCtrl() {
-  if (m_hWnd != nullptr && IsWindow(m_hWnd)) RemoveWindowSubclass(m_hWnd, &ProgressCtrl::SubclassProc, kSubclassId);
+  if (m_hWnd != nullptr && IsWindow(m_hWnd)) ks::sys::RemoveWindowSubclass(m_hWnd, &ProgressCtrl::SubclassProc, kSubclassId);
 }
 
 bool ProgressCtrl::Bind(HWND control) {
   if (control == nullptr) return false;
-  if (!SetWindowSubclass(control, &ProgressCtrl::SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this)))
+  if (!ks::sys::SetWindowSubclass(control, &ProgressCtrl::SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this)))
     return false;
   m_hWnd = control;
   return true;
@@ -70,11 +71,11 @@ LRESULT CALLBACK ProgressCtrl::SubclassProc(HWND window, UINT message, WPARAM wp
       self->Paint(reinterpret_cast<HDC>(wparam));
       return 0;
     case WM_NCDESTROY:
-      RemoveWindowSubclass(window, &ProgressCtrl::SubclassProc, kSubclassId);
+      ks::sys::RemoveWindowSubclass(window, &ProgressCtrl::SubclassProc, kSubclassId);
       self->m_hWnd = nullptr;
       break;
     default:
       break;
   }
-  return DefSubclassProc(window, message, wparam, lparam);
+  return ks::sys::DefSubclassProc(window, message, wparam, lparam);
 }

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "base/system_api_win.h"
 #include "ui/progress_layout.h"
 
 namespace {
@@ -15,7 +16,7 @@ StyleButton::StyleButton()
     : m_hWnd(nullptr), m_hIcon(nullptr), m_iIconWidth(0), m_iIconHeight(0), m_bPressed(false), m_oPressPoint{0, 0} {}
 
 StyleButton::~StyleButton() {
-  if (m_hWnd != nullptr && IsWindow(m_hWnd)) RemoveWindowSubclass(m_hWnd, &StyleButton::SubclassProc, kSubclassId);
+  if (m_hWnd != nullptr && IsWindow(m_hWnd)) ks::sys::RemoveWindowSubclass(m_hWnd, &StyleButton::SubclassProc, kSubclassId);
   if (m_hIcon != nullptr) DestroyIcon(m_hIcon);
 }
 
@@ -23,7 +24,7 @@ bool StyleButton::Bind(HWND control) {
   if (control == nullptr) return false;
   LONG_PTR style = GetWindowLongPtrW(control, GWL_STYLE);
   SetWindowLongPtrW(control, GWL_STYLE, (style & ~static_cast<LONG_PTR>(BS_TYPEMASK)) | BS_OWNERDRAW);
-  if (!SetWindowSubclass(control, &StyleButton::SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this)))
+  if (!ks::sys::SetWindowSubclass(control, &StyleButton::SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this)))
     return false;
   m_hWnd = control;
   InvalidateRect(m_hWnd, nullptr, TRUE);
@@ -110,13 +111,13 @@ LRESULT CALLBACK StyleButton::SubclassProc(HWND window, UINT message, WPARAM wpa
       self->ForwardToParent(WM_LBUTTONUP, wparam, lparam);
       break;
     case WM_NCDESTROY:
-      RemoveWindowSubclass(window, &StyleButton::SubclassProc, kSubclassId);
+      ks::sys::RemoveWindowSubclass(window, &StyleButton::SubclassProc, kSubclassId);
       self->m_hWnd = nullptr;
       break;
     default:
       break;
   }
-  LRESULT result = DefSubclassProc(window, message, wparam, lparam);
+  LRESULT result = ks::sys::DefSubclassProc(window, message, wparam, lparam);
   if (message == WM_LBUTTONDOWN || message == WM_LBUTTONUP) InvalidateRect(window, nullptr, FALSE);
   return result;
 }

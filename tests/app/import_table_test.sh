@@ -1,13 +1,12 @@
 #!/usr/bin/env bash
 # The starter imports only libraries that Windows always takes from its
-# system folder: the known DLLs, and comctl32, which the manifest binds to the
-# system's side-by-side copy. Any other import would be looked for beside the
-# starter first, where a web page may have dropped a file of that name.
+# system folder: the known DLLs. Any other import would be looked for beside
+# the starter first, where a web page may have dropped a file of that name.
 # Arguments: the cross objdump and the built starter.
 set -euo pipefail
 objdump=$1
 starter=$2
-known=" kernel32 user32 gdi32 advapi32 shell32 ole32 oleaut32 ws2_32 msvcrt comdlg32 shlwapi rpcrt4 comctl32 "
+known=" kernel32 user32 gdi32 advapi32 shell32 ole32 oleaut32 ws2_32 msvcrt comdlg32 shlwapi rpcrt4 "
 
 names=$("$objdump" -p "$starter" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | sed 's/\.dll$//' | tr '\n' ' ')
 case " $names " in
