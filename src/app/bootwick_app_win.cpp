@@ -186,9 +186,8 @@ bool BootwickApp::FlowIsOver() {
 }
 
 void BootwickApp::WaitForSomethingToShow() {
-  // Long enough for the launch road; short enough that a slow first step
-  // (a running client that has to be stopped) never leaves the participant
-  // without a window.
+  // Long enough for the launch road; short enough that a worker slow to
+  // its first word never leaves the participant long without a window.
   const DWORD kWindowDelayMs = 250;
   HANDLE events[2];
   DWORD count = 0;

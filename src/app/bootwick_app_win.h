@@ -48,6 +48,6 @@ class BootwickApp : public SetupInterface {
   CRITICAL_SECTION m_oWindowLock;  // guards m_bWindowGone against posts in flight
   bool m_bWindowGone;
   bool m_bClosedByFlow;  // the worker closed the window (guarded by m_oWindowLock)
-  HANDLE m_hNotified;    // set by the first notification
+  HANDLE m_hNotified;    // set once the worker has notified anything
   char m_sSetting[SetupHandler::kSettingsTextSize];
 };
