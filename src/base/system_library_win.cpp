@@ -20,14 +20,23 @@ bool SearchFlagsAvailable() {
   return available;
 }
 
-}  // namespace
-
 // A name that reaches into another folder is no system library.
 bool IsBareName(const wchar_t* name) {
   if (name != nullptr && name[0] != L'\0' && wcspbrk(name, L"\\/:") == nullptr) return true;
   SetLastError(ERROR_INVALID_PARAMETER);
   return false;
 }
+
+// A library that comes in versions side by side (the common controls): the
+// version the program's manifest names, else the system folder's.
+HMODULE LoadSideBySideLibrary(const wchar_t* name) {
+  if (!IsBareName(name)) return nullptr;
+  // Only a bare name is redirected to the version the manifest names; the
+  // search flags keep every folder but the system folder out of the rest.
+  return LoadLibraryExW(name, nullptr, SearchFlagsAvailable() ? LOAD_LIBRARY_SEARCH_SYSTEM32 : 0);
+}
+
+}  // namespace
 
 HMODULE LoadSystemLibrary(const wchar_t* name) {
   if (!IsBareName(name)) return nullptr;
@@ -45,13 +54,6 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
   // current folder and the PATH.
   return LoadLibraryExW(path, nullptr,
                         SearchFlagsAvailable() ? LOAD_LIBRARY_SEARCH_SYSTEM32 : LOAD_WITH_ALTERED_SEARCH_PATH);
-}
-
-HMODULE LoadSideBySideLibrary(const wchar_t* name) {
-  if (!IsBareName(name)) return nullptr;
-  // Only a bare name is redirected to the version the manifest names; the
-  // search flags keep every folder but the system folder out of the rest.
-  return LoadLibraryExW(name, nullptr, SearchFlagsAvailable() ? LOAD_LIBRARY_SEARCH_SYSTEM32 : 0);
 }
 
 HMODULE SystemLibrary::Module() const {

@@ -13,13 +13,10 @@ namespace ks {
 // null with the system's error when it cannot be loaded from there.
 HMODULE LoadSystemLibrary(const wchar_t* name);
 
-// A system library that comes in versions side by side (the common
-// controls): the version the program's manifest names, else the system
-// folder's; never a file from another folder.
-HMODULE LoadSideBySideLibrary(const wchar_t* name);
-
 // A system library loaded on first use and kept for the rest of the run. A
-// library that cannot be loaded is logged once.
+// library that cannot be loaded is logged once. kSideBySide: one that comes
+// in versions side by side (the common controls), taken in the version the
+// manifest names; never from another folder than the system folder.
 class SystemLibrary {
  public:
   enum Versions { kOneVersion, kSideBySide };

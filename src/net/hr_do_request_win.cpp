@@ -119,8 +119,8 @@ bool HR::DoRequest(const char* sURL, const char* sIP, int iPort, bool bSecure, c
     KS_LOG(3, kOperation, "after HR");
     ksnet::LimitWaits(m_hRequest.get());  // the session's limits, where they are not handed down
     // A participant asked once for this proxy is not asked again this run.
-    if (ksnet::GiveProxyCredentials(m_hInternet.get(), m_hRequest.get()))
-      KS_LOG(0, kOperation, "proxy credentials of this run given for %s", ksnet::ProxyOf(m_hInternet.get()).c_str());
+    std::string given_for = ksnet::GiveProxyCredentials(m_hInternet.get(), m_hRequest.get());
+    if (!given_for.empty()) KS_LOG(0, kOperation, "proxy credentials of this run given for %s", given_for.c_str());
 
     HINTERNET request = m_hRequest.get();
     bool proxy_prompted = false;
@@ -149,8 +149,10 @@ bool HR::DoRequest(const char* sURL, const char* sIP, int iPort, bool bSecure, c
       }
       KS_LOG(3, kOperation, "after HQI");
       if (status != HTTP_STATUS_DENIED && status != HTTP_STATUS_PROXY_AUTH_REQ) {
-        if (proxy_prompted && ksnet::KeepProxyCredentials(m_hInternet.get(), request))
-          KS_LOG(0, kOperation, "proxy credentials kept for %s", ksnet::ProxyOf(m_hInternet.get()).c_str());
+        if (proxy_prompted) {
+          std::string kept_for = ksnet::KeepProxyCredentials(m_hInternet.get(), request);
+          if (!kept_for.empty()) KS_LOG(0, kOperation, "proxy credentials kept for %s", kept_for.c_str());
+        }
         break;
       }
 

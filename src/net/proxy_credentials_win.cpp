@@ -1,8 +1,8 @@
 #include "net/proxy_credentials_win.h"
 
+#include <chrono>
 #include <cstring>
 #include <cwchar>
-#include <chrono>
 #include <mutex>
 
 #include "base/system_api_win.h"
@@ -66,16 +66,18 @@ std::string ProxyOf(HINTERNET internet) {
     return std::string();
   const INTERNET_PROXY_INFO* info = reinterpret_cast<const INTERNET_PROXY_INFO*>(buffer);
   const char* proxy = reinterpret_cast<const char*>(info->lpszProxy);
-  if (info->dwAccessType != INTERNET_OPEN_TYPE_PROXY || proxy == nullptr) return std::string();
-  return std::string(proxy, strnlen(proxy, sizeof buffer));
+  // The text is read only within the buffer it was written to.
+  if (info->dwAccessType != INTERNET_OPEN_TYPE_PROXY || proxy < buffer || proxy >= buffer + sizeof buffer)
+    return std::string();
+  return std::string(proxy, strnlen(proxy, static_cast<size_t>(buffer + sizeof buffer - proxy)));
 }
 
 // The lock is held only while texts are copied, never around WinInet. The
 // crash report's request gives up on it after a while: the crash may have
 // come while it was held.
-bool KeepProxyCredentials(HINTERNET internet, HINTERNET request) {
+std::string KeepProxyCredentials(HINTERNET internet, HINTERNET request) {
   std::string proxy = ProxyOf(internet);
-  if (proxy.empty()) return false;
+  if (proxy.empty()) return proxy;
   Secret read;
   bool complete = ReadOption(request, INTERNET_OPTION_PROXY_USERNAME, read.user) && read.user[0] != L'\0' &&
                   ReadOption(request, INTERNET_OPTION_PROXY_PASSWORD, read.password);
@@ -87,23 +89,23 @@ bool KeepProxyCredentials(HINTERNET internet, HINTERNET request) {
     kept.proxy = proxy;
   }
   SecureZeroMemory(&read, sizeof read);
-  return complete;
+  return complete ? proxy : std::string();
 }
 
-bool GiveProxyCredentials(HINTERNET internet, HINTERNET request) {
+std::string GiveProxyCredentials(HINTERNET internet, HINTERNET request) {
   KeptCredentials& kept = Kept();
   std::string proxy = ProxyOf(internet);
-  if (proxy.empty() || !kept.lock.try_lock_for(std::chrono::seconds(2))) return false;
+  if (proxy.empty() || !kept.lock.try_lock_for(std::chrono::seconds(2))) return std::string();
   Secret given;
   {
     std::lock_guard<std::timed_mutex> hold(kept.lock, std::adopt_lock);
-    if (kept.proxy != proxy) return false;
+    if (kept.proxy != proxy) return std::string();
     given = *kept.secret;
   }
   bool complete = GiveOption(request, INTERNET_OPTION_PROXY_USERNAME, given.user) &&
                   GiveOption(request, INTERNET_OPTION_PROXY_PASSWORD, given.password);
   SecureZeroMemory(&given, sizeof given);
-  return complete;
+  return complete ? proxy : std::string();
 }
 
 void WipeProxyCredentials() {

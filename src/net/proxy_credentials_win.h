@@ -17,12 +17,14 @@ std::string ProxyOf(HINTERNET internet);
 
 // After a resend the proxy accepted: reads the credentials back from
 // `request` and keeps them for the proxy of `internet`, replacing any kept
-// before. False when the handles do not give them.
-bool KeepProxyCredentials(HINTERNET internet, HINTERNET request);
+// before. The proxy they are kept for; empty when the handles do not give
+// them.
+std::string KeepProxyCredentials(HINTERNET internet, HINTERNET request);
 
 // Before `request` is sent: gives it the kept credentials when `internet`
-// goes through the proxy they were kept for. True when it gave them.
-bool GiveProxyCredentials(HINTERNET internet, HINTERNET request);
+// goes through the proxy they were kept for. That proxy; empty when it gave
+// none.
+std::string GiveProxyCredentials(HINTERNET internet, HINTERNET request);
 
 // The run needs them no more.
 void WipeProxyCredentials();
