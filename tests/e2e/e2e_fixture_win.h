@@ -250,7 +250,7 @@ class StarterEndToEnd : public ::testing::Test {
   // starter logged the start; then as CloseAfterOutcome.
   std::string RunUntilStarted(const std::string& arguments, const std::string& program,
                               const std::string& status_prefix) {
-    EXPECT_TRUE(starter_.Start(scene_, arguments));
+    EXPECT_TRUE(starter_.Start(scene_, arguments)) << "error " << starter_.StartError();
     bool started = StarterProcess::WaitUntil([&] {
       return scene_.Started(program) && scene_.LoggedPrefix("StartProcess(sStartProcess = ");
     });
@@ -262,7 +262,7 @@ class StarterEndToEnd : public ::testing::Test {
   // as CloseAfterOutcome.
   std::string RunUntilLogged(const std::string& arguments, const std::string& message,
                              const std::string& status_prefix) {
-    EXPECT_TRUE(starter_.Start(scene_, arguments));
+    EXPECT_TRUE(starter_.Start(scene_, arguments)) << "error " << starter_.StartError();
     EXPECT_TRUE(StarterProcess::WaitUntil([&] { return scene_.LoggedPrefix(message); })) << "log:\n" << LogDump();
     return CloseAfterOutcome(status_prefix);
   }

@@ -62,11 +62,21 @@ class StarterProcess {
     kstest::ScopedEnvironment records(L"KS_STANDIN_DIR", scene.records());
     kstest::ScopedEnvironment lifetime(L"KS_STANDIN_LIFETIME_MS", "60000");
     process_ = kstest::StartProcess(command, scene.app());
+    if (!process_) {
+      // Seen once on a loaded machine, right after kstool had written the
+      // copy: a start that failed without a cause in the starter. It is
+      // tried once more; the first failure's error is kept for the message.
+      start_error_ = GetLastError();
+      Sleep(500);
+      process_ = kstest::StartProcess(command, scene.app());
+    }
     id_ = process_ ? GetProcessId(process_.get()) : 0;
     return static_cast<bool>(process_);
   }
 
   DWORD Id() const { return id_; }
+  // The system's error of a first start that failed, or 0.
+  DWORD StartError() const { return start_error_; }
   bool Running() const { return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
 
   // Polls until `condition` holds; false when it did not within the time.
@@ -154,6 +164,7 @@ class StarterProcess {
 
   ks::UniqueHandle process_;
   DWORD id_ = 0;
+  DWORD start_error_ = 0;
 };
 
 }  // namespace e2e
