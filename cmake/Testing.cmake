@@ -1,6 +1,6 @@
 # One test program per subsystem folder under tests/. Files ending in _test.cpp
 # are portable and built in both configurations; files ending in _wintest.cpp
-# need Windows. tests/support holds shared fixtures (same _win rule).
+# need Windows. tests/fixtures holds shared fixtures (same _win rule).
 enable_testing()
 
 set(KS_GTEST_DIR /usr/src/googletest CACHE PATH "GoogleTest sources")
@@ -20,7 +20,7 @@ function(ks_quick_receive_limit target)
 endfunction()
 
 function(ks_support_sources out_var)
-  file(GLOB _support CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
+  file(GLOB _support CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fixtures/*.cpp)
   set(_keep "")
   foreach(f ${_support})
     if(f MATCHES "_win\\.cpp$" AND NOT KS_WINDOWS)

@@ -15,6 +15,8 @@ enum SetupNotification {
 // The NOTIFY_SHOW_FINAL_MESSAGE text of every road that ends before the
 // installer or launcher was started.
 constexpr char kIncompleteText[] = "Download is incomplete. Please try it again";
+// What the window shows for NOTIFY_INIT_FAILED, which carries no text.
+constexpr char kInitFailedText[] = "Setup could not be started. Please close this window and try it again";
 
 // The three numbers a NOTIFY_PROGRESS_VALUES text carries.
 struct ProgressValues {

@@ -39,9 +39,6 @@ void FrameRoundRect(HDC dc, const LayoutRect& rect, COLORREF colour) {
 }
 }  // namespace
 
-const wchar_t BootwickDialog::kInitFailedText[] =
-    L"Setup could not be started. Please close this window and try it again";
-
 BootwickDialog::BootwickDialog()
     : m_hInstance(GetModuleHandleW(nullptr)),
       m_hWnd(nullptr),
@@ -297,11 +294,14 @@ void BootwickDialog::OnNotification(UINT code, WPARAM first) {
     case NOTIFY_PROGRESS_VALUES:
       UpdateValues(reinterpret_cast<const char*>(first));
       break;
-    case NOTIFY_INIT_FAILED:
+    case NOTIFY_INIT_FAILED: {
       // Nothing else will come: say so instead of leaving an empty window.
-      ShowMessageLayout(kInitFailedText);
+      wchar_t text[128];
+      WidenNotificationText(reinterpret_cast<WPARAM>(kInitFailedText), text, 128);
+      ShowMessageLayout(text);
       m_oTaskbarProgress.ShowFailure(m_hWnd);
       break;
+    }
     case NOTIFY_CLOSE:
       Close(IDCANCEL);
       break;

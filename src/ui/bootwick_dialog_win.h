@@ -16,9 +16,6 @@ class BootwickDialog {
   static const COLORREF kOuterFrameColour = RGB(172, 168, 163);
   static const COLORREF kInnerFrameColour = RGB(48, 54, 64);
 
-  // Shown when the worker reports that setup could not be initialised.
-  static const wchar_t kInitFailedText[];
-
   BootwickDialog();
   ~BootwickDialog();
   BootwickDialog(const BootwickDialog&) = delete;

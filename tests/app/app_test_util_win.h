@@ -10,7 +10,7 @@
 #include "base/handles_win.h"
 #include "base/text.h"
 #include "base/wide_text.h"
-#include "support/win_test_util_win.h"
+#include "fixtures/win_test_util_win.h"
 
 namespace apptest {
 

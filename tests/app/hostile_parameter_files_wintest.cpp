@@ -14,8 +14,8 @@
 #include "app/parameter_cipher.h"
 #include "base/codec.h"
 #include "setup/setup_handler_win.h"
-#include "support/hostile_file_win.h"
-#include "support/log_capture.h"
+#include "fixtures/hostile_file_win.h"
+#include "fixtures/log_capture.h"
 
 namespace {
 

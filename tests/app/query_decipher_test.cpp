@@ -4,7 +4,7 @@
 
 #include "app/parameter_cipher.h"
 #include "app/query_decipher.h"
-#include "support/log_capture.h"
+#include "fixtures/log_capture.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "app/query_map.h"
 #include "base/codec.h"
 #include "setup/setup_handler_win.h"
-#include "support/log_capture.h"
+#include "fixtures/log_capture.h"
 
 namespace {
 

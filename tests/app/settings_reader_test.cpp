@@ -5,7 +5,7 @@
 #include <string>
 
 #include "setup/version_text.h"
-#include "support/log_capture.h"
+#include "fixtures/log_capture.h"
 
 namespace {
 

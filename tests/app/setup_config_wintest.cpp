@@ -7,7 +7,7 @@
 #include "app/app_test_util_win.h"
 #include "app/parameter_cipher.h"
 #include "setup/setup_handler_win.h"
-#include "support/log_capture.h"
+#include "fixtures/log_capture.h"
 
 namespace {
 

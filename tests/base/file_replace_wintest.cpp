@@ -8,8 +8,8 @@
 
 #include "base/file_data.h"
 #include "base/handles_win.h"
-#include "support/log_capture.h"
-#include "support/win_test_util_win.h"
+#include "fixtures/log_capture.h"
+#include "fixtures/win_test_util_win.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/win_test_util_win.h"
+#include "fixtures/win_test_util_win.h"
 
 namespace {
 

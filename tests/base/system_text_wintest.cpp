@@ -12,7 +12,7 @@
 #include "base/my_thread_win.h"
 #include "base/system_library_win.h"
 #include "base/wide_text.h"
-#include "support/log_capture.h"
+#include "fixtures/log_capture.h"
 
 namespace {
 

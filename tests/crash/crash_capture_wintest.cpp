@@ -17,8 +17,8 @@
 #include "crash/module_list_win.h"
 #include "crash/system_info_win.h"
 #include "setup/version_text.h"
-#include "support/log_capture.h"
-#include "support/win_test_util_win.h"
+#include "fixtures/log_capture.h"
+#include "fixtures/win_test_util_win.h"
 
 #ifndef KS_TEST_REPORT_PORT
 #define KS_TEST_REPORT_PORT 18431

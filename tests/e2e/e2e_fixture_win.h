@@ -17,8 +17,8 @@
 #include "e2e/scene_win.h"
 #include "e2e/starter_process_win.h"
 #include "standins/standin_client_win.h"
-#include "support/serve_process_win.h"
-#include "support/win_test_util_win.h"
+#include "fixtures/serve_process_win.h"
+#include "fixtures/win_test_util_win.h"
 
 namespace e2e {
 

@@ -10,8 +10,8 @@
 
 #include "e2e/e2e_fixture_win.h"
 #include "package/package_writer.h"
-#include "support/hostile_file_win.h"
-#include "support/raw_package.h"
+#include "fixtures/hostile_file_win.h"
+#include "fixtures/raw_package.h"
 
 namespace e2e {
 namespace {

@@ -11,7 +11,7 @@
 #include "base/handles_win.h"
 #include "base/wide_text.h"
 #include "standins/standin_client_win.h"
-#include "support/win_test_util_win.h"
+#include "fixtures/win_test_util_win.h"
 
 namespace e2e {
 

@@ -6,7 +6,7 @@
 
 #include "base/codec.h"
 #include "crash/error_report_text.h"
-#include "crash/report_reader.h"
+#include "support/report_reader.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

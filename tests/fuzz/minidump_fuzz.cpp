@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "crash/minidump_reader.h"
+#include "support/minidump_reader.h"
 #include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -4,8 +4,8 @@
 // order, and every run is explained with an outcome from the known set.
 #include <string>
 
-#include "base/log_reader.h"
-#include "base/run_explanation.h"
+#include "support/log_reader.h"
+#include "support/run_explanation.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

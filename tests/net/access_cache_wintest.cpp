@@ -8,8 +8,8 @@
 #include "net/hlib_win.h"
 #include "net/my_configure_win.h"
 #include "net/net_fixture_win.h"
-#include "support/log_capture.h"
-#include "support/win_test_util_win.h"
+#include "fixtures/log_capture.h"
+#include "fixtures/win_test_util_win.h"
 #include "base/tag_field.h"
 #include "base/wide_text.h"
 

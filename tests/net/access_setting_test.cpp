@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "support/log_capture.h"
+#include "fixtures/log_capture.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "net/hlib_win.h"
 #include "net/net_fixture_win.h"
 #include "net/url_download_win.h"
-#include "support/log_capture.h"
+#include "fixtures/log_capture.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "net/hlib_win.h"
 #include "net/net_fixture_win.h"
-#include "support/log_capture.h"
+#include "fixtures/log_capture.h"
 
 namespace {
 

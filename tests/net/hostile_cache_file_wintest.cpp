@@ -9,9 +9,9 @@
 
 #include "net/cache_file_text.h"
 #include "net/my_configure_win.h"
-#include "support/hostile_file_win.h"
-#include "support/log_capture.h"
-#include "support/win_test_util_win.h"
+#include "fixtures/hostile_file_win.h"
+#include "fixtures/log_capture.h"
+#include "fixtures/win_test_util_win.h"
 
 namespace {
 

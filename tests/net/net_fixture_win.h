@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "support/serve_process_win.h"
-#include "support/win_test_util_win.h"
+#include "fixtures/serve_process_win.h"
+#include "fixtures/win_test_util_win.h"
 
 namespace nettest {
 

@@ -18,7 +18,7 @@
 #include "net/my_configure_win.h"
 #include "net/net_fixture_win.h"
 #include "net/proxy_script_callbacks_win.h"
-#include "support/log_capture.h"
+#include "fixtures/log_capture.h"
 
 namespace {
 

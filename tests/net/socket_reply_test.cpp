@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "support/log_capture.h"
+#include "fixtures/log_capture.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "net/name_resolution_win.h"
 #include "net/net_fixture_win.h"
 #include "net/url_download_win.h"
-#include "support/log_capture.h"
+#include "fixtures/log_capture.h"
 
 namespace {
 

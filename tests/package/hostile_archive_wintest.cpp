@@ -12,9 +12,9 @@
 #include "base/wide_text.h"
 #include "package/package_writer.h"
 #include "package/zlibpp_win.h"
-#include "support/log_capture.h"
-#include "support/raw_package.h"
-#include "support/win_test_util_win.h"
+#include "fixtures/log_capture.h"
+#include "fixtures/raw_package.h"
+#include "fixtures/win_test_util_win.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "base/wide_text.h"
-#include "support/win_test_util_win.h"
+#include "fixtures/win_test_util_win.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include "package/package_inflate.h"
 #include "package/package_unpack.h"
 #include "package/package_writer.h"
-#include "support/log_capture.h"
-#include "support/raw_package.h"
+#include "fixtures/log_capture.h"
+#include "fixtures/raw_package.h"
 
 using package::EntryStatus;
 using package::InflateResult;

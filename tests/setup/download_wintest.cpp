@@ -10,10 +10,10 @@
 #include "net/page_mapper.h"
 #include "setup/setup_downloader_win.h"
 #include "setup/setup_handler_win.h"
-#include "support/log_capture.h"
-#include "support/recording_interface.h"
-#include "support/serve_process_win.h"
-#include "support/win_test_util_win.h"
+#include "fixtures/log_capture.h"
+#include "fixtures/recording_interface.h"
+#include "fixtures/serve_process_win.h"
+#include "fixtures/win_test_util_win.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 #include "setup/setup_handler_win.h"
 #include "system/process_control_win.h"
 #include "standins/standin_client_win.h"
-#include "support/log_capture.h"
-#include "support/recording_interface.h"
-#include "support/serve_process_win.h"
-#include "support/win_test_util_win.h"
+#include "fixtures/log_capture.h"
+#include "fixtures/recording_interface.h"
+#include "fixtures/serve_process_win.h"
+#include "fixtures/win_test_util_win.h"
 
 namespace {
 

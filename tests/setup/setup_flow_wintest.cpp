@@ -7,8 +7,8 @@
 
 #include "setup/setup_handler_win.h"
 #include "setup/setup_interface.h"
-#include "support/log_capture.h"
-#include "support/recording_interface.h"
+#include "fixtures/log_capture.h"
+#include "fixtures/recording_interface.h"
 
 namespace {
 

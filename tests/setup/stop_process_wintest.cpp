@@ -10,8 +10,8 @@
 #include "base/handles_win.h"
 #include "setup/setup_handler_win.h"
 #include "standins/standin_client_win.h"
-#include "support/log_capture.h"
-#include "support/win_test_util_win.h"
+#include "fixtures/log_capture.h"
+#include "fixtures/win_test_util_win.h"
 #include "system/process_control_win.h"
 
 using kstest::WaitUntil;

@@ -8,7 +8,7 @@
 #include "base/handles_win.h"
 #include "base/tag_field.h"
 #include "base/wide_text.h"
-#include "support/win_test_util_win.h"
+#include "fixtures/win_test_util_win.h"
 
 namespace standin_client {
 

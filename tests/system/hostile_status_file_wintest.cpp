@@ -8,9 +8,9 @@
 
 #include "base/handles_win.h"
 #include "base/wide_text.h"
-#include "support/hostile_file_win.h"
-#include "support/log_capture.h"
-#include "support/win_test_util_win.h"
+#include "fixtures/hostile_file_win.h"
+#include "fixtures/log_capture.h"
+#include "fixtures/win_test_util_win.h"
 #include "system/status_file_handler_win.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "standins/standin_client_win.h"
-#include "support/log_capture.h"
-#include "support/win_test_util_win.h"
+#include "fixtures/log_capture.h"
+#include "fixtures/win_test_util_win.h"
 
 using kstest::WaitUntil;
 using standin_client::RecordValue;

@@ -6,7 +6,7 @@
 
 #include "app/pc_utility_win.h"
 #include "base/wide_text.h"
-#include "support/log_capture.h"
+#include "fixtures/log_capture.h"
 
 namespace {
 

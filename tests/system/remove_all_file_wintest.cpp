@@ -5,8 +5,8 @@
 #include <string>
 
 #include "base/wide_text.h"
-#include "support/log_capture.h"
-#include "support/win_test_util_win.h"
+#include "fixtures/log_capture.h"
+#include "fixtures/win_test_util_win.h"
 
 namespace {
 

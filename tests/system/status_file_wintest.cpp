@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "support/log_capture.h"
-#include "support/win_test_util_win.h"
+#include "fixtures/log_capture.h"
+#include "fixtures/win_test_util_win.h"
 
 namespace {
 

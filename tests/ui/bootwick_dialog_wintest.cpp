@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/wide_text.h"
 #include "setup/setup_interface.h"
 #include "ui/bootwick_dialog_win.h"
 #include "ui/resources/resource.h"
@@ -214,7 +215,7 @@ TEST_F(BootwickDialogTest, InitialisationFailureStaysUntilClosed) {
   ModalScript script(&dialog);
   script.Then([&](HWND) { EXPECT_TRUE(dialog.PostNotification(NOTIFY_INIT_FAILED, 0, 0)); });
   script.Then([&](HWND window) {
-    EXPECT_EQ(BootwickDialog::kInitFailedText, ControlText(window, IDC_STATUS_LINE));
+    EXPECT_EQ(Widen(kInitFailedText), ControlText(window, IDC_STATUS_LINE));
     ExpectProgressGroupVisible(window, false);
     EXPECT_TRUE(IsWindowVisible(window));
     SaveCaptureIfAsked(ClientCapture(window), "init_failed");

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "base/log_reader.h"
-#include "base/run_explanation.h"
+#include "support/log_reader.h"
+#include "support/run_explanation.h"
 #include "base/text.h"
 #include "command.h"
-#include "crash/minidump_reader.h"
-#include "crash/report_reader.h"
+#include "support/minidump_reader.h"
+#include "support/report_reader.h"
 #include "platform.h"
 #include "support_files.h"
 

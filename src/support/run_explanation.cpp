@@ -1,18 +1,20 @@
-#include "base/run_explanation.h"
+#include "support/run_explanation.h"
 
 #include <cstdlib>
 #include <cstring>
 
 #include "base/tag_field.h"
 #include "base/text.h"
+#include "net/account_server_api.h"
+#include "setup/setup_interface.h"
 
 namespace kslog {
 namespace {
 
-const char kIncomplete[] = "Download is incomplete. Please try it again";
-const char kNotStarted[] = "Setup could not be started. Please close this window and try it again";
-const char kSizeRequest[] = "/as/wapi/get_client_size";
-const char kPackageRequest[] = "/as/wapi/get_client";
+const char* const kIncomplete = kIncompleteText;
+const char* const kNotStarted = kInitFailedText;
+const char* const kSizeRequest = AccountServer::kClientSizePath;
+const char* const kPackageRequest = AccountServer::kClientPath;
 
 bool StartsWith(const std::string& text, const char* prefix) { return text.compare(0, strlen(prefix), prefix) == 0; }
 // The text after `prefix` when it starts with it, else "".

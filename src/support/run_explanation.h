@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "base/log_reader.h"
+#include "support/log_reader.h"
 
 namespace kslog {
 

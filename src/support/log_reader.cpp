@@ -1,4 +1,4 @@
-#include "base/log_reader.h"
+#include "support/log_reader.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "crash/report_reader.h"
+#include "support/report_reader.h"
 
 #include <zlib.h>
 

@@ -1,4 +1,4 @@
-#include "crash/minidump_reader.h"
+#include "support/minidump_reader.h"
 
 #include "base/text.h"
 
