@@ -86,7 +86,7 @@ int RunStamp(const std::vector<std::string>& args) {
   bool done = certificate ? PlanStampInCertificate(image, settings, edit, error)
                           : PlanStamp(image, settings, edit, error);
   if (!done) return kstool::Fail("cannot stamp '%s': %s", Shown(paths[0]).c_str(), error.c_str());
-  if (!kstool::WriteStampedCopy(paths[0], image, edit, paths[2], error)) return kstool::Fail("%s", error.c_str());
+  if (!kstool::WriteStampedCopy(input, edit, paths[2], error)) return kstool::Fail("%s", error.c_str());
 
   if (paths[2] != kStandardStream) {
     const char* place = certificate                            ? "in a certificate added to the signature"
