@@ -218,6 +218,9 @@ TEST(StampImageInCertificate, RefusesWhatItCannotRewrite) {
   }
 }
 
+// Where the block lies, as kstool shows it, and whether bytes follow the
+// signature, which the starter's own check names as the strict check's
+// refusal.
 TEST(DescribeStamp, TellsWhereTheBlockTheStarterReadsLies) {
   std::string set = kSignerCertificate;
   std::string signed_image = SignedImage(1, Pkcs7(&set));
@@ -231,15 +234,19 @@ TEST(DescribeStamp, TellsWhereTheBlockTheStarterReadsLies) {
     const std::string* image;
     StampPlace place;
     const char* settings;
-  } rows[] = {{&appended, StampPlace::kAppended, kSettings},
-              {&in_table, StampPlace::kCertificateTable, kSettings},
-              {&in_certificate, StampPlace::kAddedCertificate, "<__Role__>newer</__Role__>"},
-              {&unstamped, StampPlace::kNone, ""}};
+    bool after_signature;
+  } rows[] = {{&appended, StampPlace::kAppended, kSettings, false},
+              {&in_table, StampPlace::kCertificateTable, kSettings, true},
+              {&in_certificate, StampPlace::kAddedCertificate, "<__Role__>newer</__Role__>", false},
+              {&unstamped, StampPlace::kNone, "", false}};
   for (const auto& row : rows) {
     StampReport report;
     ASSERT_TRUE(DescribeStamp(*row.image, report, error)) << error;
     EXPECT_EQ(report.place, row.place) << StampPlaceName(row.place);
     EXPECT_EQ(report.settings, row.settings);
+    PeLayout layout;
+    ASSERT_TRUE(ParsePeLayout(*row.image, layout, error)) << error;
+    EXPECT_EQ(BytesFollowSignature(*row.image, layout), row.after_signature) << StampPlaceName(row.place);
   }
 }
 

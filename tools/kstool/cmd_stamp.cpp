@@ -3,6 +3,7 @@
 #include "app/pe_stamp.h"
 #include "app/stamp_place.h"
 #include "command.h"
+#include "pe/pe_layout.h"
 #include "support_files.h"
 #include "support_stamp.h"
 
