@@ -55,7 +55,8 @@ std::string Entry(const std::string& signature) {
 std::string SignedImage(int entries = 1, const std::string& signature = "\x30\x82signature-") {
   std::string image = UnsignedImage();
   std::string table;
-  for (int i = 0; i < entries; ++i) table += Entry(signature + std::to_string(i));
+  // Several entries are told apart by a number after each signature.
+  for (int i = 0; i < entries; ++i) table += Entry(entries > 1 ? signature + std::to_string(i) : signature);
   Put32(image, kSecurity, static_cast<uint32_t>(image.size()));
   Put32(image, kSecurity + 4, static_cast<uint32_t>(table.size()));
   return image + table;
