@@ -305,7 +305,8 @@ TEST(StampImage, MalformedFilesAreRefusedWithAReason) {
 }
 
 // Damaged headers in every byte of the header area and the table: never a
-// read past the image (the sanitizers watch), always a clear yes or no.
+// read past the image (the sanitizers watch), always a clear yes or no, also
+// to whether bytes follow the signature.
 TEST(StampImage, MutatedHeadersNeverOverrun) {
   std::string image = SignedImage(2);
   uint32_t seed = 12345;
@@ -325,6 +326,8 @@ TEST(StampImage, MutatedHeadersNeverOverrun) {
     } else {
       EXPECT_FALSE(error.empty());
     }
+    PeLayout layout;
+    if (ParsePeLayout(mutated, layout, error)) BytesFollowSignature(mutated, layout);
   }
 }
 
