@@ -1,7 +1,7 @@
 # Source discovery. Every subsystem folder under src/ contributes all its .cpp
 # files; files ending in _win.cpp use Windows and are left out of the native
 # build. Entry points (main_win.cpp) are not part of the core library.
-set(KS_SUBSYSTEMS base app setup net package system ui crash support)
+set(KS_SUBSYSTEMS base pe app setup net package system ui crash support)
 
 set(KS_PORTABLE_SOURCES "")
 set(KS_WINDOWS_SOURCES "")

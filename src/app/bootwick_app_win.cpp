@@ -166,23 +166,39 @@ void BootwickApp::RunSetup(HINSTANCE instance, bool meeting_found) {
   // launch. Its notifications wait for it meanwhile. The controls serve the
   // window alone and are started where it is made.
   WaitForSomethingToShow();
-  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
-  ks::sys::InitCommonControlsEx(&controls);
-  m_pBootwickDialog->DoModal();
+  // A window the flow has closed already (the launch road) is not made: it
+  // would only flash over the client just started.
+  if (ClosedByFlow()) {
+    m_pBootwickDialog->EndWithoutWindow();
+  } else {
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
+    ks::sys::InitCommonControlsEx(&controls);
+    m_pBootwickDialog->DoModal();
+  }
   DiscardUndeliveredNotifications();
-  // The installation report outlives the window, never the process. A
-  // participant who closed the window before the flow was over has given
-  // up the run: it ends at once, with its threads.
-  if (FlowIsOver()) SetupHandler::WaitForInstallationReports();
+  // The installation report outlives the window, never the process, and so
+  // does the worker's hold on the setup folder while the program it started
+  // runs (both bounded). A participant who closed the window before the
+  // flow was over has given up the run: it ends at once, with its threads.
+  if (FlowIsOver()) {
+    SetupHandler::WaitForInstallationReports();
+    HANDLE worker = m_pSetupHandler->GetThreadHandle();
+    if (worker != nullptr) WaitForSingleObject(worker, INFINITE);
+  }
   ksnet::WipeProxyCredentials();
 }
 
-bool BootwickApp::FlowIsOver() {
+bool BootwickApp::ClosedByFlow() {
   EnterCriticalSection(&m_oWindowLock);
   bool closed_by_flow = m_bClosedByFlow;
   LeaveCriticalSection(&m_oWindowLock);
+  return closed_by_flow;
+}
+
+bool BootwickApp::FlowIsOver() {
   HANDLE worker = m_pSetupHandler->GetThreadHandle();
-  return closed_by_flow || (worker != nullptr && WaitForSingleObject(worker, 0) == WAIT_OBJECT_0);
+  return ClosedByFlow() || m_pSetupHandler->m_bHandingOver ||
+         (worker != nullptr && WaitForSingleObject(worker, 0) == WAIT_OBJECT_0);
 }
 
 void BootwickApp::WaitForSomethingToShow() {

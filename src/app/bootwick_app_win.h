@@ -40,6 +40,8 @@ class BootwickApp : public SetupInterface {
   void DiscardUndeliveredNotifications();
   // The worker has handed off (or stopped) and has nothing left to start.
   bool FlowIsOver();
+  // The worker's last act on the launch road was to close the window.
+  bool ClosedByFlow();
 
   SetupHandler* m_pSetupHandler;
   BootwickDialog* m_pBootwickDialog;

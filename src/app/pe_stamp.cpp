@@ -5,24 +5,6 @@
 
 namespace {
 
-const uint16_t kPe32Magic = 0x10B;
-const uint16_t kPe32PlusMagic = 0x20B;
-const uint32_t kSecurityDirectory = 4;  // index in the data directories
-const size_t kCertificateHeaderSize = 8;  // dwLength, wRevision, wCertificateType
-
-bool Fits(std::string_view image, size_t offset, size_t count) {
-  return offset <= image.size() && count <= image.size() - offset;
-}
-
-uint16_t Read16(std::string_view image, size_t offset) {
-  return static_cast<uint16_t>(static_cast<unsigned char>(image[offset]) |
-                               (static_cast<unsigned char>(image[offset + 1]) << 8));
-}
-
-uint32_t Read32(std::string_view image, size_t offset) {
-  return static_cast<uint32_t>(Read16(image, offset)) | (static_cast<uint32_t>(Read16(image, offset + 2)) << 16);
-}
-
 void Write32(std::string& image, size_t offset, uint32_t value) {
   for (int i = 0; i < 4; ++i) image[offset + static_cast<size_t>(i)] = static_cast<char>((value >> (8 * i)) & 0xFF);
 }
@@ -35,80 +17,10 @@ uint64_t Read64(const unsigned char* bytes) {
          (static_cast<uint64_t>(bytes[6]) << 48) | (static_cast<uint64_t>(bytes[7]) << 56);
 }
 
-size_t Align8(size_t value) { return (value + 7) & ~static_cast<size_t>(7); }
-
 bool Fail(std::string& error, const char* reason) {
   error = reason;
   return false;
 }
-
-// Walks the entries of the table; each starts on an 8-byte boundary.
-bool FindLastCertificate(std::string_view image, PeLayout& layout, std::string& error) {
-  size_t end = static_cast<size_t>(layout.certificate_table_offset) + layout.certificate_table_size;
-  size_t pos = layout.certificate_table_offset;
-  size_t last = 0;
-  bool any = false;
-  while (pos < end) {
-    if (end - pos < kCertificateHeaderSize) return Fail(error, "certificate table ends inside an entry header");
-    uint32_t length = Read32(image, pos);
-    if (length < kCertificateHeaderSize || length > end - pos)
-      return Fail(error, "certificate entry length does not fit the certificate table");
-    last = pos;
-    any = true;
-    pos += Align8(length);
-  }
-  if (!any) return Fail(error, "certificate table holds no entry");
-  layout.last_certificate_offset = last;
-  return true;
-}
-
-}  // namespace
-
-bool ParsePeLayout(std::string_view image, PeLayout& layout, std::string& error) {
-  layout = PeLayout();
-  if (!Fits(image, 0, 0x40) || image[0] != 'M' || image[1] != 'Z') return Fail(error, "not a program file (no MZ header)");
-  size_t pe = Read32(image, 0x3C);
-  if (!Fits(image, pe, 24) || image.compare(pe, 4, std::string("PE\0\0", 4)) != 0)
-    return Fail(error, "not a PE file (no PE signature)");
-  size_t optional = pe + 24;
-  size_t optional_size = Read16(image, pe + 20);
-  if (!Fits(image, optional, optional_size) || optional_size < 2) return Fail(error, "optional header is cut off");
-  uint16_t magic = Read16(image, optional);
-  size_t directories;
-  if (magic == kPe32Magic) {
-    directories = optional + 96;
-  } else if (magic == kPe32PlusMagic) {
-    directories = optional + 112;
-  } else {
-    return Fail(error, "unknown optional header kind");
-  }
-  size_t count_offset = directories - 4;  // NumberOfRvaAndSizes
-  if (count_offset + 4 > optional + optional_size) return Fail(error, "optional header is cut off");
-  uint32_t directory_count = Read32(image, count_offset);
-  size_t security = directories + 8 * kSecurityDirectory;
-  if (directory_count <= kSecurityDirectory || security + 8 > optional + optional_size)
-    return Fail(error, "no security directory");
-
-  layout.checksum_offset = optional + 64;
-  layout.security_directory_offset = security;
-  layout.certificate_table_offset = Read32(image, security);
-  layout.certificate_table_size = Read32(image, security + 4);
-  if (layout.certificate_table_size == 0) return true;
-
-  size_t table_end = static_cast<size_t>(layout.certificate_table_offset) + layout.certificate_table_size;
-  if (layout.certificate_table_offset == 0 || table_end > image.size())
-    return Fail(error, "certificate table lies outside the file");
-  if (table_end != image.size()) return Fail(error, "certificate table is not at the end of the file");
-  if (layout.certificate_table_offset % 8 != 0) return Fail(error, "certificate table is not 8-byte aligned");
-  // A stamp rewrites the header fields and the table's sizes; where they
-  // share bytes no copy could hold both.
-  if (layout.certificate_table_offset < layout.security_directory_offset + 8 ||
-      layout.certificate_table_offset < layout.checksum_offset + 4)
-    return Fail(error, "certificate table overlaps the headers");
-  return FindLastCertificate(image, layout, error);
-}
-
-namespace {
 
 // The 16-bit little-endian words of `size` bytes that begin at an odd or an
 // even offset of the file, added up without folding; a last odd byte is the
@@ -189,7 +101,7 @@ void FinishEdit(std::string_view image, const PeLayout& layout, StampEdit& edit)
     edit.patches.push_back(
         {layout.security_directory_offset + 4, static_cast<uint32_t>(size - layout.certificate_table_offset)});
   }
-  if (Read32(image, layout.checksum_offset) == 0) return;
+  if (ReadLe32(image, layout.checksum_offset) == 0) return;
 
   const unsigned char* bytes = Bytes(image);
   uint64_t sum = SumWords(bytes, edit.kept, false) + SumWords(Bytes(edit.tail), edit.tail.size(), edit.kept % 2 != 0);
@@ -215,7 +127,7 @@ bool PlanStamp(std::string_view image, const std::string& settings_text, StampEd
   // The block with enough zero bytes after it to keep the file (and so the
   // certificate entry, which ends with the file) a multiple of 8 bytes long.
   std::string block = BuildEmbeddedBlock(settings_text, 1);
-  size_t new_size = Align8(image.size() + block.size());
+  size_t new_size = AlignCertificateEntry(image.size() + block.size());
   if (new_size > 0xFFFFFFFFu) return Fail(error, "stamped file would exceed 4 GiB");
   block.append(new_size - image.size() - block.size(), '\0');
 
@@ -233,19 +145,19 @@ bool PlanStampInCertificate(std::string_view image, const std::string& settings_
   if (layout.certificate_table_size == 0)
     return Fail(error, "the file is not signed, so there is no certificate set to carry the settings");
   size_t entry = layout.last_certificate_offset;
-  if (Read16(image, entry + 4) != kCertificateRevision2 || Read16(image, entry + 6) != kCertificateTypePkcs7)
+  if (ReadLe16(image, entry + 4) != kCertificateRevision2 || ReadLe16(image, entry + 6) != kCertificateTypePkcs7)
     return Fail(error, "the last certificate entry is not a PKCS#7 signature");
 
   size_t kept = entry + kCertificateHeaderSize;
   std::string rewritten;
-  if (!PutSettingsCertificate(Bytes(image) + kept, Read32(image, entry) - kCertificateHeaderSize,
+  if (!PutSettingsCertificate(Bytes(image) + kept, ReadLe32(image, entry) - kCertificateHeaderSize,
                               BuildSettingsCertificate(settings_text), rewritten, error))
     return false;
-  if (Align8(kept + rewritten.size()) > 0xFFFFFFFFu) return Fail(error, "stamped file would exceed 4 GiB");
+  if (AlignCertificateEntry(kept + rewritten.size()) > 0xFFFFFFFFu) return Fail(error, "stamped file would exceed 4 GiB");
 
   edit.kept = kept;
   edit.tail = std::move(rewritten);
-  edit.tail.append(Align8(edit.Size()) - edit.Size(), '\0');
+  edit.tail.append(AlignCertificateEntry(edit.Size()) - edit.Size(), '\0');
   FinishEdit(image, layout, edit);
   return true;
 }

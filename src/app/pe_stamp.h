@@ -16,17 +16,7 @@
 #include <string_view>
 #include <vector>
 
-struct PeLayout {
-  size_t checksum_offset = 0;            // of the header checksum field
-  size_t security_directory_offset = 0;  // of the certificate table's directory entry
-  uint32_t certificate_table_offset = 0;
-  uint32_t certificate_table_size = 0;   // 0: the file is not signed
-  size_t last_certificate_offset = 0;    // start of the last entry (signed files)
-};
-
-// Reads and checks the headers and the certificate table (which must follow
-// the headers); false with a reason.
-bool ParsePeLayout(std::string_view image, PeLayout& layout, std::string& error);
+#include "pe/pe_layout.h"
 
 // The header checksum as the loader computes it (the checksum field itself is
 // counted as zero).
@@ -72,6 +62,3 @@ bool StampImage(const std::string& image, const std::string& settings_text, std:
 // unsigned file and an entry that is not a PKCS#7 signature.
 bool StampImageInCertificate(const std::string& image, const std::string& settings_text, std::string& output,
                              std::string& error);
-
-const uint16_t kCertificateRevision2 = 0x0200;
-const uint16_t kCertificateTypePkcs7 = 0x0002;

@@ -1,22 +1,15 @@
 #include "app/stamp_place.h"
 
-#include "app/pe_stamp.h"
 #include "app/settings_certificate.h"
 #include "base/codec.h"
+#include "pe/pe_layout.h"
 
 namespace {
 
-uint32_t Read32(const std::string& image, size_t offset) {
-  uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(image[offset + static_cast<size_t>(i)]);
-  return value;
-}
-
 // Inside the settings certificate of the last entry's signature?
 bool InAddedCertificate(const std::string& image, const PeLayout& layout, size_t offset) {
-  const size_t header = 8;
-  size_t signature = layout.last_certificate_offset + header;
-  size_t length = Read32(image, layout.last_certificate_offset) - header;
+  size_t signature = layout.last_certificate_offset + kCertificateHeaderSize;
+  size_t length = ReadLe32(image, layout.last_certificate_offset) - kCertificateHeaderSize;
   size_t at = 0;
   size_t size = 0;
   return offset >= signature &&

@@ -1,6 +1,7 @@
 // Asking a proxy script (the configured one, or one discovered on the
 // network) which proxies lead to the server.
 #include <cstring>
+#include <mutex>
 #include <string>
 
 #include "base/handles_win.h"
@@ -26,8 +27,17 @@ struct AutoProxyLibrary {
   pfnInternetGetProxyInfo get_proxy_info = nullptr;
 };
 
+// The library runs one script for the whole process: its initialise, get
+// and de-initialise, and its loading, go under this, one request at a time
+// (the installation report may ask beside the download). Never destroyed: a
+// report may still ask while the process ends.
+std::mutex& AutoProxyLock() {
+  static std::mutex* lock = new std::mutex();
+  return *lock;
+}
+
 // The system's library, never one of the same name elsewhere; it stays loaded
-// once it has been found.
+// once it has been found. Called under AutoProxyLock.
 bool LoadAutoProxyLibrary(AutoProxyLibrary* library) {
   static HMODULE loaded = nullptr;
   if (loaded == nullptr) loaded = ks::LoadSystemLibrary(L"jsproxy.dll");
@@ -71,7 +81,10 @@ void HR::Detect(const char* sURL, const char* sIP, int iPort, char* sWPADLocatio
            ksnet::LogFormOfURL(target.query_url.c_str()).c_str(), sWPADLocation);
 
     AutoProxyLibrary library;
-    if (!LoadAutoProxyLibrary(&library)) return;
+    {
+      std::lock_guard<std::mutex> hold(AutoProxyLock());
+      if (!LoadAutoProxyLibrary(&library)) return;
+    }
 
     if (sWPADLocation[0] == '\0' &&
         !ks::sys::DetectAutoProxyUrl(sWPADLocation, static_cast<DWORD>(kTextSize),
@@ -97,6 +110,9 @@ void HR::Detect(const char* sURL, const char* sIP, int iPort, char* sWPADLocatio
     std::string script = ReadScript(script_file);
     if (!script.empty()) KS_LOG(0, kOperation, "The script: %s", script.c_str());
 
+    // Another request's de-initialise between this one's initialise and get
+    // would leave it no script; its initialise, another script.
+    std::unique_lock<std::mutex> one_script(AutoProxyLock());
     if (!library.initialize(0, script_file, nullptr, ProxyScriptCallbacks::Table(), nullptr)) {
       KS_LOG(0, kOperation, "Failed to 444 error %d return value %d for WPADLocation = %s",
              static_cast<int>(GetLastError()), 0, sWPADLocation);
@@ -120,6 +136,7 @@ void HR::Detect(const char* sURL, const char* sIP, int iPort, char* sWPADLocatio
     KS_LOG(0, kOperation, "666 %s", proxies.c_str());
     if (!library.deinitialize(nullptr, 0))
       KS_LOG(0, kOperation, "Failed to 777 error %d", static_cast<int>(GetLastError()));
+    one_script.unlock();
 
     if (!ks::CopyText(sProxyList, kTextSize, proxies.c_str()))
       KS_LOG(0, kOperation, "proxy list longer than %d bytes, ignored", static_cast<int>(kTextSize - 1));

@@ -119,6 +119,7 @@ bool HR::DoRequest(const char* sURL, const char* sIP, int iPort, bool bSecure, c
     KS_LOG(3, kOperation, "after HR");
     ksnet::LimitWaits(m_hRequest.get());  // the session's limits, where they are not handed down
     // A participant asked once for this proxy is not asked again this run.
+    ksnet::ProxyPromptTurn prompt_turn;
     std::string given_for = ksnet::GiveProxyCredentials(m_hInternet.get(), m_hRequest.get());
     if (!given_for.empty()) KS_LOG(0, kOperation, "proxy credentials of this run given for %s", given_for.c_str());
 
@@ -167,10 +168,16 @@ bool HR::DoRequest(const char* sURL, const char* sIP, int iPort, bool bSecure, c
              read > 0)
         discarded += read;
       KS_LOG(3, kOperation, "after IRF");
+      given_for = prompt_turn.Take(m_hInternet.get(), request);
+      if (!given_for.empty()) {
+        KS_LOG(0, kOperation, "proxy credentials of this run given for %s", given_for.c_str());
+        continue;
+      }
       if (g_credential_prompt(request) != ERROR_INTERNET_FORCE_RETRY) break;
       proxy_prompted = status == HTTP_STATUS_PROXY_AUTH_REQ;
       LogLastError(3, "HSR resend -- ERROR_INTERNET_FORCE_RETRY failed error code: %d, error: %s");
     }
+    prompt_turn.Release();  // not held through the reply, which may be the whole package
     KS_LOG(0, kOperation, "HR::DoRequest succeeded! m_iExpectedReceiveSize = %d, m_bUseMinReadBuffer = %s",
            m_iExpectedReceiveSize, ks::YesNo(m_bUseMinReadBuffer));
     if (m_sKeyInReturn == nullptr) return true;

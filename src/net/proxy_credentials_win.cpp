@@ -24,6 +24,7 @@ struct KeptCredentials {
   std::timed_mutex lock;
   std::string proxy;  // empty while nothing is kept
   Secret* secret = nullptr;
+  unsigned long kept_count = 0;
 
   void Wipe() {
     if (secret != nullptr) {
@@ -33,12 +34,18 @@ struct KeptCredentials {
     }
     proxy.clear();
   }
-  ~KeptCredentials() { Wipe(); }
 };
 
+// Never destroyed, only wiped: the worker or a report may still use it
+// while the process ends (the window closed mid-run).
 KeptCredentials& Kept() {
-  static KeptCredentials kept;
-  return kept;
+  static KeptCredentials* kept = new KeptCredentials();
+  return *kept;
+}
+
+std::mutex& PromptTurnLock() {
+  static std::mutex* turn = new std::mutex();
+  return *turn;
 }
 
 bool ReadOption(HINTERNET request, DWORD option, wchar_t (&text)[kCredentialChars]) {
@@ -87,6 +94,7 @@ std::string KeepProxyCredentials(HINTERNET internet, HINTERNET request) {
     kept.Wipe();
     kept.secret = new Secret(read);
     kept.proxy = proxy;
+    ++kept.kept_count;
   }
   SecureZeroMemory(&read, sizeof read);
   return complete ? proxy : std::string();
@@ -112,6 +120,32 @@ void WipeProxyCredentials() {
   KeptCredentials& kept = Kept();
   std::lock_guard<std::timed_mutex> hold(kept.lock);
   kept.Wipe();
+}
+
+ProxyPromptTurn::ProxyPromptTurn() {
+  KeptCredentials& kept = Kept();
+  std::lock_guard<std::timed_mutex> hold(kept.lock);
+  seen_ = kept.kept_count;
+}
+
+std::string ProxyPromptTurn::Take(HINTERNET internet, HINTERNET request) {
+  if (held_) return std::string();
+  PromptTurnLock().lock();
+  held_ = true;
+  KeptCredentials& kept = Kept();
+  unsigned long count;
+  {
+    std::lock_guard<std::timed_mutex> hold(kept.lock);
+    count = kept.kept_count;
+  }
+  if (count == seen_) return std::string();
+  seen_ = count;
+  return GiveProxyCredentials(internet, request);
+}
+
+void ProxyPromptTurn::Release() {
+  if (held_) PromptTurnLock().unlock();
+  held_ = false;
 }
 
 }  // namespace ksnet

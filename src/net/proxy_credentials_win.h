@@ -29,4 +29,28 @@ std::string GiveProxyCredentials(HINTERNET internet, HINTERNET request);
 // The run needs them no more.
 void WipeProxyCredentials();
 
+// One credentials dialog at a time in the process: the installation report
+// may ask beside the download. A request refused for want of credentials
+// takes the turn before it asks and holds it until what was typed is kept
+// or refused; a request that meanwhile kept waiting is given what was kept
+// and asks only when that is refused too.
+class ProxyPromptTurn {
+ public:
+  ProxyPromptTurn();  // before the request is first given credentials
+  ~ProxyPromptTurn() { Release(); }
+  ProxyPromptTurn(const ProxyPromptTurn&) = delete;
+  ProxyPromptTurn& operator=(const ProxyPromptTurn&) = delete;
+
+  // Waits for the turn, once per request. The proxy whose credentials, kept
+  // since this request began, are now given to `request` (send it again
+  // without asking); empty when the request is to ask, or has the turn
+  // already.
+  std::string Take(HINTERNET internet, HINTERNET request);
+  void Release();
+
+ private:
+  unsigned long seen_;  // credentials kept in the run when the request began
+  bool held_ = false;
+};
+
 }  // namespace ksnet

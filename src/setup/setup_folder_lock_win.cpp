@@ -66,6 +66,19 @@ bool SetupFolderLock::Acquire() {
   return true;
 }
 
+void SetupFolderLock::ReleaseWhenEnded(HANDLE process, const char* program, DWORD limit_ms) {
+  if (!held_) return;
+  DWORD waited = process != nullptr ? WaitForSingleObject(process, limit_ms) : WAIT_FAILED;
+  if (waited == WAIT_OBJECT_0)
+    KS_LOG(0, kOperation, "Setup folder held until %s ended", program);
+  else if (waited == WAIT_TIMEOUT)
+    KS_LOG(0, kOperation, "Setup folder let go after %lu ms: %s still runs", static_cast<unsigned long>(limit_ms),
+           program);
+  else
+    KS_LOG(0, kOperation, "Setup folder let go: %s cannot be watched", program);
+  Release();
+}
+
 void SetupFolderLock::Release() {
   if (held_) ReleaseMutex(mutex_.get());
   held_ = false;

@@ -43,5 +43,9 @@ void SetupHandler::NotifyNoText(int code) {
 }
 
 void SetupHandler::NotifyIncomplete() {
-  NotifyText(NOTIFY_SHOW_FINAL_MESSAGE, "%s", kIncompleteText);
+  if (m_pSetupInterface == nullptr) return;
+  char* text = AllocNotificationText();
+  if (text == nullptr) return;
+  ks::CopyText(text, kNotificationTextSize, kIncompleteText);
+  m_pSetupInterface->Notify(NOTIFY_SHOW_FINAL_MESSAGE, reinterpret_cast<uintptr_t>(text), FINAL_MESSAGE_FAILURE);
 }

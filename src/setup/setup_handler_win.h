@@ -2,6 +2,7 @@
 // The setup worker: one object that carries every parameter, directory and
 // flag of a run and walks the setup flow on a thread of its own. It reports to
 // the window only through SetupInterface::Notify.
+#include <atomic>
 #include <string>
 
 #include "base/my_thread_win.h"
@@ -63,7 +64,8 @@ class SetupHandler : public MyThread {
   void NotifyText(int code, const char* format, ...) KS_PRINTF_FORMAT(3, 4);
   void NotifyNoText(int code);
   // The window's last text on every road that ends before the installer or
-  // launcher was started: "Download is incomplete. Please try it again".
+  // launcher was started: "Download is incomplete. Please try it again",
+  // told as a failure.
   void NotifyIncomplete();
 
   SetupDownloader* GetSetupDownloader() const { return m_pSetupDownloader; }
@@ -92,7 +94,11 @@ class SetupHandler : public MyThread {
   bool m_bClientFilesAvailable;
   bool m_bStartedWithParameter;
   char m_sStarterSid[kStarterSidSize];
-  // Held from before the package is saved until the program is started, or
-  // until the run ends short (worker thread).
+  // Held from before the package is saved until the program started from
+  // the setup folder has ended (for a bounded time), or until the run ends
+  // short (worker thread).
   SetupFolderLock m_oSetupFolderLock;
+  // Set as the installer or launcher is started: the run is complete, though
+  // the worker may still hold the setup folder for it (read on any thread).
+  std::atomic<bool> m_bHandingOver{false};
 };

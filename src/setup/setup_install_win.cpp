@@ -35,9 +35,9 @@ void WriteParameterFile(const char* operation, const std::string& path, const ch
   fprintf(file.get(), "%s", text);
 }
 
-// Starts the program hidden through the shell with `verb`; its process
-// handle is not used.
-bool StartThroughShell(const std::string& program, const wchar_t* verb) {
+// Starts the program hidden through the shell with `verb`; `process` gets
+// its process where the shell gives one.
+bool StartThroughShell(const std::string& program, const wchar_t* verb, ks::UniqueHandle* process) {
   std::wstring file = Widen(program.c_str());
   SHELLEXECUTEINFOW request = {};
   request.cbSize = sizeof request;
@@ -49,7 +49,7 @@ bool StartThroughShell(const std::string& program, const wchar_t* verb) {
   request.lpDirectory = nullptr;
   request.nShow = SW_HIDE;
   if (!ShellExecuteExW(&request)) return false;
-  ks::UniqueHandle process(request.hProcess);
+  process->reset(request.hProcess);
   return true;
 }
 
@@ -155,8 +155,10 @@ void SetupHandler::CallToInstall() {
   const char* operation = "SetupHandler::CallToInstall";
   KS_LOG(0, operation, "m_sSetupDirectory: %s", m_sSetupDirectory);
 
-  // The program is chosen and checked before the server is told of the
-  // installation: a refused one leaves the server untold.
+  // The program is chosen and checked before the installation is reported
+  // here: a refused one is not. The server may have heard already: where a
+  // current client's launch was refused, or its launch lines did not fit,
+  // that launch started the report before this road began.
   std::string installer = ks::Format("%s\\%s", m_sSetupDirectory, "KSInstaller.exe");
   std::string launcher = ks::Format("%s\\%s", m_sSetupDirectory, "KSLauncher.exe");
   bool launcher_found = GetFileAttributesW(Widen(launcher.c_str()).c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -193,10 +195,15 @@ void SetupHandler::CallToInstall() {
     KS_LOG(0, operation, "m_bCalledByClientToSyncVersion is false");
   }
 
+  // Only starting the program is left: a participant who closes the window
+  // from now on has not given up the run. The program keeps the setup
+  // folder from a second starter until it has ended (for a bounded time).
+  m_bHandingOver = true;
   if (gardolo) {
-    if (through_shell && StartThroughShell(launcher, Utility::IsUserAdmin() ? L"runas" : L"open")) {
+    ks::UniqueHandle launched;
+    if (through_shell && StartThroughShell(launcher, Utility::IsUserAdmin() ? L"runas" : L"open", &launched)) {
       KS_LOG(0, operation, "ShellExecuteEx() sInstaller = %s", launcher.c_str());
-      m_oSetupFolderLock.Release();
+      m_oSetupFolderLock.ReleaseWhenEnded(launched.get(), launcher.c_str());
       return;
     }
     if (IsWindowsXP()) {
@@ -226,7 +233,8 @@ void SetupHandler::CallToInstall() {
   }
   DWORD process_id = 0;
   Utility::StartProcess(command_line, m_sSetupDirectory, &process_id);
+  ks::UniqueHandle started(process_id != 0 ? OpenProcess(SYNCHRONIZE, FALSE, process_id) : nullptr);
   KS_LOG(0, operation, "StartProcess(sStartProcess = %s, m_sSetupDirectory = %s)", command_line, m_sSetupDirectory);
   checked.reset();
-  m_oSetupFolderLock.Release();
+  m_oSetupFolderLock.ReleaseWhenEnded(started.get(), program.c_str());
 }

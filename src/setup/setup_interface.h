@@ -7,13 +7,17 @@ enum SetupNotification {
   NOTIFY_SHOW_MESSAGE = 6039,        // text "Connecting ..."
   NOTIFY_SHOW_PROGRESS = 6040,       // text "Downloading %s ..."
   NOTIFY_PROGRESS_VALUES = 6041,     // text "%d,%d,%d": percent, kbps, seconds remaining
-  NOTIFY_SHOW_FINAL_MESSAGE = 6042,  // summary or "Download is incomplete. Please try it again"
+  NOTIFY_SHOW_FINAL_MESSAGE = 6042,  // summary or "Download is incomplete. Please try it again", and its kind
   NOTIFY_INIT_FAILED = 6043,         // no text: initialisation failed
   NOTIFY_CLOSE = 6044                // text "Launching %s ... ": the flow is over, the window closes
 };
 
-// The NOTIFY_SHOW_FINAL_MESSAGE text of every road that ends before the
-// installer or launcher was started.
+// What a NOTIFY_SHOW_FINAL_MESSAGE tells, in its second parameter: the
+// window shows a failure on its taskbar button too.
+enum FinalMessageKind { FINAL_MESSAGE_SUMMARY = 0, FINAL_MESSAGE_FAILURE = 1 };
+
+// The NOTIFY_SHOW_FINAL_MESSAGE text (a failure) of every road that ends
+// before the installer or launcher was started.
 constexpr char kIncompleteText[] = "Download is incomplete. Please try it again";
 // What the window shows for NOTIFY_INIT_FAILED, which carries no text.
 constexpr char kInitFailedText[] = "Setup could not be started. Please close this window and try it again";

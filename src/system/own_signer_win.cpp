@@ -3,10 +3,9 @@
 #include <atomic>
 #include <string_view>
 
-#include "app/pe_stamp.h"
-#include "app/stamp_place.h"
 #include "base/log_api.h"
 #include "base/mapped_file_win.h"
+#include "pe/pe_layout.h"
 
 namespace {
 
@@ -25,11 +24,8 @@ std::wstring OwnPath() {
 // Machines with the strict signature check refuse a file whose signature is
 // followed by other bytes in its certificate table, which is where stamping
 // without --certificate puts the settings.
-std::string StampHint(std::string_view image) {
-  StampReport report;
-  std::string error;
-  if (!DescribeStamp(std::string(image), report, error) || report.place != StampPlace::kCertificateTable)
-    return std::string();
+std::string StampHint(std::string_view image, const PeLayout& layout) {
+  if (!BytesFollowSignature(image, layout)) return std::string();
   return "; its settings were stamped after its signature, which systems with the strict signature check "
          "(EnableCertPaddingCheck) refuse: stamp the signed starter with --certificate";
 }
@@ -76,7 +72,7 @@ void OwnSigner::Learn() {
   }
   why_ = ks::Format("WinVerifyTrust() = 0x%08lX, signer = %s", static_cast<unsigned long>(result),
                     ks::CertificateSubject(certificate_.get()).c_str()) +
-         StampHint(image);
+         StampHint(image, layout);
   certificate_.reset();
   KS_LOG(3, kOperation, "Own signature not verified: %s", why_.c_str());
 }

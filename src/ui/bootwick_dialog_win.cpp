@@ -1,6 +1,5 @@
 #include "ui/bootwick_dialog_win.h"
 
-#include <cstring>
 #include <cwchar>
 
 #include "base/text.h"
@@ -85,8 +84,11 @@ INT_PTR BootwickDialog::DoModal() {
 
   INT_PTR result = DialogBoxParamW(m_hInstance, MAKEINTRESOURCEW(IDD_BOOTWICK_DIALOG), nullptr,
                                    &BootwickDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+  EndWithoutWindow();  // also when the window could not be created at all
+  return result;
+}
 
-  // Also when the window could not be created at all.
+void BootwickDialog::EndWithoutWindow() {
   std::vector<Notification> orphaned;
   EnterCriticalSection(&m_oPostLock);
   m_eState = WindowState::kEnded;
@@ -94,7 +96,6 @@ INT_PTR BootwickDialog::DoModal() {
   orphaned.swap(m_oPending);
   LeaveCriticalSection(&m_oPostLock);
   for (const Notification& pending : orphaned) FreeText(pending.code, pending.first);
-  return result;
 }
 
 HWND BootwickDialog::GetSafeHwnd() const {
@@ -196,7 +197,7 @@ INT_PTR BootwickDialog::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam
     case NOTIFY_SHOW_FINAL_MESSAGE:
     case NOTIFY_INIT_FAILED:
     case NOTIFY_CLOSE:
-      OnNotification(message, wparam);
+      OnNotification(message, wparam, lparam);
       return TRUE;
     case WM_DESTROY:
       OnDestroy();
@@ -272,17 +273,14 @@ HBRUSH BootwickDialog::OnControlColour(HDC dc, HWND control) {
   return m_hBackgroundBrush;
 }
 
-void BootwickDialog::OnNotification(UINT code, WPARAM first) {
+void BootwickDialog::OnNotification(UINT code, WPARAM first, LPARAM second) {
   switch (code) {
     case NOTIFY_SHOW_MESSAGE:
     case NOTIFY_SHOW_FINAL_MESSAGE: {
       wchar_t text[1024];
       WidenNotificationText(first, text, 1024);
       ShowMessageLayout(text);
-      const char* sent = reinterpret_cast<const char*>(first);
-      if (code == NOTIFY_SHOW_FINAL_MESSAGE && sent != nullptr &&
-          strncmp(sent, kIncompleteText, kNotificationTextSize) == 0)
-        m_oTaskbarProgress.ShowFailure(m_hWnd);
+      if (code == NOTIFY_SHOW_FINAL_MESSAGE && second == FINAL_MESSAGE_FAILURE) m_oTaskbarProgress.ShowFailure(m_hWnd);
       break;
     }
     case NOTIFY_SHOW_PROGRESS: {

@@ -29,6 +29,9 @@ class BootwickDialog {
 
   // Runs the window modally; returns when it ends.
   INT_PTR DoModal();
+  // Ends it without making it (the flow closed it first): it takes nothing
+  // more, and what was kept for it is freed.
+  void EndWithoutWindow();
 
   // The window while it runs, else null.
   HWND GetSafeHwnd() const;
@@ -54,7 +57,7 @@ class BootwickDialog {
   void PlaceOnTopAndCentre();
   void PaintFrame(HDC dc);
   HBRUSH OnControlColour(HDC dc, HWND control);
-  void OnNotification(UINT code, WPARAM first);
+  void OnNotification(UINT code, WPARAM first, LPARAM second);
   void ShowMessageLayout(const wchar_t* text);
   void ShowProgressLayout(const wchar_t* text);
   void UpdateValues(const char* text);

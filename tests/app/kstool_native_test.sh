@@ -92,5 +92,22 @@ for hostile in cut past badlengths; do
 done
 both missing-folder /dev/null stamp signed.exe settings.txt no/such/folder.exe
 [ -z "$(find native windows -name '*.partial')" ] || fail "a partial file was left behind"
+
+# A starter renamed over while it is stamped (a new build put in place on a
+# server that stamps per download) must not mix into the copy: it is made
+# whole from the file that was planned from. The settings come through a
+# pipe, which the native kstool opens after it has opened the starter.
+mkdir replaced
+cp native/starter.exe replaced/starter.exe
+python3 -c 'import sys; d = bytearray(open(sys.argv[1], "rb").read()); d[len(d) // 2] ^= 0xFF
+open(sys.argv[2], "wb").write(d)' replaced/starter.exe replaced/new.exe
+mkfifo replaced/settings
+(cd replaced && "$native_kstool" stamp starter.exe settings out.exe >stamp.out 2>&1; echo $? >stamp.rc) &
+stamp=$!
+timeout 60 bash -c 'exec 3>replaced/settings; mv replaced/new.exe replaced/starter.exe; cat settings.txt >&3' ||
+  fail "the stamp never read its settings: $(cat replaced/stamp.out)"
+wait "$stamp"
+[ "$(cat replaced/stamp.rc)" = 0 ] || fail "a starter replaced mid-stamp: $(cat replaced/stamp.out)"
+cmp -s replaced/out.exe native/unsigned.exe || fail "a starter replaced mid-stamp gave a mixed copy"
 echo "$cases cases alike"
 echo "1 passed, 0 failed"

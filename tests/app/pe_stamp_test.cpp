@@ -55,7 +55,8 @@ std::string Entry(const std::string& signature) {
 std::string SignedImage(int entries = 1, const std::string& signature = "\x30\x82signature-") {
   std::string image = UnsignedImage();
   std::string table;
-  for (int i = 0; i < entries; ++i) table += Entry(signature + std::to_string(i));
+  // Several entries are told apart by a number after each signature.
+  for (int i = 0; i < entries; ++i) table += Entry(entries > 1 ? signature + std::to_string(i) : signature);
   Put32(image, kSecurity, static_cast<uint32_t>(image.size()));
   Put32(image, kSecurity + 4, static_cast<uint32_t>(table.size()));
   return image + table;
@@ -218,6 +219,9 @@ TEST(StampImageInCertificate, RefusesWhatItCannotRewrite) {
   }
 }
 
+// Where the block lies, as kstool shows it, and whether bytes follow the
+// signature, which the starter's own check names as the strict check's
+// refusal.
 TEST(DescribeStamp, TellsWhereTheBlockTheStarterReadsLies) {
   std::string set = kSignerCertificate;
   std::string signed_image = SignedImage(1, Pkcs7(&set));
@@ -231,15 +235,19 @@ TEST(DescribeStamp, TellsWhereTheBlockTheStarterReadsLies) {
     const std::string* image;
     StampPlace place;
     const char* settings;
-  } rows[] = {{&appended, StampPlace::kAppended, kSettings},
-              {&in_table, StampPlace::kCertificateTable, kSettings},
-              {&in_certificate, StampPlace::kAddedCertificate, "<__Role__>newer</__Role__>"},
-              {&unstamped, StampPlace::kNone, ""}};
+    bool after_signature;
+  } rows[] = {{&appended, StampPlace::kAppended, kSettings, false},
+              {&in_table, StampPlace::kCertificateTable, kSettings, true},
+              {&in_certificate, StampPlace::kAddedCertificate, "<__Role__>newer</__Role__>", false},
+              {&unstamped, StampPlace::kNone, "", false}};
   for (const auto& row : rows) {
     StampReport report;
     ASSERT_TRUE(DescribeStamp(*row.image, report, error)) << error;
     EXPECT_EQ(report.place, row.place) << StampPlaceName(row.place);
     EXPECT_EQ(report.settings, row.settings);
+    PeLayout layout;
+    ASSERT_TRUE(ParsePeLayout(*row.image, layout, error)) << error;
+    EXPECT_EQ(BytesFollowSignature(*row.image, layout), row.after_signature) << StampPlaceName(row.place);
   }
 }
 
@@ -297,7 +305,8 @@ TEST(StampImage, MalformedFilesAreRefusedWithAReason) {
 }
 
 // Damaged headers in every byte of the header area and the table: never a
-// read past the image (the sanitizers watch), always a clear yes or no.
+// read past the image (the sanitizers watch), always a clear yes or no, also
+// to whether bytes follow the signature.
 TEST(StampImage, MutatedHeadersNeverOverrun) {
   std::string image = SignedImage(2);
   uint32_t seed = 12345;
@@ -317,6 +326,8 @@ TEST(StampImage, MutatedHeadersNeverOverrun) {
     } else {
       EXPECT_FALSE(error.empty());
     }
+    PeLayout layout;
+    if (ParsePeLayout(mutated, layout, error)) BytesFollowSignature(mutated, layout);
   }
 }
 

@@ -2,6 +2,7 @@
 // auth_proxy.sh) that is the only road to the account server: the system's
 // credentials dialog appears in the starter and a driver here answers it as
 // a participant would.
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <string>
@@ -107,6 +108,9 @@ struct ProxyRow {
   const char* name;
   std::vector<Answer> answers;
   int prompts;  // 0: the participant cancels, as often as asked
+  // An installed, current client whose launch is refused ("Y"): its
+  // installation report then runs beside the size request and the download.
+  bool refused_launch;
 };
 
 class AuthProxyEndToEnd : public StarterEndToEnd, public ::testing::WithParamInterface<ProxyRow> {
@@ -129,13 +133,21 @@ TEST_P(AuthProxyEndToEnd, InstallAsksForTheCredentialsOnlyUntilTheProxyTakesThem
   std::string settings = StampedSettings(Port());
   settings.replace(settings.find("127.0.0.1"), 9, kProxiedHost);
   StampStarter(settings);
+  if (row.refused_launch) InstallClient("Y");
 
   {
     DialogDriver driver([this] { return starter_.Id(); }, row.answers);
     if (row.prompts > 0) {
       RunUntilStarted("", "KSLauncher", kSummaryStart);
-      // The process has ended, so the report too: every request was made.
-      EXPECT_EQ(Requests(), (std::vector<std::string>{kSizeRequest, kPackageRequest, ReportRequest()}));
+      // The process has ended, so the reports too: every request was made,
+      // the refused launch's report in any order beside the download's.
+      std::vector<std::string> requests = Requests();
+      if (row.refused_launch) {
+        auto report = std::find(requests.begin(), requests.end(), ReportRequest());
+        ASSERT_NE(report, requests.end());
+        requests.erase(report);
+      }
+      EXPECT_EQ(requests, (std::vector<std::string>{kSizeRequest, kPackageRequest, ReportRequest()}));
       EXPECT_EQ(driver.Answered(), row.prompts) << LogDump();
     } else {
       ASSERT_TRUE(starter_.Start(scene_, ""));
@@ -155,9 +167,10 @@ TEST_P(AuthProxyEndToEnd, InstallAsksForTheCredentialsOnlyUntilTheProxyTakesThem
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, AuthProxyEndToEnd,
-                         ::testing::Values(ProxyRow{"RightPassword", {Answer::kRight}, 1},
-                                           ProxyRow{"WrongThenRight", {Answer::kWrong, Answer::kRight}, 2},
-                                           ProxyRow{"Cancel", {Answer::kCancel}, 0}),
+                         ::testing::Values(ProxyRow{"RightPassword", {Answer::kRight}, 1, false},
+                                           ProxyRow{"WrongThenRight", {Answer::kWrong, Answer::kRight}, 2, false},
+                                           ProxyRow{"Cancel", {Answer::kCancel}, 0, false},
+                                           ProxyRow{"RefusedLaunchAsksOnce", {Answer::kRight}, 1, true}),
                          [](const ::testing::TestParamInfo<ProxyRow>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -13,9 +13,16 @@ const char kSkippedDownload[] = "<__SkippedDownload__>Y</__SkippedDownload__>\n"
 class LaunchRoad : public StarterEndToEnd {
  protected:
   // Runs the starter, which must end by itself (message 6044 closes its
-  // window), and waits for the client it started.
+  // window before it was made: it never shows, nor flashes over the
+  // client), and waits for the client it started.
   void RunToLaunch(const std::string& arguments) {
     ASSERT_TRUE(starter_.Start(scene_, arguments));
+    bool window_made = false;
+    for (DWORD waited = 0; starter_.Running() && waited < kOutcomeTimeoutMs; waited += 2) {
+      window_made = window_made || starter_.Window() != nullptr;
+      Sleep(2);
+    }
+    EXPECT_FALSE(window_made);
     ASSERT_TRUE(starter_.WaitForExit(kOutcomeTimeoutMs)) << "log:\n" << LogDump();
     EXPECT_EQ(starter_.ExitCode(), 0u);
     // The client writes its record once its window runs.

@@ -287,10 +287,15 @@ DWORD SupplyCredentials(HINTERNET request) {
   return ERROR_INTERNET_FORCE_RETRY;
 }
 DWORD CancelDialog(HINTERNET) { return ERROR_CANCELLED; }
-int g_prompts = 0;
+std::atomic<int> g_prompts(0);
 DWORD CountedCredentials(HINTERNET request) {
   ++g_prompts;
   return SupplyCredentials(request);
+}
+// A participant takes a while to type.
+DWORD SlowlyTypedCredentials(HINTERNET request) {
+  Sleep(400);
+  return CountedCredentials(request);
 }
 
 class ProxyAuthTest : public ProxyTest {
@@ -340,6 +345,38 @@ TEST_F(ProxyAuthTest, TypedCredentialsGoOnlyThroughTheirProxy) {
   ServeProcess other_proxy(AuthProxyArguments());
   EXPECT_TRUE(Request(lib, buffer, sizeof buffer, "<__ClientSize__>", &other_proxy));
   EXPECT_EQ(g_prompts, 2);
+}
+
+// Two requests at once (the installation report beside the size request and
+// the download), each asking a proxy script, whose answer is the
+// authenticating proxy: every script answer reaches its request (the
+// system's library holds one script for the process), and the participant
+// is asked once, the other request waiting for what was typed. The script
+// takes its time, as real ones looking up names do.
+TEST_F(ProxyAuthTest, TwoRequestsAtOnceRunTheScriptAndAskOnce) {
+  WriteScript("for (var i = 0; i < 1000000; i++) {}\nreturn \"PROXY " + auth_proxy_.Address() + "\";");
+  HR::SetCredentialPrompt(&SlowlyTypedCredentials);
+  g_prompts = 0;
+  LogCapture log;
+  std::atomic<int> answered(0);
+  std::atomic<int> reached(0);
+  // The report starts a little later each time, while the script runs for
+  // the other request.
+  auto requests = [&](DWORD delay_ms) {
+    for (int round = 0; round < 4; ++round) {
+      Sleep(delay_ms);
+      HLib lib;
+      std::string list = ScriptAnswer(lib, ScriptURL());
+      if (list == "PROXY " + auth_proxy_.Address()) ++answered;
+      if (TryAnswer(lib, list, origin_.port())) ++reached;
+    }
+  };
+  std::thread report(requests, 60);
+  requests(0);
+  report.join();
+  EXPECT_EQ(answered, 8) << log.Dump();
+  EXPECT_EQ(reached, 8);
+  EXPECT_EQ(g_prompts, 1);
 }
 
 TEST_F(ProxyAuthTest, CancelledDialogReadsThe407Reply) {

@@ -17,7 +17,9 @@
 
 namespace {
 
-const Received kIncomplete = Text(NOTIFY_SHOW_FINAL_MESSAGE, "Download is incomplete. Please try it again");
+// Told as a failure, which the window also shows on its taskbar button.
+const Received kIncomplete = {NOTIFY_SHOW_FINAL_MESSAGE, true, "Download is incomplete. Please try it again",
+                              FINAL_MESSAGE_FAILURE};
 
 // The real download with the package processing replaced by a note.
 class DownloadOnly : public SetupHandler {
@@ -94,6 +96,7 @@ TEST_F(Download, CompleteDownloadReportsProgressAndTheSummaryAndHandsOverThePack
   EXPECT_EQ(all.front(), Text(NOTIFY_SHOW_MESSAGE, "Connecting ..."));
   EXPECT_EQ(all[1], Text(NOTIFY_SHOW_PROGRESS, "Downloading Kestrelon ..."));
   EXPECT_EQ(all.back().code, NOTIFY_SHOW_FINAL_MESSAGE);
+  EXPECT_EQ(all.back().second, FINAL_MESSAGE_SUMMARY);
   EXPECT_EQ(all.back().text.find("Setup Kestrelon ...\n\nSummary - average speed: "), 0u) << all.back().text;
   EXPECT_NE(all.back().text.find(" kbps, total time: 0 seconds"), std::string::npos) << all.back().text;
 

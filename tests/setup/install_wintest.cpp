@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 #include "base/wide_text.h"
 #include "net/hlib_win.h"
@@ -164,6 +165,49 @@ TEST_F(HandOver, LauncherIsPreferredAndTheSyncVariantLeavesItsFiles) {
   EXPECT_EQ(kstest::ReadFileOrEmpty(setup_dir_ + "\\WorkingDirectory.txt"),
             "<__WorkingDirectory__>" + current_dir_ + "</__WorkingDirectory__>\r\n");
   EXPECT_TRUE(log_.Has("m_bCalledByClientToSyncVersion is true"));
+}
+
+// Whether another starter of this user would get into the setup folder now.
+bool SetupFolderFree() {
+  ks::UniqueHandle other(CreateMutexW(nullptr, FALSE, SetupFolderLock::Name().c_str()));
+  DWORD waited = WaitForSingleObject(other.get(), 0);
+  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) return false;
+  ReleaseMutex(other.get());
+  return true;
+}
+
+// A second starter would empty the folder the installer runs from: the
+// folder stays taken until the installer has ended.
+TEST_F(HandOver, TheSetupFolderIsHeldUntilTheInstallerHasEnded) {
+  ASSERT_TRUE(kstest::CopyFileTo(StandinPath("KSInstaller.exe"), setup_dir_ + "\\KSInstaller.exe"));
+  ScopedEnvironment slow(L"KS_STANDIN_WAIT_MS", "1500");
+  std::thread worker([&] {
+    handler_.m_oSetupFolderLock.Acquire();
+    handler_.CallToInstall();
+  });
+  EXPECT_TRUE(WaitForRecord("KSInstaller"));
+  EXPECT_FALSE(SetupFolderFree());
+  worker.join();
+  EXPECT_TRUE(SetupFolderFree());
+  EXPECT_TRUE(handler_.m_bHandingOver);
+  EXPECT_TRUE(log_.Has("Setup folder held until " + setup_dir_ + "\\KSInstaller.exe ended")) << log_.Dump();
+}
+
+// A program that runs on (a launcher that stays with the meeting), or one
+// that cannot be watched, keeps no second starter waiting beyond the limit.
+TEST_F(HandOver, TheSetupFolderIsLetGoAtTheLimitOrWhenTheProgramCannotBeWatched) {
+  ScopedEnvironment slow(L"KS_STANDIN_WAIT_MS", "30000");
+  ks::UniqueHandle running = kstest::StartProcess(kstest::Quote(StandinPath("KSInstaller.exe")));
+  ASSERT_TRUE(running);
+  for (HANDLE process : {running.get(), static_cast<HANDLE>(nullptr)}) {
+    SetupFolderLock lock;
+    ASSERT_TRUE(lock.Acquire());
+    lock.ReleaseWhenEnded(process, "KSLauncher.exe", 300);
+    EXPECT_TRUE(SetupFolderFree());
+  }
+  standin_client::EnsureEnded(running.get());
+  EXPECT_TRUE(log_.Has("Setup folder let go after 300 ms: KSLauncher.exe still runs")) << log_.Dump();
+  EXPECT_TRUE(log_.Has("Setup folder let go: KSLauncher.exe cannot be watched"));
 }
 
 TEST_F(HandOver, TheGardoloEditionStartsItsLauncherThroughTheShell) {

@@ -3,6 +3,7 @@
 #include "app/pe_stamp.h"
 #include "app/stamp_place.h"
 #include "command.h"
+#include "pe/pe_layout.h"
 #include "support_files.h"
 #include "support_stamp.h"
 
@@ -86,7 +87,7 @@ int RunStamp(const std::vector<std::string>& args) {
   bool done = certificate ? PlanStampInCertificate(image, settings, edit, error)
                           : PlanStamp(image, settings, edit, error);
   if (!done) return kstool::Fail("cannot stamp '%s': %s", Shown(paths[0]).c_str(), error.c_str());
-  if (!kstool::WriteStampedCopy(paths[0], image, edit, paths[2], error)) return kstool::Fail("%s", error.c_str());
+  if (!kstool::WriteStampedCopy(input, edit, paths[2], error)) return kstool::Fail("%s", error.c_str());
 
   if (paths[2] != kStandardStream) {
     const char* place = certificate                            ? "in a certificate added to the signature"

@@ -14,7 +14,7 @@ FILE* CreateNewFile(const std::string& path);
 
 // A part of a file being written: `count` bytes at `bytes`. Where
 // `from_source` is set they are also the bytes at `source_offset` of the
-// file WritePieces copies from, so that the system may copy them itself.
+// open file WritePieces copies from, so that the system may copy them itself.
 struct CopyPiece {
   const char* bytes;
   size_t count;
@@ -23,11 +23,12 @@ struct CopyPiece {
 };
 
 // Writes the pieces to `to` (new and empty, or standard output) in order.
-// Pieces of the file `source` (none when it is empty) are copied by the
-// system where it can (copy_file_range, as cp does), never passing through
-// the program; the others, and all where it cannot, are written from their
-// bytes.
-bool WritePieces(const std::string& source, const std::vector<CopyPiece>& pieces, FILE* to);
+// Pieces of the open file `source` (none when null) are copied by the system
+// where it can (copy_file_range, as cp does), never passing through the
+// program; the others, and all where it cannot, are written from their
+// bytes. `source` is the file the bytes were read from, never one opened
+// again by its name, which may meanwhile name another file.
+bool WritePieces(FILE* source, const std::vector<CopyPiece>& pieces, FILE* to);
 
 // Moves `from` over `to` in one step, replacing what was there.
 bool MoveIntoPlace(const std::string& from, const std::string& to);

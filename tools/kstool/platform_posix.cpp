@@ -78,11 +78,11 @@ FILE* CreateNewFile(const std::string& path) {
   return file;
 }
 
-bool WritePieces(const std::string& source, const std::vector<CopyPiece>& pieces, FILE* to) {
+bool WritePieces(FILE* source, const std::vector<CopyPiece>& pieces, FILE* to) {
   // Written straight to the descriptor, past stdio, which holds nothing yet.
   if (fflush(to) != 0) return false;
   int output = fileno(to);
-  int input = source.empty() ? -1 : open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  int input = source != nullptr ? fileno(source) : -1;
   bool system_copies = input != -1;
   bool written = true;
   for (size_t i = 0; written && i < pieces.size(); ++i) {
@@ -99,7 +99,6 @@ bool WritePieces(const std::string& source, const std::vector<CopyPiece>& pieces
     }
     written = WriteAll(output, piece.bytes + done, piece.count - done);
   }
-  if (input != -1) close(input);
   return written;
 }
 

@@ -60,7 +60,7 @@ FILE* CreateNewFile(const std::string& path) {
   return file;
 }
 
-bool WritePieces(const std::string& /*source*/, const std::vector<CopyPiece>& pieces, FILE* to) {
+bool WritePieces(FILE* /*source*/, const std::vector<CopyPiece>& pieces, FILE* to) {
   for (const CopyPiece& piece : pieces)
     if (fwrite(piece.bytes, 1, piece.count, to) != piece.count) return false;
   return true;

@@ -50,13 +50,14 @@ InputContent::~InputContent() { UnmapFile(mapped_, size_); }
 
 bool InputContent::Read(const std::string& path, std::string& error) {
   if (path != kStandardStream) {
-    UniqueFile file(OpenFile(path, "rb"));
-    size_t size = file ? FileSizeHint(file.get()) : 0;
-    mapped_ = file ? MapFile(file.get(), size) : nullptr;
+    file_.reset(OpenFile(path, "rb"));
+    size_t size = file_ ? FileSizeHint(file_.get()) : 0;
+    mapped_ = file_ ? MapFile(file_.get(), size) : nullptr;
     if (mapped_ != nullptr) {
       size_ = size;
       return true;
     }
+    file_.reset();
   }
   return ReadInput(path, read_, error);
 }

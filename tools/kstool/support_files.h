@@ -30,9 +30,13 @@ class InputContent {
 
   bool Read(const std::string& path, std::string& error);
   std::string_view bytes() const { return mapped_ != nullptr ? std::string_view(mapped_, size_) : read_; }
+  // The open file the bytes are mapped from, kept open with them (null when
+  // they were read): the same file whatever its name comes to mean.
+  FILE* mapped_file() const { return mapped_ != nullptr ? file_.get() : nullptr; }
 
  private:
   std::string read_;
+  UniqueFile file_;
   const char* mapped_ = nullptr;
   size_t size_ = 0;
 };

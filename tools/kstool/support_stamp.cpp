@@ -8,8 +8,9 @@
 
 namespace kstool {
 
-bool WriteStampedCopy(const std::string& input_path, std::string_view image, const StampEdit& edit,
-                      const std::string& path, std::string& error) {
+bool WriteStampedCopy(const InputContent& input, const StampEdit& edit, const std::string& path,
+                      std::string& error) {
+  std::string_view image = input.bytes();
   if (edit.kept > image.size()) {
     error = "cannot write '" + path + "': the stamp keeps more than the file holds";
     return false;
@@ -35,12 +36,11 @@ bool WriteStampedCopy(const std::string& input_path, std::string_view image, con
   pieces.push_back({image.data() + at, edit.kept - at, true, at});
   pieces.push_back({edit.tail.data(), edit.tail.size(), false, 0});
 
-  // The system copies from file to file only, reading the starter a second
-  // time as cp would; otherwise every byte comes from memory.
-  bool between_files = input_path != kStandardStream && path != kStandardStream;
+  // The system copies from file to file only, as cp would; otherwise every
+  // byte comes from memory.
   OutputFile output(path);
   if (!output.Open(error)) return false;
-  if (!WritePieces(between_files ? input_path : std::string(), pieces, output.get())) {
+  if (!WritePieces(path != kStandardStream ? input.mapped_file() : nullptr, pieces, output.get())) {
     error = path == kStandardStream ? "cannot write to standard output" : "cannot write '" + path + "'";
     return false;
   }
