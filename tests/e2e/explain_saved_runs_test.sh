@@ -4,7 +4,8 @@
 # report of the crash test, all in <build>/tests/explained (CTest runs those
 # tests first). Each must be explained with the right first line and show the
 # road the run took; the report names its exception and the crashed module,
-# and --extract gives back its log and a minidump.
+# and --extract gives back its log and a minidump; a failure report names the
+# cause its log shows.
 # Arguments: the Windows build folder (build/win); WINEPREFIX names the test prefix.
 set -euo pipefail
 build=$1
@@ -61,6 +62,19 @@ $out"
     fail "crash-report: --extract failed: $(cat "$work/stderr")"
   cmp -s "$work/extracted/KSSetup.txt" "$kept/crash-report-log.txt" || fail "crash-report: the extracted log differs"
   [ "$(head -c 4 "$work/extracted/crash.dmp" 2>/dev/null)" = "MDMP" ] || fail "crash-report: the extracted dump is no minidump"
+fi
+
+# A failure report the starter posted itself (tests_e2e): its last error
+# names the cause that the explanation of the log it carries arrives at.
+report=$kept/failure-report.txt
+if [ ! -s "$report" ]; then
+  fail "failure-report: no saved report"
+else
+  out=$(explain "$(winpath "$report")") || fail "failure-report: kstool explain failed: $(cat "$work/stderr")"
+  for line in 'last error: 0: server-unreachable' 'dump: none (no file)' 'outcome: failed: server-unreachable'; do
+    grep -qx -- "$line" <<<"$out" || fail "failure-report: no line '$line' in:
+$out"
+  done
 fi
 
 if [ "$failures" -gt 0 ]; then
