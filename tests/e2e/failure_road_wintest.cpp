@@ -265,7 +265,9 @@ TEST_F(FailureRoad, ACopyAskedToReportPostsTheCauseOfItsFailure) {
     EXPECT_FALSE(report.facts.dump.present);
     EXPECT_NE(report.log.find(c.logged), std::string::npos) << "the log as it was at the failure";
     EXPECT_TRUE(scene_.LoggedPrefix(std::string("Failure report sent: ") + c.cause)) << LogDump();
-    if (c.serve.empty() && !c.unreadable_link) EXPECT_TRUE(kstest::KeepForExplain("failure-report", posted[0].body));
+    if (c.serve.empty() && !c.unreadable_link) {
+      EXPECT_TRUE(kstest::KeepForExplain("failure-report", posted[0].body));
+    }
     DeleteFileW(Widen((scene_.tmp() + "\\KSSetup.txt").c_str()).c_str());
   }
 }
