@@ -16,6 +16,11 @@ set(KS_WIN_LIBS ws2_32 shlwapi shell32 ole32
 # Everything static: the starter must run as a single file with no DLL beside it.
 set(KS_STATIC_LINK -static -static-libgcc -static-libstdc++)
 
+# Line tables for every program: a crash's stack names file and line from
+# the unstripped builds (kstool explain --symbols). They never reach the
+# shipped starter, which is stripped below.
+add_compile_options(-g1)
+
 add_library(kscore STATIC ${KS_PORTABLE_SOURCES} ${KS_WINDOWS_SOURCES})
 target_include_directories(kscore PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_compile_definitions(kscore PUBLIC ${KS_WIN_DEFINES})
@@ -28,7 +33,15 @@ set(KS_STARTER_RC ${CMAKE_SOURCE_DIR}/src/ui/resources/starter.rc)
 add_executable(KestrelonStarter WIN32 ${CMAKE_SOURCE_DIR}/src/app/main_win.cpp ${KS_STARTER_RC})
 target_link_libraries(KestrelonStarter PRIVATE kscore)
 target_link_options(KestrelonStarter PRIVATE -municode)
-set_target_properties(KestrelonStarter PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+# The shipped starter carries no symbols or debugging information. Its
+# unstripped build stays in symbols/ for kstool explain --symbols, which
+# knows it for the shipped one's by the link time stamp (kept by strip -p)
+# and the image size that crash dumps record.
+set_target_properties(KestrelonStarter PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/symbols)
+add_custom_command(TARGET KestrelonStarter POST_BUILD
+  COMMAND ${CMAKE_STRIP} --preserve-dates --strip-all -o ${CMAKE_BINARY_DIR}/KestrelonStarter.exe
+          $<TARGET_FILE:KestrelonStarter>
+  VERBATIM)
 ks_warnings(KestrelonStarter)
 
 # Compile-time paths that tests use to find the built programs (Unix form;

@@ -20,7 +20,7 @@ kstool() { "$KS_NATIVE_BUILD/kstool" "$@" </dev/null; }
 w() { printf '%s' "$1"; }
 
 for d in tag_field codec query_map meeting_query embedded_block settings_certificate package package_signature \
-  socket_reply access_setting proxy_list cache_status_text starter_log error_report minidump; do
+  socket_reply access_setting proxy_list cache_status_text starter_log error_report minidump unwind; do
   rm -rf "${CORPUS:?}/$d"
   mkdir -p "$CORPUS/$d"
 done
@@ -245,6 +245,83 @@ def report(log_text, dump_bytes):
 text = report(log([("SetupHandler::Download", "iDownloadSize = 500")]), dump())
 write("error_report/text", text)
 write("error_report/post-body", "error=" + urllib.parse.quote_plus(text, safe="-_."))
+PY
+
+python3 - "$CORPUS" <<'PY'
+import struct, sys
+corpus = sys.argv[1]
+def write(name, data):
+    open(corpus + "/" + name, "wb").write(data)
+# unwind: a small program of three functions (a leaf that crashes, its
+# caller with a push and an allocation, and that one's caller) with their
+# function table, unwind codes and symbols, and a dump of its crash.
+STAMP, BASE, STACK = 0x5EED5EED, 0x140000000, 0x100000
+def program():
+    text = bytearray(0x200)
+    leaf = bytes.fromhex("488b05f90f0000" "c70001000000" "c3")                 # rva 0x1000
+    caller = bytes.fromhex("53" "4883ec20" "e8e6ffffff" "4883c420" "5b" "c3")   # rva 0x1010
+    outer = bytes.fromhex("4883ec28" "e8c7ffffff" "4883c428" "c3")               # rva 0x1040
+    text[0:len(leaf)] = leaf
+    text[0x10:0x10 + len(caller)] = caller
+    text[0x40:0x40 + len(outer)] = outer
+    pdata = struct.pack("<6I", 0x1010, 0x1030, 0x3000, 0x1040, 0x1050, 0x3010).ljust(0x200, b"\0")
+    xdata = (bytes([1, 5, 2, 0, 5, 0x32, 1, 0x30]) + b"\0" * 8 + bytes([1, 4, 1, 0, 4, 0x42, 0, 0])).ljust(0x200, b"\0")
+    strings = b"leafcrash\0"
+    symbols = b""
+    for name, rva in ((b"leafcrash", 0x1000), (b"caller", 0x1010), (b"outer", 0x1040)):
+        field = struct.pack("<II", 0, 4) if len(name) > 8 else name.ljust(8, b"\0")
+        symbols += field + struct.pack("<IhHBB", rva - 0x1000, 1, 0x20, 2, 0)
+    symtab = 0x800
+    dos = b"MZ".ljust(0x3C, b"\0") + struct.pack("<I", 0x40)
+    coff = b"PE\0\0" + struct.pack("<HHIIIHH", 0x8664, 3, STAMP, symtab, 3, 0xF0, 0x22)
+    optional = bytearray(0xF0)
+    struct.pack_into("<H", optional, 0, 0x20B)
+    struct.pack_into("<QII", optional, 24, BASE, 0x1000, 0x200)
+    struct.pack_into("<II", optional, 56, 0x4000, 0x200)
+    struct.pack_into("<I", optional, 108, 16)
+    struct.pack_into("<II", optional, 112 + 3 * 8, 0x2000, 24)
+    sections = b""
+    for name, va, size, raw, flags in ((b".text", 0x1000, 0x60, 0x200, 0x60000020),
+                                       (b".pdata", 0x2000, 24, 0x400, 0x40000040),
+                                       (b".xdata", 0x3000, 0x20, 0x600, 0x40000040)):
+        sections += name.ljust(8, b"\0") + struct.pack("<IIIIIIHHI", size, va, 0x200, raw, 0, 0, 0, 0, flags)
+    head = (dos + coff + bytes(optional) + sections).ljust(0x200, b"\0")
+    return head + bytes(text) + pdata + xdata + symbols + struct.pack("<I", 4 + len(strings)) + strings
+
+def dump():
+    name = "C:\\A\\KestrelonStarter.exe".encode("utf-16-le")
+    context = bytearray(0x4D0)
+    struct.pack_into("<I", context, 0x30, 0x10001F)
+    struct.pack_into("<Q", context, 0x78 + 3 * 8, 0x1234)        # rbx
+    struct.pack_into("<Q", context, 0x78 + 4 * 8, STACK)         # rsp
+    struct.pack_into("<Q", context, 0xF8, BASE + 0x1007)         # rip: the store through null
+    stack = bytearray(0x80)
+    struct.pack_into("<Q", stack, 0x00, BASE + 0x101A)           # into caller, after its call
+    struct.pack_into("<Q", stack, 0x28, 0x5678)                  # caller's saved rbx
+    struct.pack_into("<Q", stack, 0x30, BASE + 0x1049)           # into outer, after its call
+    directory_at, count = 32, 4
+    at = directory_at + count * 12
+    threads_at = at; at += 4 + 48
+    modules_at = at; at += 4 + 108
+    exception_at = at; at += 168
+    memory_at = at; at += 4 + 16
+    name_at = at; at += 4 + len(name)
+    context_at = at; at += len(context)
+    stack_at = at; at += len(stack)
+    header = b"MDMP" + struct.pack("<IIIIIQ", 0xA793, count, directory_at, 0, 0, 0)
+    directory = struct.pack("<III", 3, 52, threads_at) + struct.pack("<III", 4, 112, modules_at) + \
+        struct.pack("<III", 6, 168, exception_at) + struct.pack("<III", 5, 20, memory_at)
+    threads = struct.pack("<I", 1) + struct.pack("<IIIIQ", 7, 0, 0, 0, 0) + \
+        struct.pack("<QII", STACK, len(stack), stack_at) + struct.pack("<II", len(context), context_at)
+    modules = struct.pack("<I", 1) + struct.pack("<QIIII", BASE, 0x4000, 0, STAMP, name_at) + b"\0" * 84
+    exception = struct.pack("<IIIIQQII", 7, 0, 0xC0000005, 0, 0, BASE + 0x1007, 0, 0) + b"\0" * 120 + \
+        struct.pack("<II", len(context), context_at)
+    memory = struct.pack("<I", 1) + struct.pack("<QII", STACK, len(stack), stack_at)
+    names = struct.pack("<I", len(name)) + name
+    return header + directory + threads + modules + exception + memory + names + bytes(context) + bytes(stack)
+
+d, p = dump(), program()
+write("unwind/leaf-caller-outer", struct.pack("<I", len(d)) + d + p)
 PY
 
 ks_log "seeds written to $CORPUS"

@@ -22,6 +22,8 @@ REQUIREMENTS=(
   "x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix"
   "x86_64-w64-mingw32-windres binutils-mingw-w64-x86-64"
   "x86_64-w64-mingw32-objdump binutils-mingw-w64-x86-64"
+  "x86_64-w64-mingw32-strip binutils-mingw-w64-x86-64"
+  "x86_64-w64-mingw32-addr2line binutils-mingw-w64-x86-64"
   "/usr/x86_64-w64-mingw32/include/zlib.h libz-mingw-w64-dev"
   "/usr/src/googletest/CMakeLists.txt googletest"
   # running under Wine, on a virtual display, with screenshots

@@ -13,10 +13,12 @@
 #include "app/starter_name.h"
 #include "base/log_api.h"
 #include "base/my_log_win.h"
+#include "base/run_failure.h"
 #include "base/system_api_win.h"
 #include "base/tag_field.h"
 #include "base/wide_text.h"
 #include "crash/crash_handler.h"
+#include "crash/failure_report_win.h"
 #include "net/my_configure_win.h"
 #include "net/proxy_credentials_win.h"
 #include "system/split_path.h"
@@ -25,6 +27,7 @@
 
 namespace {
 const char kOperation[] = "BootwickApp::InitInstance()";
+const unsigned long kFailureReportWaitMs = 5000;
 
 bool IsTextNotification(int code) {
   return code >= NOTIFY_SHOW_MESSAGE && code <= NOTIFY_CLOSE && code != NOTIFY_INIT_FAILED;
@@ -58,6 +61,7 @@ bool BootwickApp::InitInstance(HINSTANCE instance, const wchar_t* command_line) 
   InstallCrashHandler("Default");
 
   if (!StartLog()) return false;
+  ks::SetRunFailureListener(&StartFailureReport);
   if (!LibrarySearchRestricted())
     KS_LOG(0, kOperation, "SetDefaultDllDirectories() is not available: libraries are searched in the default order");
   StartAccessCache();
@@ -154,10 +158,12 @@ void BootwickApp::RunSetup(HINSTANCE instance, bool meeting_found) {
   // letting the worker try with default values. An empty text is fine: the
   // settings then come from the command parameter file. A worker that
   // cannot start tells the window itself.
-  if (!meeting_found || (m_sSetting[0] != '\0' && !m_pSetupHandler->ParseSetting(m_sSetting)))
+  if (!meeting_found || (m_sSetting[0] != '\0' && !m_pSetupHandler->ParseSetting(m_sSetting))) {
+    ks::RecordRunFailure(ks::FailureCause::kLinkUnreadable);
     Notify(NOTIFY_INIT_FAILED, 0, 0);
-  else
+  } else {
     m_pSetupHandler->StartFlow();
+  }
 
   // The window is made once the worker has something to show, so that a
   // client the worker starts at once (an installed, current one) does not
@@ -176,12 +182,14 @@ void BootwickApp::RunSetup(HINSTANCE instance, bool meeting_found) {
     m_pBootwickDialog->DoModal();
   }
   DiscardUndeliveredNotifications();
-  // The installation report outlives the window, never the process, and so
-  // does the worker's hold on the setup folder while the program it started
-  // runs (both bounded). A participant who closed the window before the
-  // flow was over has given up the run: it ends at once, with its threads.
-  if (FlowIsOver()) {
+  // The reports outlive the window, never the process (the failure report
+  // gets a few seconds), and so does the worker's hold on the setup folder
+  // while the program it started runs (bounded). A participant who closed
+  // the window before the flow was over has given up the run: it ends at
+  // once, with its threads.
+  if (FlowIsOver() || m_pSetupHandler->GetThreadHandle() == nullptr) {
     SetupHandler::WaitForInstallationReports();
+    WaitForFailureReport(kFailureReportWaitMs);
     HANDLE worker = m_pSetupHandler->GetThreadHandle();
     if (worker != nullptr) WaitForSingleObject(worker, INFINITE);
   }

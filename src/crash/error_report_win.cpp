@@ -47,26 +47,28 @@ std::string VersionForReport() {
   return version;
 }
 
-}  // namespace
-
-std::string CollectErrorReportText(unsigned long last_error) {
+// What every report carries: the starter's file and folder, the access cache
+// (its password blanked), the log, the machine and the version. `folder`
+// gets the starter's folder, "" when it cannot be had.
+ErrorReportFacts CollectSharedFacts(std::string* folder) {
   ErrorReportFacts facts;
   wchar_t wide_path[512];
   DWORD length = GetModuleFileNameW(nullptr, wide_path, 512);
   if (length == 0 || length >= 512) wide_path[0] = L'\0';
   std::string own_path = Narrow(wide_path);
-  char folder[2048];
+  char own_folder[2048];
   char name[2048];
-  bool have_folder = SplitPath(own_path.c_str(), folder, sizeof folder, name, sizeof name, "\\") && folder[0] != '\0';
-  if (have_folder) {
-    facts.current_directory = folder;
+  folder->clear();
+  if (SplitPath(own_path.c_str(), own_folder, sizeof own_folder, name, sizeof name, "\\") && own_folder[0] != '\0') {
+    facts.current_directory = own_folder;
     facts.current_file = name;
+    *folder = own_folder;
   }
 
   // Without the program's folder there is no cache or dump to look for (a
   // bare "\Cache.xml" would be read from the root of the current drive).
   std::string content;
-  if (have_folder && Utility::ReadWholeFile(ks::Format("%s\\Cache.xml", folder).c_str(), content))
+  if (!folder->empty() && Utility::ReadWholeFile(ks::Format("%s\\Cache.xml", folder->c_str()).c_str(), content))
     facts.cache = MakeTextAttachment(RemoveCachePassword(content));
   if (Utility::ReadWholeFile(MyLog::GetCurrentLogPath(), content)) facts.log = MakeTextAttachment(content);
 
@@ -80,16 +82,31 @@ std::string CollectErrorReportText(unsigned long last_error) {
   facts.os_description = system.os_description;
   facts.computer_name = system.computer_name;
   facts.computer_address = system.computer_address;
+  facts.version = VersionForReport();
+  return facts;
+}
 
+}  // namespace
+
+std::string CollectErrorReportText(unsigned long last_error) {
+  std::string folder;
+  ErrorReportFacts facts = CollectSharedFacts(&folder);
   facts.last_error = last_error;
   facts.last_error_text = SystemErrorText(last_error);
 
-  if (have_folder && Utility::ReadWholeFile(ks::Format("%s\\%s", folder, "CRASH.DMP").c_str(), content))
+  std::string content;
+  if (!folder.empty() && Utility::ReadWholeFile(ks::Format("%s\\%s", folder.c_str(), "CRASH.DMP").c_str(), content))
     facts.dump = MakeDumpAttachment(content);
   content.clear();
   content.shrink_to_fit();
+  return BuildErrorReportText(facts);
+}
 
-  facts.version = VersionForReport();
+std::string CollectFailureReportText(ks::FailureCause cause) {
+  std::string folder;
+  ErrorReportFacts facts = CollectSharedFacts(&folder);
+  facts.last_error = 0;
+  facts.last_error_text = ks::FailureCauseName(cause);
   return BuildErrorReportText(facts);
 }
 

@@ -11,6 +11,7 @@
 #include "net/hlib_win.h"
 #include "net/my_configure_win.h"
 #include "net/proxy_credentials_win.h"
+#include "net/request_trouble.h"
 #include "net/url_download_win.h"
 #include "net/url_parts.h"
 #include "net/wait_limits_win.h"
@@ -22,6 +23,7 @@ const char kOperation[] = "HLib::GetPage";
 
 void LogLastError(const char* operation, const char* format) {
   int code = static_cast<int>(GetLastError());
+  ksnet::NoteRequestError(code);
   KS_LOG(3, operation, format, code, GetErrorText(code));
 }
 
@@ -59,6 +61,7 @@ bool HLib::PlainRequest(const char* sIP, int iPort, const char* sURL) {
       bHTTPFailed = true;
       return false;
     }
+    ksnet::NoteServerReached();
     switch (ReadReply(request.get())) {
       case ReadResult::kCountedFailed:
         LogLastError("HR::GetPage", "IRE() error code: %d, error: %s");

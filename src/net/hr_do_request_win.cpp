@@ -10,6 +10,7 @@
 #include "net/hlib_win.h"
 #include "net/proxy_credentials_win.h"
 #include "net/receive_limit.h"
+#include "net/request_trouble.h"
 #include "net/url_parts.h"
 #include "net/wait_limits_win.h"
 
@@ -29,6 +30,7 @@ HR::CredentialPrompt g_credential_prompt = &SystemCredentialPrompt;
 
 void LogLastError(int level, const char* format) {
   int code = static_cast<int>(GetLastError());
+  ksnet::NoteRequestError(code);
   KS_LOG(level, kOperation, format, code, GetErrorText(code));
 }
 
@@ -141,6 +143,7 @@ bool HR::DoRequest(const char* sURL, const char* sIP, int iPort, bool bSecure, c
         return false;
       }
       KS_LOG(3, kOperation, "after HSR");
+      ksnet::NoteServerReached();
       DWORD status = 0;
       DWORD length = sizeof status;
       if (!ks::sys::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length,
@@ -158,6 +161,7 @@ bool HR::DoRequest(const char* sURL, const char* sIP, int iPort, bool bSecure, c
       }
 
       KS_LOG(3, kOperation, "after HQI troubled dwCode = %d", static_cast<int>(status));
+      ksnet::NoteCredentialsAsked();
       // The refusal page is read away so the resend can take the same
       // connection; a page without end (a hostile proxy's) is read no
       // further than any real one goes, or the request would never return.

@@ -10,6 +10,7 @@
 #include "base/log_api.h"
 #include "net/name_resolution_win.h"
 #include "net/receive_limit.h"
+#include "net/request_trouble.h"
 #include "net/socket_reply.h"
 #include "net/socket_request.h"
 #include "net/url_parts.h"
@@ -22,7 +23,11 @@ const char kOperation[] = "Utility::URLDownload";
 class SocketSource : public ksnet::ReplySource {
  public:
   explicit SocketSource(SOCKET socket) : socket_(socket) {}
-  int Receive(char* buffer, int capacity) override { return recv(socket_, buffer, capacity, 0); }
+  int Receive(char* buffer, int capacity) override {
+    int n = recv(socket_, buffer, capacity, 0);
+    if (n == SOCKET_ERROR) ksnet::NoteRequestError(WSAGetLastError());
+    return n;
+  }
   int ReceiveWithin(char* buffer, int capacity, int wait_ms) override {
     fd_set readable;
     FD_ZERO(&readable);
@@ -61,6 +66,7 @@ class ClosingSocket {
 
 void LogSocketFailure(const char* format, const char* text) {
   int code = WSAGetLastError();
+  ksnet::NoteRequestError(code);
   KS_LOG(3, kOperation, format, text, code, GetErrorText(code));
 }
 
@@ -119,6 +125,7 @@ bool URLDownload(const char* url, int expected_size, bool small_reads, std::uniq
     LogSocketFailure("connect() failed, host: %s, error code: %d, error: %s", host);
     return false;
   }
+  ksnet::NoteServerReached();
 
   std::string request = ksnet::BuildSocketRequest(host, port, path);
   int sent = send(raw, request.data(), static_cast<int>(request.size()), 0);

@@ -6,8 +6,10 @@
 #include "base/clock_win.h"
 #include "base/error_text.h"
 #include "base/log_api.h"
+#include "base/run_failure.h"
 #include "net/account_server_api.h"
 #include "net/hlib_win.h"
+#include "net/request_trouble.h"
 #include "setup/download_progress.h"
 #include "setup/setup_downloader_win.h"
 #include "setup/setup_handler_win.h"
@@ -50,6 +52,7 @@ bool SetupHandler::Download() {
   memset(reply, 0, sizeof reply);
   int size = 0;
   {
+    ksnet::TakeRequestTrouble();  // only this request's
     HLib size_fetcher;
     int port_used = 0;
     if (size_fetcher.GetPage(m_sAccountServerName, m_iAccountServerPort, AccountServer::ClientSizeRequest().c_str(),
@@ -59,6 +62,7 @@ bool SetupHandler::Download() {
   if (size <= 0) {
     KS_LOG(0, kOperation, "Failed to download client from: %s::%d, iDownloadSize = %d, sDownloadSize = %s",
            m_sAccountServerName, m_iAccountServerPort, size, reply);
+    ks::RecordRunFailure(ksnet::SizeRequestCause(ksnet::TakeRequestTrouble(), reply[0] != '\0'));
     NotifyIncomplete();
     return false;
   }
@@ -78,6 +82,7 @@ bool SetupHandler::Download() {
     int code = static_cast<int>(GetLastError());
     KS_LOG(0, kOperation, "Failed to start the download thread, error code: %d, error: %s", code,
            GetErrorText(code));
+    ks::RecordRunFailure(ks::FailureCause::kInterrupted);
     NotifyIncomplete();
     return false;
   }
@@ -102,6 +107,7 @@ bool SetupHandler::Download() {
   }
   KS_LOG(0, kOperation, "Filed to complete download: iExpectedDownloadSize = %d, actual received = %d", size,
          received);
+  ks::RecordRunFailure(ksnet::PackageDownloadCause(downloader->m_oRequestTrouble));
   NotifyIncomplete();
   return false;
 }

@@ -27,6 +27,7 @@ bool SetupDownloader::Run() {
   const char* operation = "SetupDownloader::Run";
   HLib& fetcher = PackageFetcher();
   bool ok = false;
+  ksnet::TakeRequestTrouble();
   delete[] m_pPackage;
   m_pPackage = m_iExpectedSize > 0 ? new (std::nothrow) unsigned char[static_cast<size_t>(m_iExpectedSize) + 1]
                                    : nullptr;
@@ -51,6 +52,7 @@ bool SetupDownloader::Run() {
   }
   m_iReceivedBytes = m_pPackage != nullptr ? fetcher.m_iCurrentlyReceived.load() : 0;
   m_bSucceeded = ok;
+  m_oRequestTrouble = ksnet::TakeRequestTrouble();
   // Everything above happens-before an owner that reads the flag as true.
   m_bFinished.store(true, std::memory_order_release);
   return ok;

@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "base/my_thread_win.h"
+#include "net/request_trouble.h"
 
 class HLib;
 
@@ -31,6 +32,7 @@ class SetupDownloader : public MyThread {
   unsigned char* m_pPackage;      // expected size + 1 bytes
   int m_iReceivedBytes;           // package bytes received, final once finished
   bool m_bSucceeded;              // the fetch itself reported the package whole
+  ksnet::RequestTrouble m_oRequestTrouble;  // what the fetch met on its way
 
   // The received count that the package processing writes out.
   int ReceivedBytes() const { return m_iReceivedBytes; }

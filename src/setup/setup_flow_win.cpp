@@ -2,6 +2,7 @@
 
 #include "base/error_text.h"
 #include "base/log_api.h"
+#include "base/run_failure.h"
 #include "setup/setup_handler_win.h"
 
 bool SetupHandler::Run() {
@@ -13,6 +14,7 @@ bool SetupHandler::Run() {
 
   if (!InitializeSetup()) {
     KS_LOG(0, "SetupHandler::Run", "InitializeSetup() failed");
+    ks::RecordRunFailure(ks::FailureCause::kLinkUnreadable);
     NotifyNoText(NOTIFY_INIT_FAILED);
     return false;
   }
@@ -36,6 +38,7 @@ bool SetupHandler::StartFlow() {
   int code = static_cast<int>(GetLastError());
   KS_LOG(0, "SetupHandler::StartFlow", "Failed to start the setup thread, error code: %d, error: %s", code,
          GetErrorText(code));
+  ks::RecordRunFailure(ks::FailureCause::kInterrupted);
   // Nothing else would ever reach the window.
   NotifyNoText(NOTIFY_INIT_FAILED);
   return false;

@@ -8,6 +8,7 @@
 
 #include "base/handles_win.h"
 #include "base/log_api.h"
+#include "base/run_failure.h"
 #include "base/wide_text.h"
 #include "setup/setup_handler_win.h"
 #include "setup/setup_lines.h"
@@ -59,6 +60,7 @@ bool StartThroughShell(const std::string& program, const wchar_t* verb, ks::Uniq
 // stay for the participant or support to look at.
 bool RefusedByPublisherCheck(SetupHandler* handler, const std::string& program, ks::UniqueHandle* hold) {
   if (PublisherCheck::MayStart(program.c_str(), hold)) return false;
+  ks::RecordRunFailure(ks::FailureCause::kPackageRefused);
   handler->NotifyIncomplete();
   return true;
 }
@@ -228,6 +230,7 @@ void SetupHandler::CallToInstall() {
   if (!ks::FormatText(command_line, sizeof command_line, "\"%s\" %s", program.c_str(), m_sCommandLine)) {
     KS_LOG(0, operation, "sStartProcess does not fit %d bytes: \"%s\" %s", kInstallerCommandLineSize,
            program.c_str(), m_sCommandLine);
+    ks::RecordRunFailure(ks::FailureCause::kLinkUnreadable);
     NotifyIncomplete();
     return;
   }

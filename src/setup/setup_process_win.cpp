@@ -8,6 +8,7 @@
 #include "base/handles_win.h"
 #include "base/log_api.h"
 #include "base/mapped_file_win.h"
+#include "base/run_failure.h"
 #include "base/text.h"
 #include "base/wide_text.h"
 #include "package/zlibpp_win.h"
@@ -46,6 +47,7 @@ bool PrepareDirectory(const char* directory) {
             (DirectoryExists(wide) || CreateDirectoryW(wide, nullptr));
   if (!ok) {
     KS_LOG(0, kOperation, "Filed to create: %s", directory);
+    ks::RecordRunFailure(ks::FailureCause::kDisk);
     g_pShowSetupMessage("Unable to create a directory to install the downloaded software");
   }
   return ok;
@@ -67,10 +69,17 @@ bool PutSetupLinesInFront(SetupHandler& handler, bool need_to_remove_setup) {
   if (!PutInFront(handler.m_sSetting, sizeof handler.m_sSetting, BuildSetupLines(values), &needed)) {
     KS_LOG(0, kOperation, "Setup lines and settings need %u bytes, more than the %d bytes of m_sSetting",
            static_cast<unsigned>(needed), SetupHandler::kSettingSize);
+    ks::RecordRunFailure(ks::FailureCause::kLinkUnreadable);
     g_pShowSetupMessage("Unable to prepare the parameters for the installation");
     return false;
   }
   return true;
+}
+
+// The check has logged why.
+bool RefusedPackage() {
+  ks::RecordRunFailure(ks::FailureCause::kPackageRefused);
+  return false;
 }
 
 // A local archive, checked whole before anything is stopped or written and
@@ -103,7 +112,7 @@ bool ProcessLocalArchives(SetupHandler& handler) {
   // names; their unpack results show only in the unpacker's own log lines.
   LocalArchive client("PCClient");
   LocalArchive client_accessory("PCClientAccessory");
-  if (!client.Check() || !client_accessory.Check()) return false;
+  if (!client.Check() || !client_accessory.Check()) return RefusedPackage();
   handler.StopProcess();
   handler.m_oSetupFolderLock.Acquire();
 
@@ -111,6 +120,7 @@ bool ProcessLocalArchives(SetupHandler& handler) {
   if (handler.m_sCurrentDirectory[0] == '\0' ||
       !SetPath(handler.m_sSetupDirectory, ks::Format("%s\\%s", handler.m_sCurrentDirectory, "ks_starter_dir"))) {
     KS_LOG(0, kOperation, "Filed to create: %s\\%s", handler.m_sCurrentDirectory, "ks_starter_dir");
+    ks::RecordRunFailure(ks::FailureCause::kDisk);
     g_pShowSetupMessage("Unable to create a directory to install the downloaded software");
     return false;
   }
@@ -160,7 +170,7 @@ bool ProcessDownloadedPackage(SetupHandler& handler) {
   // is saved; it is named by the place it is saved to first.
   std::string tried = ks::Format("%s\\%s", handler.m_sTempDirectory, "PCClient.zip");
   size_t unpack_size = 0;
-  if (!PackageCheck::Verify(tried.c_str(), package_bytes, count, &unpack_size)) return false;
+  if (!PackageCheck::Verify(tried.c_str(), package_bytes, count, &unpack_size)) return RefusedPackage();
   handler.StopProcess();
   handler.m_oSetupFolderLock.Acquire();
 
@@ -176,6 +186,7 @@ bool ProcessDownloadedPackage(SetupHandler& handler) {
       package.reset(OpenForWriting(handler.m_sDownloadFile, L"wb"));
     if (!package) {
       KS_LOG(0, kOperation, "Filed to open file to write: %s", tried.c_str());
+      ks::RecordRunFailure(ks::FailureCause::kDisk);
       g_pShowSetupMessage("Unable to save the download file");
       return false;
     }

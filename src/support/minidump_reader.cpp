@@ -81,6 +81,7 @@ bool ReadModules(const Bytes& dump, size_t at, uint32_t stream_size, MinidumpSum
     MinidumpModule module;
     module.base = dump.U64(entry);
     module.size = dump.U32(entry + 8);
+    module.time_stamp = dump.U32(entry + 16);
     if (!ReadName(dump, dump.U32(entry + 20), module.name)) {
       error = ks::Format("the name of module %u lies outside the dump", i + 1);
       return false;

@@ -12,6 +12,7 @@
 struct MinidumpModule {
   uint64_t base = 0;
   uint32_t size = 0;
+  uint32_t time_stamp = 0;  // of its program file's header: with the size, which build it is
   std::string name;  // the module's path, UTF-8
   bool has_version = false;
   uint16_t version[4] = {0, 0, 0, 0};  // file version, most significant part first

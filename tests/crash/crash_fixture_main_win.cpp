@@ -26,7 +26,14 @@ const DWORD kSecondCrashCode = 0xE0000002;
 
 int* volatile g_pNowhere = nullptr;
 
-void AccessViolation() { *g_pNowhere = 1; }
+// A function of its own, never folded into its callers, so the walked
+// stack of its crash shows it and the caller beneath it.
+#if defined(_MSC_VER)
+#define KS_NOINLINE __declspec(noinline)
+#else
+#define KS_NOINLINE __attribute__((noinline))
+#endif
+KS_NOINLINE void AccessViolation() { *g_pNowhere = 1; }
 
 std::wstring BesideProgram(const wchar_t* name) {
   wchar_t path[1024];

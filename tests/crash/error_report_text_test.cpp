@@ -10,6 +10,7 @@
 
 #include "base/codec.h"
 #include "crash/compress_buffer.h"
+#include "crash/failure_report_setting.h"
 
 namespace {
 
@@ -84,6 +85,16 @@ TEST(RemoveCachePassword, DeletesOnlyTheValue) {
   for (const char* unchanged : {"<__GUI_PASSWORD__>open only", "no tags</__GUI_PASSWORD__>",
                                 "</__GUI_PASSWORD__>x<__GUI_PASSWORD__>y", ""})
     EXPECT_EQ(RemoveCachePassword(unchanged), unchanged);
+}
+
+// Only the documented yes asks; anything else, or no field, keeps it off.
+TEST(AsksForFailureReports, OnlyAnExactYes) {
+  EXPECT_TRUE(AsksForFailureReports("<__Role__>a</__Role__>\n<__ReportFailures__>Y</__ReportFailures__>\n"));
+  for (const char* off : {"<__ReportFailures__>N</__ReportFailures__>", "<__ReportFailures__>y</__ReportFailures__>",
+                          "<__ReportFailures__>Yes</__ReportFailures__>", "<__ReportFailures__></__ReportFailures__>",
+                          "<__ReportFailures__>Y", "<__Role__>a</__Role__>", ""})
+    EXPECT_FALSE(AsksForFailureReports(off)) << off;
+  EXPECT_FALSE(AsksForFailureReports(nullptr));
 }
 
 ErrorReportFacts SampleFacts() {

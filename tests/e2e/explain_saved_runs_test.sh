@@ -4,10 +4,15 @@
 # report of the crash test, all in <build>/tests/explained (CTest runs those
 # tests first). Each must be explained with the right first line and show the
 # road the run took; the report names its exception and the crashed module,
-# and --extract gives back its log and a minidump.
-# Arguments: the Windows build folder (build/win); WINEPREFIX names the test prefix.
+# and --extract gives back its log and a minidump; walked with the crashing
+# program's build (--symbols), its stack names the crashing function on top
+# and its caller beneath, with file and line from the native kstool; a
+# failure report names the cause its log shows.
+# Arguments: the Windows build folder (build/win) and the native kstool;
+# WINEPREFIX names the test prefix.
 set -euo pipefail
 build=$1
+native_kstool=$2
 kept=$build/tests/explained
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -61,6 +66,42 @@ $out"
     fail "crash-report: --extract failed: $(cat "$work/stderr")"
   cmp -s "$work/extracted/KSSetup.txt" "$kept/crash-report-log.txt" || fail "crash-report: the extracted log differs"
   [ "$(head -c 4 "$work/extracted/crash.dmp" 2>/dev/null)" = "MDMP" ] || fail "crash-report: the extracted dump is no minidump"
+
+  # The crasher's stack walked with its build (the tests folder holds it, and
+  # many programs that are no build of it): the crashing function from its
+  # symbols, then its caller by the unwind table. kstool.exe runs no
+  # addr2line; the native kstool adds file and line.
+  top='^frame: #0 ks_crasher\.exe \+0x[0-9A-F]+ \(anonymous namespace\)::AccessViolation\(\)\+0x[0-9A-F]+'
+  caller='^frame: #1 ks_crasher\.exe \+0x[0-9A-F]+ main\+0x[0-9A-F]+'
+  out=$(explain --symbols "$(winpath "$build/tests")" "$(winpath "$report")") ||
+    fail "crash-report: kstool explain --symbols failed: $(cat "$work/stderr")"
+  grep -Eq "$top \(context\)\$" <<<"$out" && grep -Eq "$caller \(unwind table\)\$" <<<"$out" ||
+    fail "crash-report: the walked stack does not name the crash and its caller:
+$(grep '^frame' <<<"$out")"
+  out=$("$native_kstool" explain --symbols "$build/tests" "$report" 2>"$work/stderr") ||
+    fail "crash-report: the native kstool explain --symbols failed: $(cat "$work/stderr")"
+  grep -Eq "$top at .*crash_fixture_main_win\.cpp:[0-9]+ \(context\)\$" <<<"$out" &&
+    grep -Eq "$caller at .*crash_fixture_main_win\.cpp:[0-9]+ \(unwind table\)\$" <<<"$out" ||
+    fail "crash-report: the native walk gives no source lines:
+$(grep '^frame' <<<"$out")"
+  # Without the build, frames are found by the fallbacks and marked so.
+  out=$(explain "$(winpath "$report")")
+  grep -Eq '^frame: #1 .*\((frame pointer|stack scan) \(fallback\)\)$' <<<"$out" ||
+    fail "crash-report: a walk without builds is not marked as a fallback:
+$(grep '^frame' <<<"$out")"
+fi
+
+# A failure report the starter posted itself (tests_e2e): its last error
+# names the cause that the explanation of the log it carries arrives at.
+report=$kept/failure-report.txt
+if [ ! -s "$report" ]; then
+  fail "failure-report: no saved report"
+else
+  out=$(explain "$(winpath "$report")") || fail "failure-report: kstool explain failed: $(cat "$work/stderr")"
+  for line in 'last error: 0: server-unreachable' 'dump: none (no file)' 'outcome: failed: server-unreachable'; do
+    grep -qx -- "$line" <<<"$out" || fail "failure-report: no line '$line' in:
+$out"
+  done
 fi
 
 if [ "$failures" -gt 0 ]; then

@@ -8,7 +8,9 @@
 #include "app/parameter_cipher.h"
 #include "app/query_decoding_win.h"
 #include "base/codec.h"
+#include "crash/fake_report_server_win.h"
 #include "e2e/e2e_fixture_win.h"
+#include "support/report_reader.h"
 
 namespace e2e {
 namespace {
@@ -204,6 +206,70 @@ TEST_F(FailureRoad, WindowClosedDuringTheDownload) {
   EXPECT_FALSE(scene_.LoggedPrefix("Download is completed"));
   ExpectNothingInstalled();
   KeepLogFor("failed-interrupted");
+}
+
+// A copy stamped to report its failures posts one report on a road that
+// ends short, naming the cause as the support desk reads it from the log;
+// a copy stamped without the setting posts nothing.
+TEST_F(FailureRoad, ACopyAskedToReportPostsTheCauseOfItsFailure) {
+  struct Case {
+    const char* name;
+    bool asked;
+    std::vector<std::string> serve;  // none: the account server is down
+    bool unreadable_link;
+    const char* logged;
+    const char* status;
+    const char* cause;
+  };
+  const Case cases[] = {
+      {"server down", true, {}, false, "Failed to download client from: ", kIncomplete, "server-unreachable"},
+      {"not asked", false, {}, false, "Failed to download client from: ", kIncomplete, nullptr},
+      {"size of letters", true, {"--size-form", "letters"}, false, "Failed to download client from: ", kIncomplete,
+       "bad-size"},
+      {"package cut short", true, {"--fault-path", "/as/wapi/get_client$", "--cut-after", "100000"}, false,
+       "Filed to complete download: ", kIncomplete, "incomplete-download"},
+      {"unreadable link", true, {}, true, "No Meeting Parameter, sClientName = ", kInitFailed, "link-unreadable"},
+  };
+  FakeReportServer reports(KS_TEST_FAILURE_REPORT_PORT);
+  ASSERT_TRUE(reports.listening()) << "port " << KS_TEST_FAILURE_REPORT_PORT << " is taken";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    server_.reset();
+    if (!c.serve.empty()) Serve(c.serve);
+    int port = c.serve.empty() ? kstest::RefusedPort() : Port();
+    StampStarter(StampedSettings(port) + (c.asked ? "<__ReportFailures__>Y</__ReportFailures__>\n" : ""),
+                 kstest::BuildDir() + "\\tests\\KestrelonStarterQuickGiveUp.exe");
+    std::string link;
+    if (c.unreadable_link) {
+      link = LinkOf("role=attendee&meeting_id=m-1");
+      size_t chk = link.find("&chk=") + 5;
+      link[chk] = link[chk] == 'A' ? 'B' : 'A';
+    }
+    size_t before = reports.Requests().size();
+
+    EXPECT_EQ(RunUntilLogged(link, c.logged, c.status), c.status);
+    std::vector<ReceivedRequest> posted = reports.Requests();
+    posted.erase(posted.begin(), posted.begin() + static_cast<std::ptrdiff_t>(before));
+    if (c.cause == nullptr) {
+      EXPECT_TRUE(posted.empty());
+      continue;
+    }
+    ASSERT_EQ(posted.size(), 1u) << LogDump();
+    EXPECT_EQ(posted[0].request_line, "POST /aspx/web_conference/common/DUZirerEzived.aspx HTTP/1.1");
+    ErrorReportContents report;
+    std::string error;
+    ASSERT_TRUE(ReadErrorReport(posted[0].body, report, error)) << error;
+    EXPECT_EQ(report.facts.last_error, 0u);
+    EXPECT_EQ(report.facts.last_error_text, c.cause);
+    EXPECT_EQ(report.facts.current_file, kStarterName);
+    EXPECT_FALSE(report.facts.dump.present);
+    EXPECT_NE(report.log.find(c.logged), std::string::npos) << "the log as it was at the failure";
+    EXPECT_TRUE(scene_.LoggedPrefix(std::string("Failure report sent: ") + c.cause)) << LogDump();
+    if (c.serve.empty() && !c.unreadable_link) {
+      EXPECT_TRUE(kstest::KeepForExplain("failure-report", posted[0].body));
+    }
+    DeleteFileW(Widen((scene_.tmp() + "\\KSSetup.txt").c_str()).c_str());
+  }
 }
 
 }  // namespace

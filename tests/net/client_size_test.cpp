@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "net/account_server_api.h"
+#include "net/request_trouble.h"
 
 namespace {
 
@@ -33,6 +36,43 @@ TEST(ParseClientSize, TagBareAndHostileReplies) {
   };
   for (const Case& c : cases) EXPECT_EQ(AccountServer::ParseClientSize(c.reply), c.size) << c.reply;
   EXPECT_EQ(AccountServer::ParseClientSize(nullptr), 0);
+}
+
+// Why the size or the package could not be had, from what the requests met;
+// the names are those the support desk reads in a log.
+TEST(RequestCauses, FromWhatTheRequestsMet) {
+  using ks::FailureCause;
+  struct Case {
+    std::vector<int> errors;  // noted in order
+    bool reached, credentials, replied;
+    FailureCause size, package;
+  };
+  const Case cases[] = {
+      {{12029, 10061}, false, false, false, FailureCause::kServerUnreachable, FailureCause::kIncompleteDownload},
+      {{12007, 11001}, false, false, false, FailureCause::kServerUnreachable, FailureCause::kIncompleteDownload},
+      {{12029, 10060}, false, false, false, FailureCause::kNoAnswer, FailureCause::kNoAnswer},
+      {{12002}, true, false, false, FailureCause::kNoAnswer, FailureCause::kNoAnswer},
+      // A reply that came, whatever else happened, names no size.
+      {{12002}, true, false, true, FailureCause::kBadSize, FailureCause::kNoAnswer},
+      {{}, true, false, true, FailureCause::kBadSize, FailureCause::kIncompleteDownload},
+      // A connection that was made and then broken reached the server.
+      {{12152}, false, false, false, FailureCause::kBadSize, FailureCause::kIncompleteDownload},
+      {{10054}, false, false, false, FailureCause::kBadSize, FailureCause::kIncompleteDownload},
+      {{12029}, true, true, true, FailureCause::kProxyRefused, FailureCause::kProxyRefused},
+      {{12002}, false, true, false, FailureCause::kProxyRefused, FailureCause::kProxyRefused},
+  };
+  for (const Case& c : cases) {
+    ksnet::TakeRequestTrouble();
+    for (int code : c.errors) ksnet::NoteRequestError(code);
+    if (c.reached) ksnet::NoteServerReached();
+    if (c.credentials) ksnet::NoteCredentialsAsked();
+    ksnet::RequestTrouble trouble = ksnet::TakeRequestTrouble();
+    EXPECT_EQ(ksnet::SizeRequestCause(trouble, c.replied), c.size) << ks::FailureCauseName(c.size);
+    EXPECT_EQ(ksnet::PackageDownloadCause(trouble), c.package) << ks::FailureCauseName(c.package);
+    // Taken means gone.
+    ksnet::RequestTrouble again = ksnet::TakeRequestTrouble();
+    EXPECT_FALSE(again.reached || again.timed_out || again.credentials_asked);
+  }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/run_failure.h"
 #include "net/hlib_win.h"
 #include "net/page_mapper.h"
 #include "setup/setup_downloader_win.h"
@@ -55,6 +56,7 @@ class Download : public ::testing::Test {
  protected:
   void SetUp() override {
     HR::ResetSharedState();
+    ks::ResetRunFailure();
     handler.SetSetupInterface(&window);
     ks::CopyText(handler.m_sAccountServerName, 512, "127.0.0.1");
     package_path = dir.File("package.bin");
@@ -120,6 +122,7 @@ TEST_F(Download, CompleteDownloadReportsProgressAndTheSummaryAndHandsOverThePack
   EXPECT_NE(server->Requests().find("GET /as/wapi/get_client_size?client_type=0&xml_format=Y&client=pc"),
             std::string::npos);
   EXPECT_NE(server->Requests().find("GET /as/wapi/get_client?client_type=0&client=pc"), std::string::npos);
+  EXPECT_EQ(ks::RecordedRunFailure(), ks::FailureCause::kNone);
 }
 
 TEST_F(Download, BareDigitsAnswerTheSizeToo) {
@@ -137,6 +140,7 @@ TEST_F(Download, ASizeOfLettersMeansNoDownload) {
                               ", iDownloadSize = 0, sDownloadSize = "))
       << log.Dump();
   EXPECT_EQ(server->Requests().find("GET /as/wapi/get_client?"), std::string::npos);
+  EXPECT_EQ(ks::RecordedRunFailure(), ks::FailureCause::kBadSize);
 }
 
 TEST_F(Download, AServerThatStopsHalfWayGivesTheIncompleteText) {
@@ -146,6 +150,7 @@ TEST_F(Download, AServerThatStopsHalfWayGivesTheIncompleteText) {
   EXPECT_EQ(window.received().back(), kIncomplete);
   EXPECT_TRUE(log.HasFragment("Filed to complete download: iExpectedDownloadSize = 300000, actual received = "))
       << log.Dump();
+  EXPECT_EQ(ks::RecordedRunFailure(), ks::FailureCause::kIncompleteDownload);
 }
 
 // Once WinInet has failed in the process, every fetch ends with the socket
@@ -174,6 +179,7 @@ TEST_F(Download, ADownloadThreadThatCannotStartEndsTheRun) {
   EXPECT_EQ(handler.processed, 0);
   EXPECT_EQ(window.received().back(), kIncomplete);
   EXPECT_TRUE(log.HasFragment("Failed to start the download thread, error code: 8, error: ")) << log.Dump();
+  EXPECT_EQ(ks::RecordedRunFailure(), ks::FailureCause::kInterrupted);
 }
 
 // Local archives that cannot be set up end the run as a download that
@@ -193,6 +199,7 @@ TEST_F(Download, NoServerMeansNoDownload) {
   EXPECT_FALSE(handler.Download());
   EXPECT_EQ(window.received(), std::vector<Received>({Text(NOTIFY_SHOW_MESSAGE, "Connecting ..."), kIncomplete}));
   EXPECT_TRUE(log.HasFragment("iDownloadSize = 0, sDownloadSize = ")) << log.Dump();
+  EXPECT_EQ(ks::RecordedRunFailure(), ks::FailureCause::kServerUnreachable);
 }
 
 TEST_F(Download, LocalArchivesNeedNoRequest) {

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/run_failure.h"
 #include "base/wide_text.h"
 #include "package/package_writer.h"
 #include "package/zlibpp_win.h"
@@ -46,6 +47,7 @@ class ProcessDownloadedClient : public ::testing::Test {
     previous_list_ = CZLib::s_pShowFailureList;
     CZLib::s_pShowFailureList = &IgnoreFailureList;
     g_messages.clear();
+    ks::ResetRunFailure();
     temp_ = dir_.File("temp");
     current_ = dir_.File("client\\starter");
     MakeDirectory(temp_);
@@ -172,6 +174,7 @@ TEST_F(ProcessDownloadedClient, NowhereToSaveTheDownloadIsShownAndLeavesTheSetti
   LogCapture log;
   EXPECT_FALSE(handler_.ProcessDownloadedClient());
   EXPECT_EQ(g_messages, std::vector<std::string>{"Unable to save the download file"});
+  EXPECT_EQ(ks::RecordedRunFailure(), ks::FailureCause::kDisk);
   EXPECT_EQ(log.Count("Filed to open file to write: " + dir_.File("no such starter folder") + "\\PCClient.zip"), 1);
   EXPECT_STREQ(handler_.m_sSetting, kSettings);
 }
@@ -210,6 +213,7 @@ TEST_F(ProcessDownloadedClient, SetupDirectoryThatCannotBeMadeIsShown) {
   EXPECT_FALSE(handler_.ProcessDownloadedClient());
   EXPECT_TRUE(log.Has("Filed to create: " + current_ + "\\ks_starter_dir")) << log.Dump();
   EXPECT_EQ(g_messages, std::vector<std::string>{"Unable to create a directory to install the downloaded software"});
+  EXPECT_EQ(ks::RecordedRunFailure(), ks::FailureCause::kDisk);
   EXPECT_STREQ(handler_.m_sSetting, kSettings);
 }
 
@@ -221,6 +225,7 @@ TEST_F(ProcessDownloadedClient, SettingsThatWouldOverflowAreRefusedWhole) {
   EXPECT_FALSE(handler_.ProcessDownloadedClient());
   EXPECT_EQ(std::string(handler_.m_sSetting), settings);
   EXPECT_EQ(g_messages, std::vector<std::string>{"Unable to prepare the parameters for the installation"});
+  EXPECT_EQ(ks::RecordedRunFailure(), ks::FailureCause::kLinkUnreadable);
   EXPECT_TRUE(log.HasFragment("more than the 2048 bytes of m_sSetting")) << log.Dump();
   EXPECT_TRUE(kstest::FileExists(temp_ + "\\ks_starter_dir\\KSInstaller.exe")) << "the package is unpacked all the same";
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/run_failure.h"
 #include "setup/setup_handler_win.h"
 #include "setup/setup_interface.h"
 #include "fixtures/log_capture.h"
@@ -57,6 +58,7 @@ class SetupFlowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     live_texts_ = LiveNotificationTexts();
+    ks::ResetRunFailure();
     setup_.SetSetupInterface(&window_);
   }
   void TearDown() override { EXPECT_EQ(live_texts_, LiveNotificationTexts()); }
@@ -86,6 +88,7 @@ TEST_F(SetupFlowTest, StopsAtInitialisationWithOnlyTheFailureCode) {
   ASSERT_EQ(1u, log.Records().size()) << log.Dump();
   EXPECT_EQ("SetupHandler::Run", log.Records()[0].operation);
   EXPECT_EQ("InitializeSetup() failed", log.Records()[0].message);
+  EXPECT_EQ(ks::RecordedRunFailure(), ks::FailureCause::kLinkUnreadable);
 }
 
 TEST_F(SetupFlowTest, StopsAtAFailedDownloadWithoutInstalling) {
@@ -121,8 +124,16 @@ TEST_F(SetupFlowTest, RunsOnItsOwnThreadAtNormalPriority) {
 // failed initialisation, instead of staying empty.
 TEST_F(SetupFlowTest, AThreadThatCannotStartIsShownAsAFailedInitialisation) {
   setup_.thread_starts = false;
+  static int told;
+  told = 0;
+  ks::SetRunFailureListener([](ks::FailureCause) { ++told; });
   LogCapture log;
   EXPECT_FALSE(setup_.StartFlow());
+  // The run's cause is its first: told once, whatever follows.
+  ks::RecordRunFailure(ks::FailureCause::kDisk);
+  EXPECT_EQ(ks::RecordedRunFailure(), ks::FailureCause::kInterrupted);
+  EXPECT_EQ(told, 1);
+  ks::ResetRunFailure();
   EXPECT_TRUE(setup_.calls.empty());
   EXPECT_EQ(std::vector<Received>{NoText(NOTIFY_INIT_FAILED)}, window_.received());
   EXPECT_TRUE(log.HasFragment("Failed to start the setup thread, error code: 8, error: ")) << log.Dump();

@@ -12,14 +12,16 @@
 #include "command.h"
 #include "support/minidump_reader.h"
 #include "support/report_reader.h"
+#include "support/stack_walk.h"
 #include "platform.h"
 #include "support_files.h"
+#include "support_symbols.h"
 
 namespace {
 
 using kslog::Fact;
 
-const char kUsage[] = "explain [--json] [--extract DIR] <log-or-report|->";
+const char kUsage[] = "explain [--json] [--extract DIR] [--symbols DIR] <log-or-report|->";
 const char kSummary[] =
     "Explains a starter log (\"KSSetup.txt\" or a backup) or an error report (the\n"
     "report text or the POST body the report server received; told apart by\n"
@@ -34,9 +36,16 @@ const char kSummary[] =
     "the proxy script, the plain WinInet request, the socket fallback), the\n"
     "download, what the window showed last and what was started.\n"
     "For a report: its facts, its log explained, and the crash from its minidump\n"
-    "(exception, faulting module and offset, threads). A minidump alone is read too.\n"
+    "(exception, faulting module and offset, threads, the crashed thread's stack).\n"
+    "A minidump alone is read too.\n"
     "\n"
     "  --json         one JSON object per run (for a report, one object in all)\n"
+    "  --symbols DIR  the builds of the starter kept beside each shipped one (the\n"
+    "                 unstripped program files, in DIR or below): the stack is\n"
+    "                 walked by their unwind tables and each frame named from their\n"
+    "                 symbols, with file and line where their debugging information\n"
+    "                 and addr2line give them; other modules' frames are found by\n"
+    "                 frame pointer or stack scan, marked \"(fallback)\"\n"
     "  --extract DIR  write the report's attachments, uncompressed and checked, to\n"
     "                 DIR as KSSetup.txt, Cache.xml and crash.dmp; nothing is\n"
     "                 written unless the whole report reads\n"
@@ -85,7 +94,9 @@ std::string JsonString(const std::string& value) {
   return out + "\"";
 }
 
-bool Repeats(const std::string& key) { return key == "road" || key == "started" || key == "note"; }
+bool Repeats(const std::string& key) {
+  return key == "road" || key == "started" || key == "note" || key == "frame";
+}
 
 // Facts as one JSON object: keys that may repeat become arrays.
 std::string JsonObject(const std::vector<Fact>& facts) {
@@ -130,6 +141,8 @@ bool ExplainLog(const std::string& text, std::vector<std::vector<Fact>>& runs, s
 
 std::string Hex(unsigned long long value, int digits) { return ks::Format("0x%0*llX", digits, value); }
 
+void Append(std::vector<Fact>& to, const std::vector<Fact>& more) { to.insert(to.end(), more.begin(), more.end()); }
+
 std::vector<Fact> DumpFacts(const MinidumpSummary& dump) {
   std::vector<Fact> facts;
   if (dump.has_exception) {
@@ -158,6 +171,39 @@ std::vector<Fact> DumpFacts(const MinidumpSummary& dump) {
                                             architecture ? architecture : "unknown processor",
                                             dump.processor_count, dump.os_major, dump.os_minor, dump.os_build));
   }
+  return facts;
+}
+
+// "#1 ks_crasher.exe +0x3EA93 main+0x13 at main.cpp:79 (unwind table)".
+std::string FrameText(size_t number, const kssupport::StackFrame& frame) {
+  std::string text = ks::Format("#%u ", static_cast<unsigned>(number));
+  if (frame.module.empty()) {
+    text += Hex(frame.address, 16);
+  } else {
+    size_t slash = frame.module.find_last_of("\\/");
+    text += (slash == std::string::npos ? frame.module : frame.module.substr(slash + 1)) + " +" + Hex(frame.offset, 0);
+  }
+  if (!frame.function.empty())
+    text += " " + kstool::ReadableName(frame.function) + "+" + Hex(frame.function_offset, 0);
+  if (!frame.source.empty()) text += " at " + frame.source;
+  return text + " (" + kssupport::FrameFoundName(frame.found) + ")";
+}
+
+// The crashed thread's stack, walked with the builds below `symbols` (none
+// when it is empty). A stack that cannot be walked is said so; the rest of
+// the dump still tells.
+std::vector<Fact> StackFacts(const std::string& dump, const MinidumpSummary& summary, const std::string& symbols,
+                             std::string& error) {
+  kstool::GivenBuilds builds;
+  if (!symbols.empty() && !builds.Load(symbols, summary.modules, error)) return {};
+  std::vector<kssupport::StackFrame> frames;
+  std::string reason;
+  if (!kssupport::WalkCrashingStack(reinterpret_cast<const unsigned char*>(dump.data()), dump.size(), builds.images(),
+                                    frames, reason))
+    return {Fact("frame", "(the stack is not walked: " + reason + ")")};
+  kstool::AddSourceLines(builds, frames);
+  std::vector<Fact> facts;
+  for (size_t i = 0; i < frames.size(); ++i) facts.emplace_back("frame", FrameText(i, frames[i]));
   return facts;
 }
 
@@ -228,6 +274,7 @@ bool Extract(const std::string& folder, const ErrorReportContents& report, std::
 int RunExplain(const std::vector<std::string>& args) {
   bool json = false;
   std::string extract;
+  std::string symbols;
   std::string input;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--json") {
@@ -235,6 +282,9 @@ int RunExplain(const std::vector<std::string>& args) {
     } else if (args[i] == "--extract") {
       if (i + 1 >= args.size()) return kstool::Fail("explain: --extract needs a folder");
       extract = args[++i];
+    } else if (args[i] == "--symbols") {
+      if (i + 1 >= args.size()) return kstool::Fail("explain: --symbols needs a folder");
+      symbols = args[++i];
     } else if (args[i].size() > 1 && args[i][0] == '-') {
       return kstool::Fail("explain: unknown option %s", args[i].c_str());
     } else if (input.empty()) {
@@ -245,7 +295,7 @@ int RunExplain(const std::vector<std::string>& args) {
   }
   if (input.empty()) return kstool::Fail("explain: no file given (usage: kstool %s)", kUsage);
 
-  std::string content, error;
+  std::string content, error, symbols_error;
   if (!kstool::ReadInput(input, content, error)) return kstool::Fail("explain: %s", error.c_str());
 
   std::vector<Fact> head;   // a report's facts
@@ -262,15 +312,18 @@ int RunExplain(const std::vector<std::string>& args) {
       return kstool::Fail("explain: %s: %s", input.c_str(), error.c_str());
     head = ReportFacts(contents);
     if (!contents.dump.empty()) tail = DumpFacts(dump);
+    if (!contents.dump.empty()) Append(tail, StackFacts(contents.dump, dump, symbols, symbols_error));
     if (!extract.empty() && !Extract(extract, contents, error)) return kstool::Fail("explain: %s", error.c_str());
   } else if (content.compare(0, 4, "MDMP") == 0) {
     MinidumpSummary dump;
     if (!ReadMinidump(reinterpret_cast<const unsigned char*>(content.data()), content.size(), dump, error))
       return kstool::Fail("explain: %s: %s", input.c_str(), error.c_str());
     tail = DumpFacts(dump);
+    Append(tail, StackFacts(content, dump, symbols, symbols_error));
   } else if (!ExplainLog(content, runs, error)) {
     return kstool::Fail("explain: %s: %s", input.c_str(), error.c_str());
   }
+  if (!symbols_error.empty()) return kstool::Fail("explain: --symbols: %s", symbols_error.c_str());
 
   if (json && head.empty()) {
     // A log's runs, or a minidump alone.

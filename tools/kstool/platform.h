@@ -66,4 +66,9 @@ bool ListFiles(const std::string& root, std::vector<std::string>& files, std::st
 // The path of the file that ListFiles named `relative` below `root`.
 std::string FileBelow(const std::string& root, const std::string& relative);
 
+// Runs a program found on the PATH with these arguments (no shell) and
+// collects its standard output; false when it cannot be run or fails. Only
+// the native kstool runs programs (the cross toolchain's addr2line).
+bool RunForOutput(const std::vector<std::string>& argv, std::string& output);
+
 }  // namespace kstool

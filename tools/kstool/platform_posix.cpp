@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -165,6 +166,51 @@ std::string FileBelow(const std::string& root, const std::string& relative) {
   for (size_t i = root.size() + 1; i < path.size(); ++i)
     if (path[i] == '\\') path[i] = '/';
   return path;
+}
+
+bool RunForOutput(const std::vector<std::string>& argv, std::string& output) {
+  output.clear();
+  if (argv.empty()) return false;
+  int pipe_ends[2];
+  if (pipe(pipe_ends) != 0) return false;
+  std::vector<char*> arguments;
+  for (const std::string& argument : argv) arguments.push_back(const_cast<char*>(argument.c_str()));
+  arguments.push_back(nullptr);
+  pid_t child = fork();
+  if (child < 0) {
+    close(pipe_ends[0]);
+    close(pipe_ends[1]);
+    return false;
+  }
+  if (child == 0) {
+    dup2(pipe_ends[1], 1);
+    close(pipe_ends[0]);
+    close(pipe_ends[1]);
+    int nothing = open("/dev/null", O_RDWR);
+    if (nothing >= 0) {
+      dup2(nothing, 0);
+      dup2(nothing, 2);
+    }
+    execvp(arguments[0], arguments.data());
+    _exit(127);
+  }
+  close(pipe_ends[1]);
+  char buffer[4096];
+  for (;;) {
+    ssize_t got = read(pipe_ends[0], buffer, sizeof buffer);
+    if (got > 0) {
+      output.append(buffer, static_cast<size_t>(got));
+    } else if (got < 0 && errno == EINTR) {
+      continue;
+    } else {
+      break;
+    }
+  }
+  close(pipe_ends[0]);
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 }  // namespace kstool

@@ -109,4 +109,9 @@ bool ListFiles(const std::string& root, std::vector<std::string>& files, std::st
 
 std::string FileBelow(const std::string& root, const std::string& relative) { return root + "\\" + relative; }
 
+bool RunForOutput(const std::vector<std::string>& /*argv*/, std::string& output) {
+  output.clear();
+  return false;
+}
+
 }  // namespace kstool
