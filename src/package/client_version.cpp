@@ -25,10 +25,13 @@ bool ReadLevels(const std::string& text, std::vector<std::string>& levels) {
     if (text[i] != '.') return false;
     ++i;
   }
-  // The label: printable ASCII without blanks, never empty.
+  // The label: letters, digits, '.', '_', '+' and '-', never empty.
   if (++i == text.size()) return false;
-  for (; i < text.size(); ++i)
-    if (text[i] <= ' ' || text[i] > '~') return false;
+  for (; i < text.size(); ++i) {
+    char c = text[i];
+    bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (!letter && !IsDigit(c) && c != '.' && c != '_' && c != '+' && c != '-') return false;
+  }
   return true;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // Client versions in order. A version is decimal numbers joined by dots,
-// optionally followed by '-' and a label ("5.2.1", "5.2.1-beta"). Numbers are
-// compared as numbers, level by level, a missing level counting as 0
-// ("5.2" is "5.2.0"); the label tells builds apart but does not order them.
+// optionally followed by '-' and a label of letters, digits, '.', '_', '+'
+// and '-' ("5.2.1", "5.2.1-beta.2"). Numbers are compared as numbers, level
+// by level, a missing level counting as 0 ("5.2" is "5.2.0"); the label
+// tells builds apart but does not order them.
 // Whether a package is the version a run asks for is another question: that
 // is the exact text, as an installed client's version is compared.
 #include <string>

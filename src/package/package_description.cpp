@@ -41,10 +41,12 @@ bool ReadField(const std::string& text, const char* name, std::string& value, bo
   return true;
 }
 
+// Tag fields have no escaping: a name holding a tag would hold another
+// field for some reader.
 bool IsClientName(const std::string& name) {
   if (name.size() > kMaxClientNameSize) return false;
   for (char c : name)
-    if (static_cast<unsigned char>(c) < ' ') return false;
+    if (static_cast<unsigned char>(c) < ' ' || c == '<' || c == '>') return false;
   return true;
 }
 
