@@ -113,15 +113,19 @@ wine "$KSTOOL" stamp "$(ks_winpath "$DEMO/signing/KestrelonStarter.exe")" "$(ks_
 # The starter runs from its own folder with a private temporary folder (its
 # log and setup directory), and the stand-ins record how they were started.
 # Wine sets TMP and TEMP from the prefix, so a batch file sets them.
-cat >"$DEMO/run-starter.bat" <<EOF
+# write_batch <file> <records folder> [command line]
+write_batch() {
+  cat >"$1" <<EOF
 @echo off
 set TMP=$(ks_winpath "$DEMO/tmp")
 set TEMP=$(ks_winpath "$DEMO/tmp")
-set KS_STANDIN_DIR=$(ks_winpath "$DEMO/records")
+set KS_STANDIN_DIR=$(ks_winpath "$2")
 set KS_STANDIN_LIFETIME_MS=4000
 cd /d "$(ks_winpath "$DEMO/starter")"
-KestrelonStarter.exe
+KestrelonStarter.exe ${3:-}
 EOF
+}
+write_batch "$DEMO/run-starter.bat" "$DEMO/records"
 run_starter() { wine cmd /c "$(ks_winpath "$DEMO/run-starter.bat")" </dev/null >/dev/null 2>&1; }
 
 ks_log "first run: the starter downloads and installs the client"
@@ -169,13 +173,11 @@ ks_serve "$DEMO/replay" --bind 127.0.0.1 --package "$(ks_winpath "$DEMO/old.pkg"
 printf 'account_server_ip=127.0.0.1&port=%s&version=%s&client_name=Kestrelon&role=attendee&meeting_id=demo-meeting-42' \
   "$KS_SERVE_PORT" "$OLD_VERSION" >"$DEMO/replay/query.txt"
 LINK=$("$KS_NATIVE_BUILD/kstool" query "$DEMO/replay/query.txt" </dev/null)
-# The browser passes the link as the command line; cmd would take '&' for
-# the end of a command. Whatever would be started records into a folder of
-# its own.
+# The browser passes the link as the command line; in a batch file '&'
+# would end the command and '%' start a parameter. Whatever would be started
+# records into a folder of its own.
 mkdir -p "$DEMO/replay/records"
-sed -e 's|^KestrelonStarter.exe$|KestrelonStarter.exe '"${LINK//&/^&}"'|' \
-  -e 's|^set KS_STANDIN_DIR=.*$|set KS_STANDIN_DIR='"$(ks_winpath "$DEMO/replay/records")"'|' \
-  "$DEMO/run-starter.bat" >"$DEMO/run-link.bat"
+write_batch "$DEMO/run-link.bat" "$DEMO/replay/records" "$(sed 's/%/%%/g; s/&/^\&/g' <<<"$LINK")"
 wine cmd /c "$(ks_winpath "$DEMO/run-link.bat")" </dev/null >/dev/null 2>&1 &
 STARTER=$!
 wait_for 60 "the package to be checked" logged "Refused package "
@@ -202,7 +204,8 @@ say "    started (the stamped copy still verifies; an unsigned or changed packag
 say "    another publisher's, or another client or version of this publisher's would have been"
 say "    refused):"
 indent <<<"$CHECKED"
-say "  - package unpacked into $SETUP (without its signature entry):"
+say "  - package unpacked into $SETUP (without its signature entry; its description, KSPackage.txt,"
+say "    is unpacked with the files):"
 (cd "$SETUP" && find . -type f | sed 's|^\./||' | sort | sed 's/^/      /')
 say "  - started $(recorded KSLauncher Program).exe"
 say "      command line:      $(recorded KSLauncher CommandLine)"
