@@ -12,20 +12,6 @@ const char kInstallerName[] = "KSInstaller.exe";
 
 namespace {
 
-// Keeps at most kMaxDescriptionSize bytes; more is a failed write.
-class DescriptionSink : public ByteSink {
- public:
-  explicit DescriptionSink(std::string* out) : out_(out) {}
-  size_t Write(const void* data, size_t size) override {
-    if (size > kMaxDescriptionSize - out_->size()) return 0;
-    out_->append(static_cast<const char*>(data), size);
-    return size;
-  }
-
- private:
-  std::string* out_;
-};
-
 bool Refuse(const char** what, std::string& detail, const char* name, const std::string& why) {
   *what = name;
   detail = why;
@@ -69,7 +55,7 @@ bool ReadContents(const unsigned char* bytes, size_t size, std::string& text, Co
         return false;
       }
       MemorySource body(bytes + source.Position(), size - source.Position());
-      DescriptionSink sink(&text);
+      StringSink sink(&text, kMaxDescriptionSize);
       if (InflateBody(body, length, sink) != InflateResult::kOk)
         contents.problem = ks::Format("%s does not inflate to at most %llu bytes", kDescriptionEntryName,
                                       Number(kMaxDescriptionSize));

@@ -25,20 +25,6 @@ const char kSubjectKeyIdOid[] = "\x55\x1D\x0E";                            // 2.
 const char kRsaOid[] = "\x2A\x86\x48\x86\xF7\x0D\x01\x01\x01";            // 1.2.840.113549.1.1.1
 const char kSha256WithRsaOid[] = "\x2A\x86\x48\x86\xF7\x0D\x01\x01\x0B";  // 1.2.840.113549.1.1.11
 
-// Keeps at most kMaxSignatureSize bytes; more is a failed write.
-class BoundedSink : public ByteSink {
- public:
-  explicit BoundedSink(std::string* out) : out_(out) {}
-  size_t Write(const void* data, size_t size) override {
-    if (size > kMaxSignatureSize - out_->size()) return 0;
-    out_->append(static_cast<const char*>(data), size);
-    return size;
-  }
-
- private:
-  std::string* out_;
-};
-
 SignatureEntryStatus Status(SignatureEntry& entry, SignatureEntryStatus status, const std::string& detail) {
   entry.detail = detail;
   return status;
@@ -255,7 +241,7 @@ SignatureEntryStatus FindSignatureEntry(const unsigned char* archive, size_t siz
                   ks::Format("%llu bytes follow it at byte %llu", Number(size - signature_end), Number(signature_end)));
 
   MemorySource body(archive + body_start, body_length);
-  BoundedSink sink(&entry.der);
+  StringSink sink(&entry.der, kMaxSignatureSize);
   if (InflateBody(body, body_length, sink) != InflateResult::kOk) {
     entry.der.clear();
     return Status(entry, SignatureEntryStatus::kUnreadable,
