@@ -11,7 +11,11 @@
 #      whole package is its publisher's, unpacks it, checks that the launcher
 #      comes from its own publisher, reports the installation and starts it;
 #   4. the installation is completed by hand (the stand-in installer cannot
-#      install), and a second run launches the installed client directly.
+#      install), and a second run launches the installed client directly;
+#   5. a third run follows a meeting link that asks for the older 4.0.0, as
+#      any web page can make one, to a server that hands out the publisher's
+#      own signed 4.0.0 package: the starter refuses it before anything is
+#      stopped or written, as older than the installed client.
 # Everything goes to build/demo; nothing is left running.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -27,6 +31,7 @@ DEMO=$KS_BUILD_ROOT/demo
 KSTOOL=$KS_WIN_BUILD/kstool.exe
 STANDINS=$KS_WIN_BUILD/standins
 VERSION=5.2.1
+OLD_VERSION=4.0.0
 STARTER_SID=demo-starter-0001
 
 say() { printf '%s\n' "$*"; }
@@ -73,10 +78,17 @@ sign "$KS_WIN_BUILD/KestrelonStarter.exe" "$DEMO/signing/KestrelonStarter.exe"
 ks_log "making the client package"
 sign "$STANDINS/KSInstaller.exe" "$DEMO/package/KSInstaller.exe"
 sign "$STANDINS/Kestrelon.exe" "$DEMO/package/Kestrelon/Kestrelon.exe"
-printf '%s\r\n' "$VERSION" >"$DEMO/package/Kestrelon/version.txt"
 printf 'Kestrelon client package for the demo\r\n' >"$DEMO/package/readme.txt"
-"$KS_NATIVE_BUILD/kstool" pack --sign "$DEMO/signing/cert.pem" "$DEMO/signing/key.pem" "$DEMO/package" \
-  "$DEMO/client.pkg" </dev/null >&2
+# pack <version> <package>: the client package, describing itself as that
+# version of Kestrelon in its signed first entry.
+pack() {
+  printf '%s\r\n' "$1" >"$DEMO/package/Kestrelon/version.txt"
+  "$KS_NATIVE_BUILD/kstool" pack --sign "$DEMO/signing/cert.pem" "$DEMO/signing/key.pem" --client Kestrelon \
+    --version "$1" "$DEMO/package" "$2" </dev/null >&2
+}
+# The publisher's older package first: signed as well as the current one.
+pack "$OLD_VERSION" "$DEMO/old.pkg"
+pack "$VERSION" "$DEMO/client.pkg"
 
 ks_log "starting the account server (kstool serve) on the loopback interface"
 # 8 KiB pieces 100 ms apart: the package takes several seconds to arrive.
@@ -101,15 +113,19 @@ wine "$KSTOOL" stamp "$(ks_winpath "$DEMO/signing/KestrelonStarter.exe")" "$(ks_
 # The starter runs from its own folder with a private temporary folder (its
 # log and setup directory), and the stand-ins record how they were started.
 # Wine sets TMP and TEMP from the prefix, so a batch file sets them.
-cat >"$DEMO/run-starter.bat" <<EOF
+# write_batch <file> <records folder> [command line]
+write_batch() {
+  cat >"$1" <<EOF
 @echo off
 set TMP=$(ks_winpath "$DEMO/tmp")
 set TEMP=$(ks_winpath "$DEMO/tmp")
-set KS_STANDIN_DIR=$(ks_winpath "$DEMO/records")
+set KS_STANDIN_DIR=$(ks_winpath "$2")
 set KS_STANDIN_LIFETIME_MS=4000
 cd /d "$(ks_winpath "$DEMO/starter")"
-KestrelonStarter.exe
+KestrelonStarter.exe ${3:-}
 EOF
+}
+write_batch "$DEMO/run-starter.bat" "$DEMO/records"
 run_starter() { wine cmd /c "$(ks_winpath "$DEMO/run-starter.bat")" </dev/null >/dev/null 2>&1; }
 
 ks_log "first run: the starter downloads and installs the client"
@@ -150,6 +166,30 @@ wait_for 60 "the starter to end by itself" ended "$STARTER"
 wait "$STARTER" || true
 wait_for 30 "the client to be started" started Kestrelon
 
+ks_log "third run: a meeting link asks for $OLD_VERSION from a server that hands out the older package"
+ks_serve "$DEMO/replay" --bind 127.0.0.1 --package "$(ks_winpath "$DEMO/old.pkg")" \
+  --request-log "$(ks_winpath "$DEMO/replay/requests.log")" --user-input "demo installation noted" \
+  --exit-after-seconds 600
+printf 'account_server_ip=127.0.0.1&port=%s&version=%s&client_name=Kestrelon&role=attendee&meeting_id=demo-meeting-42' \
+  "$KS_SERVE_PORT" "$OLD_VERSION" >"$DEMO/replay/query.txt"
+LINK=$("$KS_NATIVE_BUILD/kstool" query "$DEMO/replay/query.txt" </dev/null)
+# The browser passes the link as the command line; in a batch file '&'
+# would end the command and '%' start a parameter. Whatever would be started
+# records into a folder of its own.
+mkdir -p "$DEMO/replay/records"
+write_batch "$DEMO/run-link.bat" "$DEMO/replay/records" "$(sed 's/%/%%/g; s/&/^\&/g' <<<"$LINK")"
+wine cmd /c "$(ks_winpath "$DEMO/run-link.bat")" </dev/null >/dev/null 2>&1 &
+STARTER=$!
+wait_for 60 "the package to be checked" logged "Refused package "
+REFUSED=$(log_messages | grep '^Refused package ' || true)
+wine taskkill /im KestrelonStarter.exe </dev/null >/dev/null 2>&1
+wait_for 30 "the starter to end" ended "$STARTER"
+wait "$STARTER" || true
+if ! grep -q "(older than the installed client: " <<<"$REFUSED" || [ -n "$(ls "$DEMO/replay/records")" ]; then
+  ks_log "the older package was not refused as it should be"
+  exit 1
+fi
+
 say ""
 say "== Demo report"
 say "Account server: kstool serve on 127.0.0.1:$PORT with $(stat -c %s "$DEMO/client.pkg") package bytes."
@@ -157,12 +197,15 @@ say "Requests it received (both runs):"
 tr -d '\r' <"$DEMO/server/requests.log" | grep '^GET' | sed 's/^/      /'
 say ""
 say "First run (no client installed):"
-say "  - verified the package's signature (its last entry, KSPackage.sig) and the launcher's"
-say "    publisher against the starter's own signature before anything was written or started"
-say "    (the stamped copy still verifies; an unsigned or changed package or launcher, or another"
-say "    publisher's, would have been refused):"
+say "  - verified the package's signature (its last entry, KSPackage.sig), its description (its"
+say "    first entry, KSPackage.txt: Kestrelon $VERSION, what the starter is stamped for) and the"
+say "    launcher's publisher against the starter's own signature before anything was written or"
+say "    started (the stamped copy still verifies; an unsigned or changed package or launcher,"
+say "    another publisher's, or another client or version of this publisher's would have been"
+say "    refused):"
 indent <<<"$CHECKED"
-say "  - package unpacked into $SETUP (without its signature entry):"
+say "  - package unpacked into $SETUP (without its signature entry; its description, KSPackage.txt,"
+say "    is unpacked with the files):"
 (cd "$SETUP" && find . -type f | sed 's|^\./||' | sort | sed 's/^/      /')
 say "  - started $(recorded KSLauncher Program).exe"
 say "      command line:      $(recorded KSLauncher CommandLine)"
@@ -185,7 +228,13 @@ say "      parameter file:    $CLIENT/rsp1024hcmd.txt"
 indent <"$CLIENT/rsp1024hcmd.txt"
 say "  - launch status afterwards: $(tr -d '\r' <"$CLIENT/setup_status.txt")"
 say ""
-say "Starter log: $DEMO/tmp/KSSetup.txt (second run), KSSetup.txt.bak beside it (first run)"
+say "Third run (a link asking for $OLD_VERSION, a server handing out the publisher's signed $OLD_VERSION package):"
+say "  - requests: $(tr -d '\r' <"$DEMO/replay/requests.log" | grep '^GET' | cut -d' ' -f2 | tr '\n' ' ')"
+say "  - refused before a client was stopped, a byte written or the server told; nothing started:"
+indent <<<"$REFUSED"
+say "  - the installed client is still $(tr -d '\r' <"$CLIENT/version.txt")"
+say ""
+say "Starter log: $DEMO/tmp/KSSetup.txt (third run), with the runs before in KSSetup.txt.bak and .bak.bak"
 say ""
 say "The second run's log as the support desk reads it (kstool explain):"
-wine "$KSTOOL" explain "$(ks_winpath "$DEMO/tmp/KSSetup.txt")" </dev/null | tr -d '\r' | sed 's/^/      /'
+wine "$KSTOOL" explain "$(ks_winpath "$DEMO/tmp/KSSetup.txt.bak")" </dev/null | tr -d '\r' | sed 's/^/      /'

@@ -113,12 +113,27 @@ printf '..\\up.txt' >"$CORPUS/package/name-climbing"
 # signed attributes, and signatures as openssl cms makes them (by issuer and
 # serial, by subject key identifier, without attributes).
 ps=$CORPUS/package_signature
-kstool pack --sign "$WORK/cert.pem" "$WORK/key.pem" "$(w "$WORK/one")" "$(w "$ps/signed.pkg")" >/dev/null
-kstool pack --sign "$WORK/cert.pem" "$WORK/key.pem" --noattr "$(w "$WORK/one")" "$(w "$ps/signed-noattr.pkg")" >/dev/null
+described=(--client Kestrelon --version 5.0.2)
+kstool pack --sign "$WORK/cert.pem" "$WORK/key.pem" "${described[@]}" "$(w "$WORK/one")" "$(w "$ps/signed.pkg")" >/dev/null
+kstool pack --sign "$WORK/cert.pem" "$WORK/key.pem" --noattr "${described[@]}" "$(w "$WORK/one")" \
+  "$(w "$ps/signed-noattr.pkg")" >/dev/null
 for way in attributes:"" keyid:-keyid noattr:-noattr; do
   openssl cms -sign -binary -md sha256 -outform DER ${way#*:} -signer "$WORK/cert.pem" -inkey "$WORK/key.pem" \
     -in "$CORPUS/package/one.pkg" -out "$ps/${way%%:*}.der"
 done
+
+# package_description: packages that begin with their description, as kstool
+# pack writes them (signed or not, the admission reads the same bytes), and
+# a description's text alone.
+pd=$CORPUS/package_description
+rm -rf "$pd" && mkdir -p "$pd"
+mkdir -p "$WORK/client"
+printf 'MZ' >"$WORK/client/KSInstaller.exe"
+kstool pack "${described[@]}" --not-before 2024-05-01 --not-after 2030-01-01T12:00:00Z "$(w "$WORK/client")" \
+  "$(w "$pd/dated.pkg")" >/dev/null
+kstool pack "${described[@]}" --rollback "$(w "$WORK/one")" "$(w "$pd/rollback-no-program.pkg")" >/dev/null
+printf '<__ClientName__>Kestrelon</__ClientName__>\r\n<__Version__>5.2.1-rc1</__Version__>\r\n<__NotAfter__>2024-02-29</__NotAfter__>\r\n' \
+  >"$pd/description.txt"
 
 # tag_field: text \0 opening \0 closing \0 value.
 { cat "$WORK/settings.txt"; printf '\000<__Role__>\000</__Role__>\0002'; } >"$CORPUS/tag_field/settings-role"

@@ -22,6 +22,7 @@ bool MemorySource::Skip(uint32_t count) {
 }
 
 size_t StringSink::Write(const void* data, size_t size) {
+  if (out_->size() > limit_ || size > limit_ - out_->size()) return 0;
   out_->append(static_cast<const char*>(data), size);
   return size;
 }

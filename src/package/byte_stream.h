@@ -40,14 +40,16 @@ class MemorySource : public ByteSource {
   size_t position_;
 };
 
-// Appends everything to a string.
+// Appends everything to a string; with a `limit`, a write that would take it
+// past that many bytes stores nothing (a failed write).
 class StringSink : public ByteSink {
  public:
-  explicit StringSink(std::string* out) : out_(out) {}
+  explicit StringSink(std::string* out, size_t limit = static_cast<size_t>(-1)) : out_(out), limit_(limit) {}
   size_t Write(const void* data, size_t size) override;
 
  private:
   std::string* out_;
+  size_t limit_;
 };
 
 // Stores every byte of the block, repeating short writes; false when a write

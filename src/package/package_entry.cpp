@@ -28,8 +28,12 @@ bool IsDeviceName(const char* level, size_t length) {
   static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
   for (const char* device : kDevices)
     if (strcmp(upper, device) == 0) return true;
-  return base == 4 && (memcmp(upper, "COM", 3) == 0 || memcmp(upper, "LPT", 3) == 0) && upper[3] >= '1' &&
-         upper[3] <= '9';
+  if (base < 4 || (memcmp(upper, "COM", 3) != 0 && memcmp(upper, "LPT", 3) != 0)) return false;
+  // COM0 to COM9, and COM with a superscript one, two or three (in UTF-8),
+  // which Windows takes for the devices too; the same for LPT.
+  const unsigned char* number = reinterpret_cast<const unsigned char*>(upper + 3);
+  return (base == 4 && number[0] >= '0' && number[0] <= '9') ||
+         (base == 5 && number[0] == 0xC2 && (number[1] == 0xB9 || number[1] == 0xB2 || number[1] == 0xB3));
 }
 
 bool OnlyDotsAndSpaces(const char* level, size_t length) {
@@ -87,6 +91,16 @@ bool IsSafeEntryName(const char* name) {
     if (*end == '\0') return true;
     level = end + 1;
   }
+}
+
+bool IsEntryNamed(const char* name, const char* expected) {
+  if (name == nullptr) return false;
+  for (; *name != '\0' && *expected != '\0'; ++name, ++expected) {
+    char a = *name >= 'a' && *name <= 'z' ? static_cast<char>(*name - 'a' + 'A') : *name;
+    char b = *expected >= 'a' && *expected <= 'z' ? static_cast<char>(*expected - 'a' + 'A') : *expected;
+    if (a != b) return false;
+  }
+  return *name == *expected;
 }
 
 bool BuildTargetPath(const char* destination, const char* name, char* target, size_t capacity) {

@@ -46,9 +46,14 @@ EntryStatus ReadEntrySizes(ByteSource& source, uint32_t* body_length, uint16_t* 
 // A name may only lead to a file below the destination: it must not be empty,
 // rooted, carry a drive or stream colon, climb above its start with "..",
 // hold a level made only of dots and spaces (other than "." and ".."), or
-// name a device (CON, NUL, COM1, ...). '/' counts as a separator here, as it
-// does for the file system.
+// name a device (CON, NUL, COM0 to COM9, COM with a superscript 1 to 3, the
+// same for LPT, ...). '/' counts as a separator here, as it does for the
+// file system.
 bool IsSafeEntryName(const char* name);
+
+// Whether an entry's name is `expected`, ASCII case ignored: the file system
+// takes either spelling for the same file.
+bool IsEntryNamed(const char* name, const char* expected);
 
 // destination + '\' (unless it ends with one) + name; false when it does not
 // fit `capacity` bytes.

@@ -22,20 +22,8 @@ const char kSha256Oid[] = "\x60\x86\x48\x01\x65\x03\x04\x02\x01";         // 2.1
 const char kContentTypeOid[] = "\x2A\x86\x48\x86\xF7\x0D\x01\x09\x03";    // 1.2.840.113549.1.9.3
 const char kMessageDigestOid[] = "\x2A\x86\x48\x86\xF7\x0D\x01\x09\x04";  // 1.2.840.113549.1.9.4
 const char kSubjectKeyIdOid[] = "\x55\x1D\x0E";                            // 2.5.29.14
-
-// Keeps at most kMaxSignatureSize bytes; more is a failed write.
-class BoundedSink : public ByteSink {
- public:
-  explicit BoundedSink(std::string* out) : out_(out) {}
-  size_t Write(const void* data, size_t size) override {
-    if (size > kMaxSignatureSize - out_->size()) return 0;
-    out_->append(static_cast<const char*>(data), size);
-    return size;
-  }
-
- private:
-  std::string* out_;
-};
+const char kRsaOid[] = "\x2A\x86\x48\x86\xF7\x0D\x01\x01\x01";            // 1.2.840.113549.1.1.1
+const char kSha256WithRsaOid[] = "\x2A\x86\x48\x86\xF7\x0D\x01\x01\x0B";  // 1.2.840.113549.1.1.11
 
 SignatureEntryStatus Status(SignatureEntry& entry, SignatureEntryStatus status, const std::string& detail) {
   entry.detail = detail;
@@ -77,10 +65,31 @@ bool OnlyValue(const unsigned char* base, const DerChild& values, DerChild& valu
   return true;
 }
 
+// A SET OF in DER holds its elements in ascending order of their encodings,
+// the shorter padded with zero bytes. Signers hash the attributes as stored,
+// while some verifiers sort them first: only a set in this order is the same
+// to both.
+bool InDerOrder(const unsigned char* base, const std::vector<DerChild>& list) {
+  for (size_t i = 1; i < list.size(); ++i) {
+    const unsigned char* a = base + list[i - 1].offset;
+    const unsigned char* b = base + list[i].offset;
+    size_t a_size = list[i - 1].element.Size(), b_size = list[i].element.Size();
+    size_t common = a_size < b_size ? a_size : b_size;
+    int order = memcmp(a, b, common);
+    if (order > 0) return false;
+    if (order == 0) {
+      for (size_t k = common; k < a_size; ++k)
+        if (a[k] != 0) return false;
+    }
+  }
+  return true;
+}
+
 bool ReadSignedAttributes(const unsigned char* base, const DerChild& attributes, DetachedSignature& signature,
                           std::string& error) {
   std::vector<DerChild> list;
   if (!ReadDerChildren(base, attributes, list)) return Fail(error, "its signed attributes are malformed");
+  if (!InDerOrder(base, list)) return Fail(error, "its signed attributes are not in DER order");
   int content_types = 0;
   int digests = 0;
   for (const DerChild& attribute : list) {
@@ -177,6 +186,10 @@ bool ReadSignerInfo(const unsigned char* base, const DerChild& info, SignerId& i
     return Fail(error, "its signature value is malformed");
   if (parts.size() - next > 3 || (parts.size() - next == 3 && parts[next + 2].element.tag != kExplicit1))
     return Fail(error, "its signer holds more than a signer may");
+  // RSA alone: a verifier that went by the algorithm named and one that went
+  // by the key would not agree on anything else.
+  if (!IsAlgorithm(base, parts[next], DerBytes(kRsaOid)) && !IsAlgorithm(base, parts[next], DerBytes(kSha256WithRsaOid)))
+    return Fail(error, "its signature algorithm is not RSA");
   signature.signature_algorithm = DerContent(base, algorithm[0]);
   signature.signature = DerContent(base, parts[next + 1]);
   return true;
@@ -184,12 +197,7 @@ bool ReadSignerInfo(const unsigned char* base, const DerChild& info, SignerId& i
 
 }  // namespace
 
-bool IsSignatureEntryName(const char* name) {
-  char upper[sizeof kSignatureEntryName];
-  if (name == nullptr || !ks::CopyText(upper, sizeof upper, name)) return false;
-  ks::UpperAscii(upper);
-  return strcmp(upper, "KSPACKAGE.SIG") == 0;
-}
+bool IsSignatureEntryName(const char* name) { return IsEntryNamed(name, kSignatureEntryName); }
 
 SignatureEntryStatus FindSignatureEntry(const unsigned char* archive, size_t size, SignatureEntry& entry) {
   entry = SignatureEntry();
@@ -233,7 +241,7 @@ SignatureEntryStatus FindSignatureEntry(const unsigned char* archive, size_t siz
                   ks::Format("%llu bytes follow it at byte %llu", Number(size - signature_end), Number(signature_end)));
 
   MemorySource body(archive + body_start, body_length);
-  BoundedSink sink(&entry.der);
+  StringSink sink(&entry.der, kMaxSignatureSize);
   if (InflateBody(body, body_length, sink) != InflateResult::kOk) {
     entry.der.clear();
     return Status(entry, SignatureEntryStatus::kUnreadable,
@@ -256,9 +264,14 @@ bool ReadDetachedSignature(const unsigned char* der, size_t size, DetachedSignat
       !ReadDerChildren(der, parts[1], inner) || inner.size() != 1 || inner[0].element.tag != kSequence)
     return Fail(error, "it is not CMS signed data");
   // version, digestAlgorithms, encapContentInfo, [0] certificates, [1] crls, signerInfos
+  std::vector<DerChild> digests;
   if (!ReadDerChildren(der, inner[0], fields) || fields.size() < 4 || fields[0].element.tag != kInteger ||
-      fields[1].element.tag != kSet || fields[2].element.tag != kSequence)
+      fields[1].element.tag != kSet || fields[2].element.tag != kSequence || !ReadDerChildren(der, fields[1], digests))
     return Fail(error, "its signed data is malformed");
+  // The list tells a verifier which digests to take of the content: only the
+  // signer's own keeps every verifier to the same one.
+  if (digests.size() != 1 || !IsAlgorithm(der, digests[0], DerBytes(kSha256Oid)))
+    return Fail(error, "its digest algorithms are not SHA-256 alone");
   if (!ReadDerChildren(der, fields[2], encapsulated) || encapsulated.empty() ||
       !DerContentIs(der, encapsulated[0], kOid, DerBytes(kDataOid)))
     return Fail(error, "its content type is not data");
@@ -268,7 +281,10 @@ bool ReadDetachedSignature(const unsigned char* der, size_t size, DetachedSignat
     if (!ReadDerChildren(der, fields[next], certificates)) return Fail(error, "its certificate set is malformed");
     ++next;
   }
-  if (next < fields.size() && fields[next].element.tag == kExplicit1) ++next;
+  // Revocation lists serve no check here (none is made), and verifiers differ
+  // on ones they cannot read.
+  if (next < fields.size() && fields[next].element.tag == kExplicit1)
+    return Fail(error, "it carries revocation lists");
   if (next + 1 != fields.size() || fields[next].element.tag != kSet || !ReadDerChildren(der, fields[next], signers))
     return Fail(error, "its signed data is malformed");
   if (signers.size() != 1) return Fail(error, signers.empty() ? "it has no signer" : "it has more than one signer");

@@ -50,10 +50,14 @@ struct DetachedSignature {
 };
 
 // Takes a DER CMS ContentInfo apart: SignedData with no content inside and
-// content type data, exactly one signer, SHA-256 as its digest, and with
-// signed attributes exactly one content type (data) and one messageDigest
-// of SHA-256's size. The signer's certificate is found in the signature's
-// certificate set by issuer and serial number or by subject key identifier.
+// content type data, SHA-256 as its only digest algorithm, no revocation
+// lists, exactly one signer with SHA-256 as its digest and RSA as its
+// signature algorithm, and with signed attributes, in DER order, exactly one
+// content type (data) and one messageDigest of SHA-256's size. Whatever two
+// verifiers could take differently is refused here, so that the starter and
+// kstool verify agree. The signer's certificate is found in the signature's
+// certificate set by exact issuer and serial number or by subject key
+// identifier; it only names the signer, whose key is the expected one's.
 // False with a reason when the bytes are not such a signature.
 bool ReadDetachedSignature(const unsigned char* der, size_t size, DetachedSignature& signature,
                            std::string& error);

@@ -1,7 +1,6 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -12,6 +11,7 @@
 #include "base/wide_text.h"
 #include "setup/setup_handler_win.h"
 #include "setup/setup_lines.h"
+#include "setup/version_file_win.h"
 #include "system/process_control_win.h"
 #include "system/publisher_check_win.h"
 #include "system/split_path.h"
@@ -65,18 +65,6 @@ bool RefusedByPublisherCheck(SetupHandler* handler, const std::string& program, 
   return true;
 }
 
-// The first whitespace-delimited word of an open text file, read no further
-// than `limit` bytes into the word: a longer word cannot be a version anyway,
-// and a huge file without spaces must not be taken into memory whole.
-std::string ReadFirstWord(FILE* file, size_t limit) {
-  std::string word;
-  int c;
-  while ((c = fgetc(file)) != EOF && isspace(c)) {
-  }
-  for (; c != EOF && !isspace(c) && word.size() <= limit; c = fgetc(file)) word += static_cast<char>(c);
-  return word;
-}
-
 }  // namespace
 
 void SetupHandler::CheckIsVersionIsSynced() {
@@ -94,16 +82,14 @@ void SetupHandler::CheckIsVersionIsSynced() {
   for (int i = 0; i < 4; ++i) {
     if (!formed[i]) continue;  // a path that does not fit cannot name an installation
     KS_LOG(0, operation, "sVersionFileName is %s", candidates[i]);
-    ks::UniqueFile file(_wfopen(Widen(candidates[i]).c_str(), L"r"));
-    if (!file) continue;
+    // A word longer than any version this starter can hold cannot match it.
+    std::string existing;
+    if (!ReadVersionFile(candidates[i], kTextSize - 1, &existing)) continue;
 
     char directory[kTextSize];
     char file_name[kTextSize];
     SplitPath(candidates[i], directory, sizeof directory, file_name, sizeof file_name, "\\");
     ks::CopyText(m_sClientDirectory, sizeof m_sClientDirectory, directory);
-    std::string existing = ReadFirstWord(file.get(), kTextSize);
-    // A word longer than any version this starter can hold cannot match it.
-    if (existing.size() >= kTextSize) existing.clear();
     KS_LOG(0, operation, "sExistingVersion is %s, m_sClientDirectory = %s", existing.c_str(), m_sClientDirectory);
     m_bIsVersionSynced = existing == m_sVersion;
     return;

@@ -12,6 +12,7 @@
 #include "base/text.h"
 #include "base/wide_text.h"
 #include "package/zlibpp_win.h"
+#include "setup/package_request_win.h"
 #include "setup/setup_downloader_win.h"
 #include "setup/setup_handler_win.h"
 #include "setup/setup_lines.h"
@@ -87,11 +88,12 @@ bool RefusedPackage() {
 // unpacked from its file by an unsigned starter, as it always was.
 class LocalArchive {
  public:
-  explicit LocalArchive(const char* name) : name_(name), unpack_size_(0) {}
-  bool Check() {
+  LocalArchive(const char* name, bool brings_program) : name_(name), brings_program_(brings_program), unpack_size_(0) {}
+  bool Check(const SetupHandler& handler) {
     if (!file_.Open(Widen(name_).c_str(), kMaxArchiveSize))
       return PackageCheck::MayUseUnread(name_, static_cast<unsigned long>(GetLastError()));
-    return PackageCheck::Verify(name_, file_.data(), file_.size(), &unpack_size_);
+    return PackageCheck::Verify(name_, file_.data(), file_.size(), PackageRequestOf(handler, brings_program_),
+                                &unpack_size_);
   }
   void Unpack(const char* destination) {
     CZLib unpacker;
@@ -103,6 +105,7 @@ class LocalArchive {
 
  private:
   const char* name_;
+  bool brings_program_;
   ks::MappedFile file_;
   size_t unpack_size_;
 };
@@ -110,9 +113,9 @@ class LocalArchive {
 bool ProcessLocalArchives(SetupHandler& handler) {
   // The archives lie in the process's current directory under these exact
   // names; their unpack results show only in the unpacker's own log lines.
-  LocalArchive client("PCClient");
-  LocalArchive client_accessory("PCClientAccessory");
-  if (!client.Check() || !client_accessory.Check()) return RefusedPackage();
+  LocalArchive client("PCClient", true);
+  LocalArchive client_accessory("PCClientAccessory", false);
+  if (!client.Check(handler) || !client_accessory.Check(handler)) return RefusedPackage();
   handler.StopProcess();
   handler.m_oSetupFolderLock.Acquire();
 
@@ -170,7 +173,8 @@ bool ProcessDownloadedPackage(SetupHandler& handler) {
   // is saved; it is named by the place it is saved to first.
   std::string tried = ks::Format("%s\\%s", handler.m_sTempDirectory, "PCClient.zip");
   size_t unpack_size = 0;
-  if (!PackageCheck::Verify(tried.c_str(), package_bytes, count, &unpack_size)) return RefusedPackage();
+  if (!PackageCheck::Verify(tried.c_str(), package_bytes, count, PackageRequestOf(handler, true), &unpack_size))
+    return RefusedPackage();
   handler.StopProcess();
   handler.m_oSetupFolderLock.Acquire();
 

@@ -77,7 +77,17 @@ void OwnSigner::Learn() {
   KS_LOG(3, kOperation, "Own signature not verified: %s", why_.c_str());
 }
 
-void OwnSigner::LogUncheckedOnce(const char* operation, const char* path) {
-  if (!g_unchecked_logged.exchange(true))
-    KS_LOG(0, operation, "Publisher of %s not checked: the starter is not signed (no certificate table)", path);
+OwnSigner::Start OwnSigner::BeginCheck(const char* operation, const char* path, const OwnSigner** own) {
+  *own = &Get();
+  switch ((*own)->state()) {
+    case State::kUnsigned:
+      if (!g_unchecked_logged.exchange(true))
+        KS_LOG(0, operation, "Publisher of %s not checked: the starter is not signed (no certificate table)", path);
+      return Start::kLetThrough;
+    case State::kVerified:
+      return Start::kCheck;
+    case State::kNotVerified:
+      break;
+  }
+  return Start::kRefuse;
 }

@@ -25,9 +25,13 @@ class OwnSigner {
   PCCERT_CONTEXT certificate() const { return certificate_.get(); }
   const std::string& why() const { return why_; }
 
-  // An unsigned starter checks nothing, and says so in the log once per run,
-  // naming the first thing it let through.
-  static void LogUncheckedOnce(const char* operation, const char* path);
+  // Where every check of what a package brings starts: an unsigned starter
+  // lets `path` through (kLetThrough) and says so in the log once per run,
+  // naming the first thing it let through; a starter whose own signature
+  // cannot be verified refuses it (kRefuse, why() says why); a verified one
+  // checks it against certificate() (kCheck).
+  enum class Start { kLetThrough, kRefuse, kCheck };
+  static Start BeginCheck(const char* operation, const char* path, const OwnSigner** own);
 
  private:
   OwnSigner() = default;

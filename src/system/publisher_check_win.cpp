@@ -19,14 +19,15 @@ namespace PublisherCheck {
 
 bool MayStart(const char* path, ks::UniqueHandle* hold) {
   hold->reset();
-  const OwnSigner& own = OwnSigner::Get();
-  if (own.state() == OwnSigner::State::kUnsigned) {
-    OwnSigner::LogUncheckedOnce(kOperation, path);
-    return true;
-  }
-  if (own.state() != OwnSigner::State::kVerified) {
-    KS_LOG(3, kOperation, "Refused %s (starter not verified): %s", path, own.why().c_str());
-    return false;
+  const OwnSigner* own = nullptr;
+  switch (OwnSigner::BeginCheck(kOperation, path, &own)) {
+    case OwnSigner::Start::kLetThrough:
+      return true;
+    case OwnSigner::Start::kRefuse:
+      KS_LOG(3, kOperation, "Refused %s (starter not verified): %s", path, own->why().c_str());
+      return false;
+    case OwnSigner::Start::kCheck:
+      break;
   }
   std::wstring wide_path = Widen(path);
   ks::UniqueHandle file(
@@ -43,7 +44,7 @@ bool MayStart(const char* path, ks::UniqueHandle* hold) {
   } else if (!signer) {
     refusal = "no signer";
   } else {
-    switch (ks::MatchSigner(own.certificate(), signer.get())) {
+    switch (ks::MatchSigner(own->certificate(), signer.get())) {
       case ks::SignerMatch::kOtherSubject:
         refusal = "another publisher";
         break;
@@ -57,7 +58,7 @@ bool MayStart(const char* path, ks::UniqueHandle* hold) {
   if (refusal != nullptr) {
     KS_LOG(3, kOperation, "Refused %s (%s): WinVerifyTrust() = 0x%08lX, signer = %s, starter's signer = %s", path,
            refusal, static_cast<unsigned long>(result), ks::CertificateSubject(signer.get()).c_str(),
-           ks::CertificateSubject(own.certificate()).c_str());
+           ks::CertificateSubject(own->certificate()).c_str());
     return false;
   }
   KS_LOG(0, kOperation, "Publisher checked: %s, signer = %s", path, ks::CertificateSubject(signer.get()).c_str());

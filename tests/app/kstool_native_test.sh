@@ -83,6 +83,8 @@ both cfg /dev/null cfg settings.txt starter.cfg
 same_file starter.cfg
 both pack /dev/null pack tree tree.pkg
 same_file tree.pkg
+both pack-described /dev/null pack --client Kestrelon --version 5.2.1 --not-after 2030-01-01 --rollback tree described.pkg
+same_file described.pkg
 
 for hostile in cut past badlengths; do
   both "refused-$hostile" /dev/null stamp --certificate "$hostile.exe" settings.txt "out-$hostile.exe"

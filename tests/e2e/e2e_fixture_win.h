@@ -225,12 +225,12 @@ class StarterEndToEnd : public ::testing::Test {
   // folder "Kestrelon", the last place the starter looks): version file, the
   // stand-in client and, unless `status` is empty, a status file with that
   // launch value.
-  void InstallClient(const std::string& status) {
+  void InstallClient(const std::string& status, const std::string& version = kVersion) {
     std::string folder = ClientFolder();
     for (size_t slash = folder.find('\\', 3); slash != std::string::npos; slash = folder.find('\\', slash + 1))
       MakeDirectory(folder.substr(0, slash));
     MakeDirectory(folder);
-    ASSERT_TRUE(kstest::WriteFile(folder + "\\version.txt", std::string(kVersion) + " (installed)\r\n"));
+    ASSERT_TRUE(kstest::WriteFile(folder + "\\version.txt", version + " (installed)\r\n"));
     ASSERT_TRUE(kstest::CopyFileTo(standin_client::StandinPath("Kestrelon.exe"), folder + "\\Kestrelon.exe"));
     if (!status.empty()) {
       ASSERT_TRUE(kstest::WriteFile(folder + "\\setup_status.txt",

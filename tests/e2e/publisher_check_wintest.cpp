@@ -1,9 +1,14 @@
 // A signed starter takes a package only when the whole package carries its
-// own publisher's signature, and starts a program from it only when that
-// program carries it too; an unsigned starter (a development copy) takes
-// both as they are. The signed starters, programs and packages come from
-// signed_files.sh, which CTest runs before this program, with throw-away
-// certificates.
+// own publisher's signature and describes itself as what the run asks for,
+// and starts a program from it only when that program carries the signature
+// too; an unsigned starter (a development copy) takes both as they are. The
+// packages and their verdicts are one table, package_verdicts.txt, which
+// signed_files.sh (run by CTest before this program) also runs through the
+// native kstool verify; it makes the signed starters, programs and packages
+// with throw-away certificates.
+#include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -28,15 +33,72 @@ enum class Copy {
 };
 
 struct Case {
-  const char* name;
-  const char* starter;  // from signed_files.sh; empty: the built, unsigned starter
-  Copy copy;
-  const char* package;  // from signed_files.sh: served, or the local archive "PCClient"
-  Outcome outcome;
+  std::string name;
+  std::string starter;  // from signed_files.sh; empty: the built, unsigned starter
+  Copy copy = Copy::kStamped;
+  std::string package;  // from signed_files.sh: served, or the local archive "PCClient"
+  std::string client = "Kestrelon";  // what the run asks for
+  std::string version = kVersion;
+  std::string installed;  // the installed client's version; empty: none
+  Outcome outcome = Outcome::kInstalled;
   // The log line's start after "Refused package <package> (" or, for a
   // refused program, after "Refused <program> " up to the starter's signer.
-  const char* line;
+  std::string line;
 };
+
+std::string Trim(const std::string& text) {
+  size_t begin = text.find_first_not_of(" \t\r");
+  size_t end = text.find_last_not_of(" \t\r");
+  return begin == std::string::npos ? std::string() : text.substr(begin, end + 1 - begin);
+}
+
+Case Row(const char* name, const char* starter, Copy copy, const char* package, Outcome outcome, const char* line) {
+  Case c;
+  c.name = name;
+  c.starter = starter;
+  c.copy = copy;
+  c.package = package;
+  c.outcome = outcome;
+  c.line = line;
+  return c;
+}
+
+// The rows of package_verdicts.txt, read when the tests are listed; a table
+// that cannot be read is one failing row.
+std::vector<Case> TableRows() {
+  std::ifstream table(kstest::SourceDir() + "\\tests\\e2e\\package_verdicts.txt");
+  std::vector<Case> rows;
+  std::string line;
+  while (std::getline(table, line)) {
+    std::vector<std::string> cells;
+    std::stringstream columns(line);
+    for (std::string cell; std::getline(columns, cell, '|');) cells.push_back(Trim(cell));
+    if (cells.empty() || cells[0].empty() || cells[0][0] == '#') continue;
+    Case c;
+    if (cells.size() < 8) {
+      c.name = "MalformedRow" + std::to_string(rows.size());
+      c.outcome = Outcome::kPackageRefused;
+      c.line = line;
+      rows.push_back(c);
+      continue;
+    }
+    c.name = cells[0];
+    c.starter = cells[1] == "unsigned" ? "" : cells[1];
+    c.copy = cells[2] == "after-signature" ? Copy::kStampedAfterSignature
+             : cells[2] == "link"          ? Copy::kLink
+             : cells[2] == "local"         ? Copy::kLocalArchives
+                                           : Copy::kStamped;
+    c.package = cells[3];
+    c.client = cells[4].substr(0, cells[4].find(' '));
+    c.version = cells[4].substr(cells[4].find(' ') + 1);
+    c.installed = cells[5] == "-" ? "" : cells[5];
+    c.outcome = cells[7] == "installed" ? Outcome::kInstalled : Outcome::kPackageRefused;
+    c.line = cells[7] + ": " + (cells.size() > 8 ? cells[8] : "");
+    rows.push_back(c);
+  }
+  if (rows.empty()) rows.push_back(Row("TableMissing", "", Copy::kStamped, "", Outcome::kInstalled, ""));
+  return rows;
+}
 
 class PublisherCheck : public StarterEndToEnd, public ::testing::WithParamInterface<Case> {
  protected:
@@ -57,29 +119,37 @@ class PublisherCheck : public StarterEndToEnd, public ::testing::WithParamInterf
 
 TEST_P(PublisherCheck, TakesOnlyWhatItsPublisherSigned) {
   const Case& c = GetParam();
-  const bool signed_starter = c.starter[0] != '\0';
+  ASSERT_NE(c.name.compare(0, 12, "MalformedRow"), 0) << "package_verdicts.txt: " << c.line;
+  ASSERT_NE(c.name, "TableMissing") << "tests/e2e/package_verdicts.txt cannot be read";
+  const bool signed_starter = !c.starter.empty();
   const bool local = c.copy == Copy::kLocalArchives;
   std::string starter = signed_starter ? SignedFile(c.starter) : kstest::BuildDir() + "\\KestrelonStarter.exe";
   ASSERT_TRUE(kstest::FileExists(starter)) << "signed_files.sh (run by CTest) makes it";
   server_.reset(new kstest::ServeProcess({"--package", SignedFile(c.package), "--user-input", kUserInput}));
   ASSERT_TRUE(server_->ok());
+  if (!c.installed.empty()) InstallClient("", c.installed);
 
+  // The settings or link of a run that asks for the row's client and version.
+  std::string settings = StampedSettings(Port());
+  settings.replace(settings.find(kVersion), strlen(kVersion), c.version);
+  settings += "<__ClientName__>" + c.client + "</__ClientName__>\n";
   std::string arguments;
   switch (c.copy) {
     case Copy::kStamped:
-      StampStarter(StampedSettings(Port()), starter);
+      StampStarter(settings, starter);
       break;
     case Copy::kStampedAfterSignature:
-      StampStarter(StampedSettings(Port()), starter, "--after-signature");
+      StampStarter(settings, starter, "--after-signature");
       break;
     case Copy::kLink:
       CopyStarter(starter);
-      arguments = MeetingLink();
+      arguments = MakeLink("account_server_ip=127.0.0.1&port=" + std::to_string(Port()) + "&version=" + c.version +
+                           "&client_name=" + c.client + "&role=attendee&meeting_id=m-4711&name=Ann%20Example");
       break;
     case Copy::kLocalArchives: {
       CopyStarter(starter);
       std::string settings_file = scene_.root() + "\\cfg_settings.txt";
-      ASSERT_TRUE(kstest::WriteFile(settings_file, StampedSettings(Port())));
+      ASSERT_TRUE(kstest::WriteFile(settings_file, settings));
       Kstool("cfg " + Quote(settings_file) + " " + Quote(scene_.app() + "\\starter.cfg"));
       ASSERT_TRUE(kstest::CopyFileTo(SignedFile(c.package), scene_.app() + "\\PCClient"));
       ASSERT_TRUE(kstest::CopyFileTo(SignedFile("accessory-signed.pkg"), scene_.app() + "\\PCClientAccessory"));
@@ -128,7 +198,10 @@ TEST_P(PublisherCheck, TakesOnlyWhatItsPublisherSigned) {
       EXPECT_FALSE(scene_.LoggedPrefix("Has stopped "));
       EXPECT_TRUE(scene_.Records().empty());
       EXPECT_FALSE(scene_.LoggedPrefix("StartProcess("));
-      if (std::string(c.name) == "PackageWithoutSignature") KeepLogFor("failed-package-refused");
+      if (!c.installed.empty()) {
+        EXPECT_EQ(kstest::ReadFileOrEmpty(ClientFolder() + "\\version.txt"), c.installed + " (installed)\r\n");
+      }
+      if (c.name == "PackageWithoutSignature") KeepLogFor("failed-package-refused");
       break;
     }
     case Outcome::kProgramRefused: {
@@ -148,51 +221,41 @@ TEST_P(PublisherCheck, TakesOnlyWhatItsPublisherSigned) {
 
 const char kStarter[] = "KestrelonStarter.exe";
 
+// Rows of a starter whose own signature fails, and of signed packages whose
+// installer the publisher check refuses: kstool verify takes these packages.
 // Wine does not check that a root is trusted, so another key under the
 // right subject verifies there and is told apart by its key alone; and it
 // does not check what follows a signature, so a copy stamped after its
 // signature verifies as one stamped in an added certificate does.
+std::vector<Case> StarterAndProgramRows() {
+  return {
+      Row("StarterChangedAfterSigning", "KestrelonStarter-changed.exe", Copy::kStampedAfterSignature,
+          "package-kstool.pkg", Outcome::kPackageRefused,
+          "starter not verified: WinVerifyTrust() = 0x80096010, signer = (none); its settings were stamped after "
+          "its signature"),
+      Row("StarterWhoseSignatureReadsAsNone", "KestrelonStarter-nosignature.exe", Copy::kLink, "package-kstool.pkg",
+          Outcome::kPackageRefused, "starter not verified: WinVerifyTrust() = 0x800B0100"),
+      Row("UnsignedInstaller", kStarter, Copy::kStamped, "package-installer-unsigned.pkg", Outcome::kProgramRefused,
+          "(signature not verified): WinVerifyTrust() = 0x800B0100, signer = (none)"),
+      Row("InstallerSubjectCopiedOntoAnotherKey", kStarter, Copy::kStamped, "package-installer-b.pkg",
+          Outcome::kProgramRefused,
+          "(another publisher's key): WinVerifyTrust() = 0x00000000, signer = CN=Kestrelon Throwaway Publisher, "
+          "O=Kestrelon Test"),
+      Row("InstallerChangedAfterSigning", kStarter, Copy::kStamped, "package-installer-changed.pkg",
+          Outcome::kProgramRefused, "(signature not verified): WinVerifyTrust() = 0x80096010, signer = (none)"),
+  };
+}
+
+std::vector<Case> AllRows() {
+  std::vector<Case> rows = TableRows();
+  std::vector<Case> more = StarterAndProgramRows();
+  rows.insert(rows.end(), more.begin(), more.end());
+  return rows;
+}
+
 INSTANTIATE_TEST_SUITE_P(
-    StarterEndToEnd, PublisherCheck,
-    ::testing::Values(
-        Case{"PackageSignedByOpensslCms", kStarter, Copy::kStamped, "package-cms.pkg", Outcome::kInstalled, ""},
-        Case{"PackageSignedWithoutAttributes", kStarter, Copy::kStamped, "package-cms-noattr.pkg",
-             Outcome::kInstalled, ""},
-        Case{"PackageSignedByKstoolStarterStampedAfterSignature", kStarter, Copy::kStampedAfterSignature,
-             "package-kstool.pkg", Outcome::kInstalled, ""},
-        Case{"UnsignedStarterTakesAnUnsignedPackage", "", Copy::kStamped, "package-unsigned.pkg",
-             Outcome::kInstalled, ""},
-        Case{"SignedLocalArchives", kStarter, Copy::kLocalArchives, "package-kstool.pkg", Outcome::kInstalled, ""},
-        Case{"PackageWithoutSignature", kStarter, Copy::kStamped, "package-unsigned.pkg", Outcome::kPackageRefused,
-             "no signature: no KSPackage.sig entry among 3 entries)"},
-        Case{"PackageSignedWithAnotherKeyUnderTheSubject", kStarter, Copy::kStamped, "package-other-key.pkg",
-             Outcome::kPackageRefused,
-             "other signer: CN=Kestrelon Throwaway Publisher, O=Kestrelon Test with another key, "},
-        Case{"PackageChangedAfterSigning", kStarter, Copy::kStamped, "package-changed.pkg", Outcome::kPackageRefused,
-             "digest mismatch: signed "},
-        Case{"PackageChangedAfterSigningWithoutAttributes", kStarter, Copy::kStamped, "package-changed-noattr.pkg",
-             Outcome::kPackageRefused, "bad signature: not verified with the starter's signer's key, error "},
-        Case{"LibraryAddedBeforeTheSignature", kStarter, Copy::kStamped, "package-added-before.pkg",
-             Outcome::kPackageRefused, "digest mismatch: signed "},
-        Case{"LibraryAddedAfterTheSignature", kStarter, Copy::kStamped, "package-added-after.pkg",
-             Outcome::kPackageRefused, "entries after the signature: "},
-        Case{"UnsignedLocalArchive", kStarter, Copy::kLocalArchives, "package-unsigned.pkg", Outcome::kPackageRefused,
-             "no signature: "},
-        Case{"StarterChangedAfterSigning", "KestrelonStarter-changed.exe", Copy::kStampedAfterSignature,
-             "package-kstool.pkg", Outcome::kPackageRefused,
-             "starter not verified: WinVerifyTrust() = 0x80096010, signer = (none); its settings were stamped after "
-             "its signature"},
-        Case{"StarterWhoseSignatureReadsAsNone", "KestrelonStarter-nosignature.exe", Copy::kLink,
-             "package-kstool.pkg", Outcome::kPackageRefused, "starter not verified: WinVerifyTrust() = 0x800B0100"},
-        Case{"UnsignedInstaller", kStarter, Copy::kStamped, "package-installer-unsigned.pkg",
-             Outcome::kProgramRefused, "(signature not verified): WinVerifyTrust() = 0x800B0100, signer = (none)"},
-        Case{"InstallerSubjectCopiedOntoAnotherKey", kStarter, Copy::kStamped, "package-installer-b.pkg",
-             Outcome::kProgramRefused,
-             "(another publisher's key): WinVerifyTrust() = 0x00000000, signer = CN=Kestrelon Throwaway "
-             "Publisher, O=Kestrelon Test"},
-        Case{"InstallerChangedAfterSigning", kStarter, Copy::kStamped, "package-installer-changed.pkg",
-             Outcome::kProgramRefused, "(signature not verified): WinVerifyTrust() = 0x80096010, signer = (none)"}),
-    [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+    StarterEndToEnd, PublisherCheck, ::testing::ValuesIn(AllRows()),
+    [](const ::testing::TestParamInfo<Case>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace e2e

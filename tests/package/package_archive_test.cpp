@@ -80,7 +80,7 @@ TEST(EntryReader, NameLengthBounds) {
 
 TEST(EntryNames, OrdinaryNamesStayBelowTheDestination) {
   for (const char* name : {"a.txt", "bin\\tool.dll", "x\\y\\z.bin", ".\\a", "a\\..\\b", "a\\\\b", "...a",
-                           "a..", "com0", "lpt10", "consoles.txt", "dir\\"}) {
+                           "a..", "lpt10", "consoles.txt", "dir\\", "COM\xC2\xB4", "com\xC2\xB9x", "LPT\xE2\x81\xB4"}) {
     EXPECT_TRUE(package::IsSafeEntryName(name)) << name;
   }
 }
@@ -89,7 +89,7 @@ TEST(EntryNames, NamesLeadingElsewhereAreRefused) {
   for (const char* name : {"", "\\a", "/a", "\\\\server\\share\\a", "C:\\x", "c:x", "a:b", "..", "..\\x",
                            "../x", "a\\..\\..\\x", "a/../../x", "a\\b\\..\\..\\..\\x", "...", "x\\...\\y",
                            "x\\ ..\\y", ". .", "NUL", "aux.txt", "x\\Con", "COM1", "lpt9.log", "CONOUT$",
-                           "nul .txt"}) {
+                           "nul .txt", "COM0", "lpt0.txt", "COM\xC2\xB9", "x\\com\xC2\xB2.log", "LPT\xC2\xB3 .txt"}) {
     EXPECT_FALSE(package::IsSafeEntryName(name)) << name;
   }
 }

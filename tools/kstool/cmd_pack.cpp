@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "command.h"
+#include "package/package_description.h"
 #include "package/package_signature.h"
 #include "package/package_writer.h"
 #include "package_signing.h"
@@ -52,8 +53,37 @@ struct PackOptions {
   bool no_attributes = false;
   std::string certificate;
   std::string key;
+  bool describe = false;  // a description option was given
+  package::PackageDescription description;
   std::vector<std::string> paths;
 };
+
+// The description options: each takes a value but --rollback.
+bool ParseDescriptionOption(const std::vector<std::string>& args, size_t& i, PackOptions& options,
+                            std::string& error) {
+  package::PackageDescription& d = options.description;
+  struct Valued {
+    const char* name;
+    std::string* value;
+  } const valued[] = {{"--client", &d.client},
+                      {"--version", &d.version},
+                      {"--not-before", &d.not_before},
+                      {"--not-after", &d.not_after}};
+  for (const Valued& option : valued) {
+    if (args[i] != option.name) continue;
+    if (i + 1 == args.size()) {
+      error = std::string("pack ") + option.name + " needs a value (see 'kstool pack --help')";
+      return true;
+    }
+    *option.value = args[++i];
+    options.describe = true;
+    return true;
+  }
+  if (args[i] != "--rollback") return false;
+  d.rollback_allowed = true;
+  options.describe = true;
+  return true;
+}
 
 bool ParseOptions(const std::vector<std::string>& args, PackOptions& options, std::string& error) {
   for (size_t i = 0; i < args.size(); ++i) {
@@ -67,6 +97,8 @@ bool ParseOptions(const std::vector<std::string>& args, PackOptions& options, st
       options.key = args[++i];
     } else if (args[i] == "--noattr") {
       options.no_attributes = true;
+    } else if (ParseDescriptionOption(args, i, options, error)) {
+      if (!error.empty()) return false;
     } else if (args[i].size() > 1 && args[i][0] == '-') {
       error = "pack has no option '" + args[i] + "' (see 'kstool pack --help')";
       return false;
@@ -77,6 +109,19 @@ bool ParseOptions(const std::vector<std::string>& args, PackOptions& options, st
   if (options.no_attributes && !options.sign) {
     error = "pack --noattr goes with --sign (see 'kstool pack --help')";
     return false;
+  }
+  if (options.describe) {
+    // Read back as a starter reads it: what pack writes, a starter takes.
+    std::string text = package::DescriptionText(options.description);
+    if (options.description.client.empty() || options.description.version.empty()) {
+      error = "pack: a description needs --client and --version (see 'kstool pack --help')";
+      return false;
+    }
+    package::PackageDescription read;
+    if (!package::ReadPackageDescription(text, read, error)) {
+      error = "pack: the description would not read: " + error;
+      return false;
+    }
   }
   if (options.paths.size() != 2) {
     error = "pack needs <directory> <archive> (see 'kstool pack --help')";
@@ -97,14 +142,40 @@ int RunPack(const std::vector<std::string>& args) {
 
   std::vector<std::string> files;
   if (!kstool::ListFiles(root, files, error)) return kstool::Fail("%s", error.c_str());
-  // Byte order of the UTF-8 names: the same archive from the same tree on every system.
-  std::sort(files.begin(), files.end());
+  // Byte order of the UTF-8 names: the same archive from the same tree on
+  // every system; a description written by hand comes first, as it must.
+  std::sort(files.begin(), files.end(), [](const std::string& a, const std::string& b) {
+    bool a_first = package::IsDescriptionEntryName(a.c_str()), b_first = package::IsDescriptionEntryName(b.c_str());
+    return a_first != b_first ? a_first : a < b;
+  });
+  bool described = options.describe;
+  if (!files.empty() && package::IsDescriptionEntryName(files[0].c_str())) {
+    if (options.describe)
+      return kstool::Fail("cannot pack '%s': the description is written from the options", files[0].c_str());
+    std::string text;
+    if (!kstool::ReadInput(kstool::FileBelow(root, files[0]), text, error)) return kstool::Fail("%s", error.c_str());
+    package::PackageDescription read;
+    if (!package::ReadPackageDescription(text, read, error))
+      return kstool::Fail("cannot pack '%s': a starter would not read it: %s", files[0].c_str(), error.c_str());
+    described = true;
+  }
+  // A signed starter refuses a package that does not say what it is.
+  if (options.sign && !described)
+    return kstool::Fail("pack --sign needs --client and --version, or a %s in '%s' (see 'kstool pack --help')",
+                        package::kDescriptionEntryName, options.paths[0].c_str());
 
   kstool::OutputFile archive(archive_path);
   if (!archive.Open(error)) return kstool::Fail("cannot create '%s'", options.paths[1].c_str());
   std::string signed_bytes;
   FileWriter sink(archive.get(), options.sign ? &signed_bytes : nullptr);
   int packed = 0;
+  if (options.describe) {
+    std::string body;
+    std::string text = package::DescriptionText(options.description);
+    if (!package::CompressBody(text.data(), text.size(), &body) ||
+        !package::WriteEntry(sink, package::kDescriptionEntryName, body))
+      return kstool::Fail("cannot write '%s'", options.paths[1].c_str());
+  }
   for (const std::string& name : files) {
     std::string full = kstool::FileBelow(root, name);
     if (kstool::SameFile(full, archive_path)) continue;  // never the archive itself
@@ -143,15 +214,24 @@ int RunPack(const std::vector<std::string>& args) {
 
 }  // namespace
 
-KSTOOL_COMMAND("pack", "pack [--sign <cert.pem> <key.pem> [--noattr]] <directory> <archive>",
+KSTOOL_COMMAND("pack",
+               "pack [--sign <cert.pem> <key.pem> [--noattr]] [--client <name> --version <version>\n"
+               "       [--not-before <time>] [--not-after <time>] [--rollback]] <directory> <archive>",
                "Makes a client package archive of every file below <directory>: names relative to it\n"
                "with '\\' between levels, contents deflated with zlib. Empty directories are not kept;\n"
                "a file named KSPackage.sig, the signature's name, is refused.\n"
                "\n"
                "  --sign <cert.pem> <key.pem>  end the archive with the entry \"KSPackage.sig\": a\n"
                "                 detached CMS signature (SHA-256) of every byte before it by that\n"
-               "                 certificate and key. A signed starter unpacks only packages\n"
-               "                 signed with the certificate that signed the starter. Native\n"
-               "                 kstool only (OpenSSL).\n"
-               "  --noattr       sign without signed attributes (as openssl cms -noattr).",
+               "                 certificate and (RSA) key. A signed starter unpacks only packages\n"
+               "                 signed with the certificate that signed the starter, and only with\n"
+               "                 a description. Native kstool only (OpenSSL).\n"
+               "  --noattr       sign without signed attributes (as openssl cms -noattr).\n"
+               "  --client <name> --version <version>  begin the archive with the description\n"
+               "                 \"KSPackage.txt\": the client and version a starter must be asking for\n"
+               "                 (a version is numbers joined by dots, with an optional -label).\n"
+               "                 Without these, a KSPackage.txt in <directory> is packed first.\n"
+               "  --not-before <time>, --not-after <time>  the span a starter takes it in (UTC,\n"
+               "                 YYYY-MM-DD for a whole day or YYYY-MM-DDTHH:MM:SSZ).\n"
+               "  --rollback     it may replace a newer installed client.",
                RunPack);

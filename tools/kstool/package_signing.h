@@ -22,13 +22,14 @@ bool SignPackageBytes(const std::string& certificate_pem, const std::string& key
 enum class SignatureCheck { kGood, kDigestMismatch, kBadSignature, kOtherSigner };
 
 // The cryptography of a signature already taken apart by the starter's own
-// reader: the messageDigest attribute against the content, then the
-// signature by the certificate it carries (its chain is not checked); with
-// `expected_pem`, that certificate must have the subject and the public key
-// of the one in the file. `subject` receives the signer's subject, `detail`
+// reader, as a signed starter checks it against its own signer: the
+// certificate the signature names must have the subject (the same bytes)
+// and the public key of the certificate in `expected_pem`; the messageDigest
+// attribute must be the SHA-256 of `content`; and the signature must verify
+// with that expected certificate's RSA key, never with a certificate the
+// signature carries. `subject` receives the named signer's subject, `detail`
 // what failed.
-SignatureCheck CheckPackageSignature(const std::string& der, const package::DetachedSignature& signature,
-                                     const std::string& content, const std::string& expected_pem,
-                                     std::string& subject, std::string& detail);
+SignatureCheck CheckPackageSignature(const package::DetachedSignature& signature, const std::string& content,
+                                     const std::string& expected_pem, std::string& subject, std::string& detail);
 
 }  // namespace kstool

@@ -18,6 +18,7 @@ struct OpenSslFree {
   void operator()(X509* p) const { X509_free(p); }
   void operator()(EVP_PKEY* p) const { EVP_PKEY_free(p); }
   void operator()(CMS_ContentInfo* p) const { CMS_ContentInfo_free(p); }
+  void operator()(EVP_MD_CTX* p) const { EVP_MD_CTX_free(p); }
 };
 template <typename T>
 using Owned = std::unique_ptr<T, OpenSslFree>;
@@ -50,6 +51,14 @@ std::string Subject(X509* certificate) {
   char* text = nullptr;
   long length = BIO_get_mem_data(out.get(), &text);
   return std::string(text, static_cast<size_t>(length));
+}
+
+// A name's DER bytes, as it was read.
+std::string NameBytes(X509_NAME* name) {
+  const unsigned char* der = nullptr;
+  size_t size = 0;
+  if (X509_NAME_get0_der(name, &der, &size) != 1) return std::string();
+  return std::string(reinterpret_cast<const char*>(der), size);
 }
 
 }  // namespace
@@ -96,10 +105,14 @@ bool SignPackageBytes(const std::string& certificate_pem, const std::string& key
   return true;
 }
 
-SignatureCheck CheckPackageSignature(const std::string& der, const package::DetachedSignature& signature,
-                                     const std::string& content, const std::string& expected_pem,
-                                     std::string& subject, std::string& detail) {
+SignatureCheck CheckPackageSignature(const package::DetachedSignature& signature, const std::string& content,
+                                     const std::string& expected_pem, std::string& subject, std::string& detail) {
   subject = "(none)";
+  Owned<X509> expected = ReadCertificate(expected_pem);
+  if (!expected) {
+    detail = "cannot read the certificate '" + expected_pem + "'";
+    return SignatureCheck::kOtherSigner;
+  }
   const unsigned char* certificate_bytes = reinterpret_cast<const unsigned char*>(signature.signer_certificate.data());
   Owned<X509> signer(signature.signer_certificate.empty()
                          ? nullptr
@@ -109,17 +122,17 @@ SignatureCheck CheckPackageSignature(const std::string& der, const package::Deta
     return SignatureCheck::kOtherSigner;
   }
   subject = Subject(signer.get());
-  if (!expected_pem.empty()) {
-    Owned<X509> expected = ReadCertificate(expected_pem);
-    if (!expected) {
-      detail = "cannot read the certificate '" + expected_pem + "'";
-      return SignatureCheck::kOtherSigner;
-    }
-    bool same_key = EVP_PKEY_eq(X509_get0_pubkey(expected.get()), X509_get0_pubkey(signer.get())) == 1;
-    if (X509_NAME_cmp(X509_get_subject_name(expected.get()), X509_get_subject_name(signer.get())) != 0 || !same_key) {
-      detail = subject + (same_key ? "" : " with another key") + ", expected " + Subject(expected.get());
-      return SignatureCheck::kOtherSigner;
-    }
+  // Names compared as the starter compares them: byte for byte.
+  bool same_key = EVP_PKEY_eq(X509_get0_pubkey(expected.get()), X509_get0_pubkey(signer.get())) == 1;
+  if (NameBytes(X509_get_subject_name(expected.get())) != NameBytes(X509_get_subject_name(signer.get())) ||
+      !same_key) {
+    detail = subject + (same_key ? "" : " with another key") + ", expected " + Subject(expected.get());
+    return SignatureCheck::kOtherSigner;
+  }
+  EVP_PKEY* key = X509_get0_pubkey(expected.get());
+  if (key == nullptr || EVP_PKEY_base_id(key) != EVP_PKEY_RSA) {
+    detail = "the expected signer's key is not RSA";
+    return SignatureCheck::kBadSignature;
   }
   if (signature.has_signed_attributes) {
     unsigned char digest[EVP_MAX_MD_SIZE];
@@ -130,11 +143,15 @@ SignatureCheck CheckPackageSignature(const std::string& der, const package::Deta
       return SignatureCheck::kDigestMismatch;
     }
   }
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(der.data());
-  Owned<CMS_ContentInfo> cms(d2i_CMS_ContentInfo(nullptr, &bytes, static_cast<long>(der.size())));
-  Owned<BIO> data = MemoryOf(content);
-  if (!cms || CMS_verify(cms.get(), nullptr, nullptr, data.get(), nullptr, CMS_BINARY | CMS_NO_SIGNER_CERT_VERIFY) != 1) {
-    detail = LastError("OpenSSL does not verify it");
+  // With signed attributes the signature is over them (as a SET OF), which
+  // hold the content's digest; without, over the content itself.
+  const std::string& signed_data = signature.has_signed_attributes ? signature.signed_attributes : content;
+  Owned<EVP_MD_CTX> context(EVP_MD_CTX_new());
+  if (!context || EVP_DigestVerifyInit(context.get(), nullptr, EVP_sha256(), nullptr, key) != 1 ||
+      EVP_DigestVerify(context.get(), reinterpret_cast<const unsigned char*>(signature.signature.data()),
+                       signature.signature.size(), reinterpret_cast<const unsigned char*>(signed_data.data()),
+                       signed_data.size()) != 1) {
+    detail = "not verified with the expected signer's key: " + LastError("the signature does not match");
     return SignatureCheck::kBadSignature;
   }
   return SignatureCheck::kGood;

@@ -13,8 +13,8 @@ bool SignPackageBytes(const std::string&, const std::string&, bool, const std::s
   return false;
 }
 
-SignatureCheck CheckPackageSignature(const std::string&, const package::DetachedSignature&, const std::string&,
-                                     const std::string&, std::string&, std::string& detail) {
+SignatureCheck CheckPackageSignature(const package::DetachedSignature&, const std::string&, const std::string&,
+                                     std::string&, std::string& detail) {
   detail = PackageSigningUnavailable();
   return SignatureCheck::kBadSignature;
 }
