@@ -118,6 +118,7 @@ bool HR::DoRequest(const char* sURL, const char* sIP, int iPort, bool bSecure, c
     }
     KS_LOG(3, kOperation, "after HR");
     ksnet::LimitWaits(m_hRequest.get());  // the session's limits, where they are not handed down
+    AskForRest(m_hRequest.get());
     // A participant asked once for this proxy is not asked again this run.
     std::string given_for = ksnet::GiveProxyCredentials(m_hInternet.get(), m_hRequest.get());
     if (!given_for.empty()) KS_LOG(0, kOperation, "proxy credentials of this run given for %s", given_for.c_str());

@@ -8,6 +8,7 @@
 #include "base/log_api.h"
 #include "base/text.h"
 #include "net/page_mapper.h"
+#include "net/range_reply.h"
 
 namespace ksnet {
 namespace {
@@ -52,6 +53,36 @@ void LogBeyondExpected(int beyond, int expected) {
 void LogReceiveFailure(ReplySource& source) {
   int code = source.LastError();
   KS_LOG(0, kOperation, "recv() iReturn == -1, error code: %d, error: %s", code, source.ErrorText(code));
+}
+
+// Judges the first block of the reply to a download that may hold part of
+// its body: *from gets where this reply's body starts (0: taken whole).
+// False when the reply cannot continue what is held.
+bool TakeRange(const char* block, size_t length, int size, RangeState* range, int* from) {
+  *from = 0;
+  if (range == nullptr) return true;
+  const char* end = ks::FindBytes(block, length, kHeaderEnd, 4);
+  size_t head_length = end != nullptr ? static_cast<size_t>(end - block) + 4 : length;
+  std::string validator;
+  int asked = range->asked_from;
+  switch (JudgeRangeHead(block, head_length, asked, size, &validator)) {
+    case RangeAnswer::kWhole:
+      if (asked > 0) KS_LOG(0, kOperation, "the whole body instead of the rest from byte %d: it is taken whole", asked);
+      range->Took(0, validator);
+      return true;
+    case RangeAnswer::kRest:
+      KS_LOG(0, kOperation, "the rest from byte %d continues the %d bytes held", asked, asked);
+      range->Took(asked, range->validator);
+      *from = asked;
+      return true;
+    case RangeAnswer::kRefused:
+      break;
+  }
+  std::string content_range;
+  FindHeader(block, head_length, "Content-Range", &content_range);
+  KS_LOG(3, kOperation, "reply to the request for the rest from byte %d refused: status %d, Content-Range: %s", asked,
+         StatusCode(block, head_length), content_range.c_str());
+  return false;
 }
 
 }  // namespace
@@ -105,10 +136,13 @@ FirstBlock AnalyzeFirstBlock(const char* block, size_t length, int expected_size
 }
 
 bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std::unique_ptr<char[]>* body,
-                  int* body_size, std::atomic<int>* received, char* room, size_t room_size) {
+                  int* body_size, std::atomic<int>* received, char* room, size_t room_size, RangeState* range) {
   if (body == nullptr || body_size == nullptr) return false;
   body->reset();
   *body_size = 0;
+  // Only a body of known length received into the caller's room can hold
+  // the bytes of an earlier reply.
+  if (expected_size <= 0 || room == nullptr || room_size < static_cast<size_t>(expected_size)) range = nullptr;
 
   std::unique_ptr<char[]> block(new (std::nothrow) char[kFirstBlockSize]);
   if (!block) {
@@ -121,7 +155,14 @@ bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std:
     return false;
   }
   size_t length = static_cast<size_t>(got);
-  FirstBlock first = AnalyzeFirstBlock(block.get(), length, expected_size, got == kFirstBlockSize - 1);
+  int from = 0;
+  if (!TakeRange(block.get(), length, expected_size, range, &from)) return false;
+  // From here on the reply is what it carries: the rest, or the whole.
+  FirstBlock first = AnalyzeFirstBlock(block.get(), length, expected_size - from, got == kFirstBlockSize - 1);
+  auto count_stored = [&](int count) {
+    if (received != nullptr) received->store(from + count);
+    if (range != nullptr) range->stored = from + count;
+  };
 
   switch (first.kind) {
     case FirstBlockKind::kInvalidHeader:
@@ -151,7 +192,7 @@ bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std:
   }
 
   int expected = first.expected_size;
-  *body_size = expected;
+  *body_size = from + expected;
   if (expected < 1) {
     KS_LOG(0, kOperation, "no new download");
     return true;
@@ -166,11 +207,11 @@ bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std:
   // Refused before any of its body is taken, as the WinInet reads refuse it.
   if (counted && first.length_conflict) {
     KS_LOG(3, kOperation, "Content-Length does not match the expected length %d, refused", expected);
-    if (received != nullptr) received->store(0);
+    count_stored(0);
     return false;
   }
   std::unique_ptr<char[]> data;
-  char* target = room;
+  char* target = room != nullptr ? room + from : nullptr;
   if (room == nullptr || static_cast<size_t>(expected) > room_size) {
     data.reset(new (std::nothrow) char[static_cast<size_t>(expected) + 1]);
     if (!data) {
@@ -188,13 +229,14 @@ bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std:
   int count = static_cast<int>(initial);
   block.reset();
   if (beyond > 0 && counted) {
-    StoreCount(received, count, beyond);
+    count_stored(count);
+    StoreCount(received, from + count, beyond);
     LogBeyondExpected(beyond, expected);
     *body = std::move(data);
     return false;
   }
   if (beyond > 0) KS_LOG(0, kOperation, "dropped %d bytes beyond the expected length %d", beyond, expected);
-  if (received != nullptr) received->store(count);
+  count_stored(count);
 
   // Nothing is asked for past the expected length, announced or not: a
   // keep-alive peer would hold the connection open and the receive with it.
@@ -226,7 +268,7 @@ bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std:
           return false;
         }
         count += n;
-        if (received != nullptr) received->store(count);
+        count_stored(count);
         continue;
       }
       int n = source.Receive(piece.get(), piece_size - 1);
@@ -239,13 +281,14 @@ bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std:
       memcpy(target + count, piece.get(), static_cast<size_t>(take));
       count += take;
       if (n > take && counted) {
-        StoreCount(received, count, n - take);
+        count_stored(count);
+        StoreCount(received, from + count, n - take);
         LogBeyondExpected(n - take, expected);
         *body = std::move(data);
         return false;
       }
       if (n > take) KS_LOG(0, kOperation, "dropped %d bytes beyond the expected length %d", n - take, expected);
-      if (received != nullptr) received->store(count);
+      count_stored(count);
     }
   }
   // Without a length of its own the reply ends where the peer closes: bytes
@@ -255,7 +298,7 @@ bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std:
     char extra[256];
     int n = source.ReceiveWithin(extra, static_cast<int>(sizeof extra), kBeyondWaitMs);
     if (n > 0) {
-      StoreCount(received, count, n);
+      StoreCount(received, from + count, n);
       LogBeyondExpected(n, expected);
       *body = std::move(data);
       return false;
