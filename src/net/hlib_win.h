@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstddef>
 #include <mutex>
+#include <string>
 
 #include "base/handles_win.h"
 #include "net/access_setting.h"
@@ -103,9 +104,10 @@ class HR {
   // that holds part of its body; notes where the request starts.
   void AskForRest(HINTERNET request);
   // Judges the reply to such a request: *from gets where its body starts in
-  // the reply buffer (0: taken whole). False when it cannot continue the
-  // bytes held (then nothing of it is read).
-  bool TakeRangeReply(HINTERNET request, int* from);
+  // the reply buffer (0: taken whole), *validator the one its bytes will
+  // hold. False when it cannot continue the bytes held (then nothing of it
+  // is read).
+  bool TakeRangeReply(HINTERNET request, int* from, std::string* validator);
   // Bytes a reply may fill: all of them in counted mode; otherwise one byte
   // stays zero so the reply is always a zero-ended text.
   int ReplyCapacity() const;

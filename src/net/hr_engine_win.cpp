@@ -1,6 +1,7 @@
 // The request engine's state and reading a reply into the caller's buffer.
 #include <climits>
 #include <cstring>
+#include <string>
 
 #include "base/clock_win.h"
 #include "base/log_api.h"
@@ -139,7 +140,8 @@ HR::ReadResult HR::ReadCounted(HINTERNET request) {
     return ReadResult::kCountedFailed;
   }
   int from = 0;
-  if (!TakeRangeReply(request, &from)) {
+  std::string validator;
+  if (!TakeRangeReply(request, &from, &validator)) {
     SetLastError(ERROR_INVALID_DATA);
     return ReadResult::kCountedFailed;
   }
@@ -153,7 +155,8 @@ HR::ReadResult HR::ReadCounted(HINTERNET request) {
   }
   int received = from;
   int remaining = m_iExpectedReceiveSize - from;
-  m_iReplyLength = received;
+  // Bytes held stay held until a byte of this reply lands over them.
+  m_iReplyLength = from > 0 ? from : HeldBytes();
   m_iCurrentlyReceived = received;
   ksnet::PieceSizer sizer(kCountedPiece, kCountedPieceMax);
   ksnet::PageMapper mapper(m_sReturn);
@@ -169,7 +172,7 @@ HR::ReadResult HR::ReadCounted(HINTERNET request) {
     remaining -= static_cast<int>(got);
     m_iReplyLength = received;
     m_iCurrentlyReceived = received;
-    m_oRange.stored = received;
+    m_oRange.Took(received, validator);
   }
   // Without a Content-Length the reply ends where the peer closes (or at the
   // last chunk), so one more read ends at once unless more was coming. With

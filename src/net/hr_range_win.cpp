@@ -40,20 +40,18 @@ void HR::AskForRest(HINTERNET request) {
          m_oRange.validator.c_str());
 }
 
-bool HR::TakeRangeReply(HINTERNET request, int* from) {
+bool HR::TakeRangeReply(HINTERNET request, int* from, std::string* validator) {
   *from = 0;
   if (!CountedMode() || !m_oRange.resumable) return true;
   std::string head = RawHeaders(request);
-  std::string validator;
   int asked = m_oRange.asked_from;
-  switch (ksnet::JudgeRangeHead(head.data(), head.size(), asked, m_iExpectedReceiveSize, &validator)) {
+  switch (ksnet::JudgeRangeHead(head.data(), head.size(), asked, m_iExpectedReceiveSize, validator)) {
     case ksnet::RangeAnswer::kWhole:
       if (asked > 0) KS_LOG(0, kOperation, "the whole body instead of the rest from byte %d: it is taken whole", asked);
-      m_oRange.Took(0, validator);
       return true;
     case ksnet::RangeAnswer::kRest:
       KS_LOG(0, kOperation, "the rest from byte %d continues the %d bytes held", asked, asked);
-      m_oRange.Took(asked, m_oRange.validator);
+      *validator = m_oRange.validator;
       *from = asked;
       return true;
     case ksnet::RangeAnswer::kRefused:

@@ -26,11 +26,11 @@ struct RangeState {
   int ResumeFrom(int size) const {
     return resumable && !validator.empty() && stored > 0 && stored < size ? stored : 0;
   }
-  // Bytes held from the first on, and the validator they came with, after a
-  // reply was taken from `from` (0: whole, with `reply_validator`).
-  void Took(int from, const std::string& reply_validator) {
-    if (from == 0) validator = reply_validator;
-    stored = from;
+  // Bytes of a reply landed: the buffer holds `held` bytes from the first
+  // on, which came with `reply_validator`.
+  void Took(int held, const std::string& reply_validator) {
+    validator = reply_validator;
+    stored = held;
   }
 };
 

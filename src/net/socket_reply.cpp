@@ -56,23 +56,24 @@ void LogReceiveFailure(ReplySource& source) {
 }
 
 // Judges the first block of the reply to a download that may hold part of
-// its body: *from gets where this reply's body starts (0: taken whole).
-// False when the reply cannot continue what is held.
-bool TakeRange(const char* block, size_t length, int size, RangeState* range, int* from) {
+// its body: *from gets where this reply's body starts (0: taken whole) and
+// *validator the one its bytes will hold. False when the reply cannot
+// continue what is held. A header cut off by the block's end is left to the
+// checks that follow.
+bool TakeRange(const char* block, size_t length, int size, const RangeState* range, int* from,
+               std::string* validator) {
   *from = 0;
-  if (range == nullptr) return true;
   const char* end = ks::FindBytes(block, length, kHeaderEnd, 4);
-  size_t head_length = end != nullptr ? static_cast<size_t>(end - block) + 4 : length;
-  std::string validator;
+  if (range == nullptr || end == nullptr) return true;
+  size_t head_length = static_cast<size_t>(end - block) + 4;
   int asked = range->asked_from;
-  switch (JudgeRangeHead(block, head_length, asked, size, &validator)) {
+  switch (JudgeRangeHead(block, head_length, asked, size, validator)) {
     case RangeAnswer::kWhole:
       if (asked > 0) KS_LOG(0, kOperation, "the whole body instead of the rest from byte %d: it is taken whole", asked);
-      range->Took(0, validator);
       return true;
     case RangeAnswer::kRest:
       KS_LOG(0, kOperation, "the rest from byte %d continues the %d bytes held", asked, asked);
-      range->Took(asked, range->validator);
+      *validator = range->validator;
       *from = asked;
       return true;
     case RangeAnswer::kRefused:
@@ -156,12 +157,14 @@ bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std:
   }
   size_t length = static_cast<size_t>(got);
   int from = 0;
-  if (!TakeRange(block.get(), length, expected_size, range, &from)) return false;
-  // From here on the reply is what it carries: the rest, or the whole.
+  std::string validator;
+  if (!TakeRange(block.get(), length, expected_size, range, &from, &validator)) return false;
+  // From here on the reply is what it carries: the rest, or the whole. What
+  // the room held counts as held until a byte of the reply lands.
   FirstBlock first = AnalyzeFirstBlock(block.get(), length, expected_size - from, got == kFirstBlockSize - 1);
   auto count_stored = [&](int count) {
     if (received != nullptr) received->store(from + count);
-    if (range != nullptr) range->stored = from + count;
+    if (range != nullptr && count > 0) range->Took(from + count, validator);
   };
 
   switch (first.kind) {
