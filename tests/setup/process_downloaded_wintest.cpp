@@ -25,7 +25,6 @@ namespace {
 
 std::vector<std::string> g_messages;
 void RecordMessage(const char* text) { g_messages.push_back(text); }
-void IgnoreFailureList(const wchar_t*) {}
 
 // Stopping the client is tested on its own; here it is only counted.
 class Handler : public SetupHandler {
@@ -43,8 +42,6 @@ class ProcessDownloadedClient : public ::testing::Test {
   void SetUp() override {
     previous_box_ = g_pShowSetupMessage;
     g_pShowSetupMessage = &RecordMessage;
-    previous_list_ = CZLib::s_pShowFailureList;
-    CZLib::s_pShowFailureList = &IgnoreFailureList;
     g_messages.clear();
     temp_ = dir_.File("temp");
     current_ = dir_.File("client\\starter");
@@ -60,7 +57,6 @@ class ProcessDownloadedClient : public ::testing::Test {
   }
   void TearDown() override {
     g_pShowSetupMessage = previous_box_;
-    CZLib::s_pShowFailureList = previous_list_;
   }
   // Hands the package to the download worker as a finished download would.
   void Downloaded(const std::string& bytes) {
@@ -83,7 +79,6 @@ class ProcessDownloadedClient : public ::testing::Test {
   std::string package_;
   Handler handler_;
   SetupMessageBoxFunction previous_box_;
-  CZLib::ShowFailureListFunction previous_list_;
 };
 
 TEST_F(ProcessDownloadedClient, DownloadIsSavedInTempAndUnpackedThere) {
@@ -200,6 +195,39 @@ TEST_F(ProcessDownloadedClient, LocalArchivesAreUnpackedBesideTheStarter) {
             "<__WorkingDirectory__>" + current_ + "\\Kestrelon</__WorkingDirectory__>\r\n");
   EXPECT_EQ(std::string(handler_.m_sSetting),
             SetupLines(setup) + "<__NeedToRemoveSetup__>Y</__NeedToRemoveSetup__>\n" + kSettings);
+}
+
+// A file the system refuses ends the unpack: nothing of this run stays in
+// the setup folder, nor the saved package, and no setup lines are added; the
+// same when the local accessory archive fails after the client's unpacked.
+TEST_F(ProcessDownloadedClient, AnEntryThatCannotBeWrittenLeavesNoHalfSetupFolder) {
+  std::string broken = package_;
+  ASSERT_TRUE(package::AppendFile(&broken, "bin\\no?such.dll", "refused by the file system"));
+  std::string setup = temp_ + "\\ks_starter_dir";
+  Downloaded(broken);
+  LogCapture log;
+  EXPECT_FALSE(handler_.ProcessDownloadedClient());
+  EXPECT_EQ(g_messages, std::vector<std::string>{"Unable to save the download file"});
+  EXPECT_FALSE(kstest::FileExists(setup)) << "no half folder";
+  EXPECT_FALSE(kstest::FileExists(temp_ + "\\PCClient.zip"));
+  EXPECT_TRUE(log.HasFragment("unpacking " + temp_ + "\\PCClient.zip stopped (" + setup + "\\bin\\no?such.dll, error code: "))
+      << log.Dump();
+  EXPECT_STREQ(handler_.m_sSetting, kSettings);
+
+  g_messages.clear();
+  ASSERT_TRUE(kstest::WriteFile(current_ + "\\PCClient", package_));
+  ASSERT_TRUE(kstest::WriteFile(current_ + "\\PCClientAccessory", broken));
+  handler_.m_bClientFilesAvailable = true;
+  wchar_t previous[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, previous);
+  SetCurrentDirectoryW(Widen(current_.c_str()).c_str());
+  bool ok = handler_.ProcessDownloadedClient();
+  SetCurrentDirectoryW(previous);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(g_messages, std::vector<std::string>{"Unable to save the download file"});
+  EXPECT_FALSE(kstest::FileExists(current_ + "\\ks_starter_dir")) << "the client's files went too";
+  EXPECT_TRUE(kstest::FileExists(current_ + "\\PCClientAccessory")) << "a local archive is the operator's";
+  EXPECT_STREQ(handler_.m_sSetting, kSettings);
 }
 
 TEST_F(ProcessDownloadedClient, SetupDirectoryThatCannotBeMadeIsShown) {
