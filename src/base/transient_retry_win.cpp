@@ -28,8 +28,10 @@ bool TakeInterval() {
 bool IsTransientFileError(DWORD error, const wchar_t* path) {
   if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return true;
   if (error != ERROR_ACCESS_DENIED || path == nullptr || path[0] == L'\0') return false;
-  if (GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES) return true;
-  // A file whose deletion is pending is there and denies every open.
+  // A folder where a file should be stays in the way.
+  DWORD attributes = GetFileAttributesW(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  // A file or folder whose deletion is pending is there and denies every open.
   return GetLastError() == ERROR_ACCESS_DENIED;
 }
 

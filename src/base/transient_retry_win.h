@@ -15,8 +15,9 @@ namespace ks {
 const DWORD kTransientRetryIntervalMs = 100;
 const DWORD kTransientRetryBudgetMs = 10000;
 
-// Sharing and lock violations always; access denied only while something is
-// at `path` (a new file in a folder the user may not write to stays denied).
+// Sharing and lock violations always; access denied only while a file is at
+// `path`, or something whose deletion is pending (a new file in a folder the
+// user may not write to, or a folder in a file's way, stays denied).
 bool IsTransientFileError(DWORD error, const wchar_t* path);
 
 // The retries of one operation on one file.
