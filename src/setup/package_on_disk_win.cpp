@@ -39,9 +39,8 @@ bool SavePackageFile(const char* operation, const std::string& path, const unsig
 }
 
 void RemoveFailedUnpack(const char* operation, const char* archive, const std::string& failed_entry,
-                        const char* setup_directory, const char* saved_package) {
+                        const char* setup_directory) {
   Utility::RemoveAllFile(setup_directory, "");
-  if (saved_package != nullptr) RemoveFile(operation, Widen(saved_package));
   // Logged once the room is back: on a full disk the unpacker's own lines
   // may not have reached the log.
   KS_LOG(0, operation, "unpacking %s stopped (%s): what it wrote in %s is removed", archive,

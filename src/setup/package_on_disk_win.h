@@ -13,8 +13,8 @@ bool SavePackageFile(const char* operation, const std::string& path, const unsig
 
 // After an unpack of `archive` into `setup_directory` failed (`failed_entry`
 // names the file it could not write, or is empty): removes everything in the
-// setup directory and the directory, and the saved package file when one is
-// given; logs what went and tells the participant "Unable to save the
-// download file".
+// setup directory and the directory, logs what went and tells the
+// participant "Unable to save the download file". The archive of a failed
+// pass stays for a look.
 void RemoveFailedUnpack(const char* operation, const char* archive, const std::string& failed_entry,
-                        const char* setup_directory, const char* saved_package);
+                        const char* setup_directory);

@@ -130,7 +130,7 @@ bool ProcessLocalArchives(SetupHandler& handler) {
   std::string failed_entry;
   for (LocalArchive* archive : {&client, &client_accessory}) {
     if (!archive->Unpack(archive == &client ? handler.m_sSetupDirectory : accessory.c_str(), &failed_entry)) {
-      RemoveFailedUnpack(kOperation, archive->name(), failed_entry, handler.m_sSetupDirectory, nullptr);
+      RemoveFailedUnpack(kOperation, archive->name(), failed_entry, handler.m_sSetupDirectory);
       return false;
     }
   }
@@ -201,8 +201,7 @@ bool ProcessDownloadedPackage(SetupHandler& handler) {
   if (!PrepareDirectory(handler.m_sSetupDirectory)) return false;
   CZLib unpacker;
   if (!unpacker.UnZipBytes(handler.m_sDownloadFile, package_bytes, unpack_size, handler.m_sSetupDirectory)) {
-    RemoveFailedUnpack(kOperation, handler.m_sDownloadFile, unpacker.FailedEntry(), handler.m_sSetupDirectory,
-                       handler.m_sDownloadFile);
+    RemoveFailedUnpack(kOperation, handler.m_sDownloadFile, unpacker.FailedEntry(), handler.m_sSetupDirectory);
     return false;
   }
   KS_LOG(0, kOperation, "Uncompress %s into %s", handler.m_sDownloadFile, handler.m_sSetupDirectory);

@@ -418,8 +418,11 @@ TEST_F(InterruptedRun, FullDiskLeavesNothingHalfDone) {
 
   EXPECT_TRUE(scene_.Records().empty());
   EXPECT_FALSE(kstest::FileExists(scene_.SetupDirectory())) << "a half setup folder";
-  EXPECT_FALSE(kstest::FileExists(PackageFile()));
-  EXPECT_TRUE(scene_.LoggedPrefix("unpacking " + PackageFile() + " stopped (" + scene_.SetupDirectory())) << LogDump();
+  EXPECT_EQ(kstest::ReadFileOrEmpty(PackageFile()), kstest::ReadFileOrEmpty(package.Archive())) << "saved whole";
+  std::vector<std::string> log = scene_.Log();
+  int stopped = apptest::FindMessage(log, "unpacking " + PackageFile() + " stopped (" + scene_.SetupDirectory(), true);
+  ASSERT_GE(stopped, 0) << LogDump();
+  EXPECT_NE(log[stopped].find(", error code: 112, error: "), std::string::npos) << log[stopped];  // the disk is full
   EXPECT_FALSE(scene_.LoggedPrefix("StartProcess("));
   EXPECT_EQ(Requests(), (std::vector<std::string>{kSizeRequest, kPackageRequest}));
 }

@@ -198,8 +198,9 @@ TEST_F(ProcessDownloadedClient, LocalArchivesAreUnpackedBesideTheStarter) {
 }
 
 // A file the system refuses ends the unpack: nothing of this run stays in
-// the setup folder, nor the saved package, and no setup lines are added; the
-// same when the local accessory archive fails after the client's unpacked.
+// the setup folder (the saved package stays for a look) and no setup lines
+// are added; the same when the local accessory archive fails after the
+// client's unpacked.
 TEST_F(ProcessDownloadedClient, AnEntryThatCannotBeWrittenLeavesNoHalfSetupFolder) {
   std::string broken = package_;
   ASSERT_TRUE(package::AppendFile(&broken, "bin\\no?such.dll", "refused by the file system"));
@@ -209,7 +210,7 @@ TEST_F(ProcessDownloadedClient, AnEntryThatCannotBeWrittenLeavesNoHalfSetupFolde
   EXPECT_FALSE(handler_.ProcessDownloadedClient());
   EXPECT_EQ(g_messages, std::vector<std::string>{"Unable to save the download file"});
   EXPECT_FALSE(kstest::FileExists(setup)) << "no half folder";
-  EXPECT_FALSE(kstest::FileExists(temp_ + "\\PCClient.zip"));
+  EXPECT_EQ(kstest::ReadFileOrEmpty(temp_ + "\\PCClient.zip"), broken);
   EXPECT_TRUE(log.HasFragment("unpacking " + temp_ + "\\PCClient.zip stopped (" + setup + "\\bin\\no?such.dll, error code: "))
       << log.Dump();
   EXPECT_STREQ(handler_.m_sSetting, kSettings);
