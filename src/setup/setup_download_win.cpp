@@ -109,9 +109,10 @@ bool SetupHandler::Download() {
     kept.Remove(processed ? "the package is unpacked" : "the package came whole");
     return processed;
   }
+  // Kept before the run says it ended, so whoever waits for that finds it.
+  kept.KeepForNextRun(server, *downloader);
   KS_LOG(0, kOperation, "Filed to complete download: iExpectedDownloadSize = %d, actual received = %d", size,
          received);
-  kept.KeepForNextRun(server, *downloader);
   NotifyIncomplete();
   return false;
 }
