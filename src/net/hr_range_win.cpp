@@ -44,22 +44,5 @@ bool HR::TakeRangeReply(HINTERNET request, int* from, std::string* validator) {
   *from = 0;
   if (!CountedMode() || !m_oRange.resumable) return true;
   std::string head = RawHeaders(request);
-  int asked = m_oRange.asked_from;
-  switch (ksnet::JudgeRangeHead(head.data(), head.size(), asked, m_iExpectedReceiveSize, validator)) {
-    case ksnet::RangeAnswer::kWhole:
-      if (asked > 0) KS_LOG(0, kOperation, "the whole body instead of the rest from byte %d: it is taken whole", asked);
-      return true;
-    case ksnet::RangeAnswer::kRest:
-      KS_LOG(0, kOperation, "the rest from byte %d continues the %d bytes held", asked, asked);
-      *validator = m_oRange.validator;
-      *from = asked;
-      return true;
-    case ksnet::RangeAnswer::kRefused:
-      break;
-  }
-  std::string range;
-  ksnet::FindHeader(head.data(), head.size(), "Content-Range", &range);
-  KS_LOG(3, kOperation, "reply to the request for the rest from byte %d refused: status %d, Content-Range: %s", asked,
-         ksnet::StatusCode(head.data(), head.size()), range.c_str());
-  return false;
+  return ksnet::TakeRangeReply(head.data(), head.size(), m_oRange, m_iExpectedReceiveSize, kOperation, from, validator);
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/log_api.h"
 #include "base/text.h"
 
 namespace ksnet {
@@ -129,6 +130,29 @@ RangeAnswer JudgeRangeHead(const char* head, size_t length, int from, int size, 
   std::string content_range;
   FindHeader(head, length, "Content-Range", &content_range);
   return JudgeRangeReply(StatusCode(head, length), content_range, from, size);
+}
+
+bool TakeRangeReply(const char* head, size_t length, const RangeState& range, int size, const char* operation,
+                    int* from, std::string* validator) {
+  *from = 0;
+  int asked = range.asked_from;
+  switch (JudgeRangeHead(head, length, asked, size, validator)) {
+    case RangeAnswer::kWhole:
+      if (asked > 0) KS_LOG(0, operation, "the whole body instead of the rest from byte %d: it is taken whole", asked);
+      return true;
+    case RangeAnswer::kRest:
+      KS_LOG(0, operation, "the rest from byte %d continues the %d bytes held", asked, asked);
+      *validator = range.validator;
+      *from = asked;
+      return true;
+    case RangeAnswer::kRefused:
+      break;
+  }
+  std::string content_range;
+  FindHeader(head, length, "Content-Range", &content_range);
+  KS_LOG(3, operation, "reply to the request for the rest from byte %d refused: status %d, Content-Range: %s", asked,
+         StatusCode(head, length), content_range.c_str());
+  return false;
 }
 
 }  // namespace ksnet

@@ -76,4 +76,11 @@ RangeAnswer JudgeRangeReply(int status, const std::string& content_range, int fr
 // The same from a raw header block; `validator` gets the reply's validator.
 RangeAnswer JudgeRangeHead(const char* head, size_t length, int from, int size, std::string* validator);
 
+// The reply (its header block) to the request in flight of a download of
+// `size` bytes that holds `range`: *from gets where its body starts (0:
+// taken whole), *validator the one its bytes will hold once they land.
+// False, logged under `operation`, when it cannot continue the bytes held.
+bool TakeRangeReply(const char* head, size_t length, const RangeState& range, int size, const char* operation,
+                    int* from, std::string* validator);
+
 }  // namespace ksnet

@@ -55,37 +55,6 @@ void LogReceiveFailure(ReplySource& source) {
   KS_LOG(0, kOperation, "recv() iReturn == -1, error code: %d, error: %s", code, source.ErrorText(code));
 }
 
-// Judges the first block of the reply to a download that may hold part of
-// its body: *from gets where this reply's body starts (0: taken whole) and
-// *validator the one its bytes will hold. False when the reply cannot
-// continue what is held. A header cut off by the block's end is left to the
-// checks that follow.
-bool TakeRange(const char* block, size_t length, int size, const RangeState* range, int* from,
-               std::string* validator) {
-  *from = 0;
-  const char* end = ks::FindBytes(block, length, kHeaderEnd, 4);
-  if (range == nullptr || end == nullptr) return true;
-  size_t head_length = static_cast<size_t>(end - block) + 4;
-  int asked = range->asked_from;
-  switch (JudgeRangeHead(block, head_length, asked, size, validator)) {
-    case RangeAnswer::kWhole:
-      if (asked > 0) KS_LOG(0, kOperation, "the whole body instead of the rest from byte %d: it is taken whole", asked);
-      return true;
-    case RangeAnswer::kRest:
-      KS_LOG(0, kOperation, "the rest from byte %d continues the %d bytes held", asked, asked);
-      *validator = range->validator;
-      *from = asked;
-      return true;
-    case RangeAnswer::kRefused:
-      break;
-  }
-  std::string content_range;
-  FindHeader(block, head_length, "Content-Range", &content_range);
-  KS_LOG(3, kOperation, "reply to the request for the rest from byte %d refused: status %d, Content-Range: %s", asked,
-         StatusCode(block, head_length), content_range.c_str());
-  return false;
-}
-
 }  // namespace
 
 bool ContentLengthEquals(const char* text, size_t length, int expected) {
@@ -156,9 +125,14 @@ bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std:
     return false;
   }
   size_t length = static_cast<size_t>(got);
+  // A header cut off by the block's end is left to the checks below.
   int from = 0;
   std::string validator;
-  if (!TakeRange(block.get(), length, expected_size, range, &from, &validator)) return false;
+  const char* head_end = ks::FindBytes(block.get(), length, kHeaderEnd, 4);
+  if (range != nullptr && head_end != nullptr &&
+      !TakeRangeReply(block.get(), static_cast<size_t>(head_end - block.get()) + 4, *range, expected_size, kOperation,
+                      &from, &validator))
+    return false;
   // From here on the reply is what it carries: the rest, or the whole. What
   // the room held counts as held until a byte of the reply lands.
   FirstBlock first = AnalyzeFirstBlock(block.get(), length, expected_size - from, got == kFirstBlockSize - 1);

@@ -29,12 +29,7 @@ TEST_F(StarterEndToEnd, PackageEntryClimbingOutIsRefusedAndTheUsersFileKept) {
   Serve({"--package", hostile_package});
   StampStarter(StampedSettings(Port()));
 
-  ASSERT_TRUE(starter_.Start(scene_, ""));
-  std::string message;
-  EXPECT_TRUE(StarterProcess::WaitUntil([&] { return !(message = starter_.MessageBoxText()).empty(); })) << LogDump();
-  EXPECT_EQ(message, "Unable to save the download file");
-  EXPECT_TRUE(starter_.DismissMessageBox());
-  EXPECT_EQ(CloseAfterOutcome(kIncomplete), kIncomplete);
+  EXPECT_EQ(RunUntilMessageBox(""), "Unable to save the download file");
   EXPECT_TRUE(scene_.Logged("refused name " + kHostile + ": it leads outside the destination")) << LogDump();
 
   EXPECT_EQ(kstest::ReadFileOrEmpty(scene_.app() + "\\notes.txt"), kNotes);

@@ -409,12 +409,7 @@ TEST_F(InterruptedRun, FullDiskLeavesNothingHalfDone) {
 
   ServePackage(package);
   StampStarter(StampedSettings(Port()));
-  ASSERT_TRUE(starter_.Start(scene_, ""));
-  std::string message;
-  EXPECT_TRUE(StarterProcess::WaitUntil([&] { return !(message = starter_.MessageBoxText()).empty(); })) << LogDump();
-  EXPECT_EQ(message, "Unable to save the download file");
-  EXPECT_TRUE(starter_.DismissMessageBox());
-  EXPECT_EQ(CloseAfterOutcome(kIncomplete), kIncomplete);
+  EXPECT_EQ(RunUntilMessageBox(""), "Unable to save the download file");
 
   EXPECT_TRUE(scene_.Records().empty());
   EXPECT_FALSE(kstest::FileExists(scene_.SetupDirectory())) << "a half setup folder";

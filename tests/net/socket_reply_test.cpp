@@ -415,8 +415,10 @@ TEST(ReceiveReply, ResumedReplyContinuesTheBytesHeldOrIsTakenWhole) {
     EXPECT_EQ(std::string(room, sizeof room), c.room);
     EXPECT_EQ(range.stored, c.stored);
     EXPECT_EQ(range.validator, c.validator);
-    if (c.ok) EXPECT_EQ(counter.load(), 10);
-    if (c.ok) EXPECT_EQ(size, 10);
+    if (c.ok) {
+      EXPECT_EQ(counter.load(), 10);
+      EXPECT_EQ(size, 10);
+    }
   }
 }
 

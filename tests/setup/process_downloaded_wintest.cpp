@@ -58,6 +58,16 @@ class ProcessDownloadedClient : public ::testing::Test {
   void TearDown() override {
     g_pShowSetupMessage = previous_box_;
   }
+  // The processing step run as the starter runs it, in the starter's folder
+  // (where the local archives lie).
+  bool ProcessInTheStartersFolder() {
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    SetCurrentDirectoryW(Widen(current_.c_str()).c_str());
+    bool ok = handler_.ProcessDownloadedClient();
+    SetCurrentDirectoryW(previous);
+    return ok;
+  }
   // Hands the package to the download worker as a finished download would.
   void Downloaded(const std::string& bytes) {
     SetupDownloader* downloader = handler_.GetSetupDownloader();
@@ -177,12 +187,7 @@ TEST_F(ProcessDownloadedClient, LocalArchivesAreUnpackedBesideTheStarter) {
   ASSERT_TRUE(kstest::WriteFile(current_ + "\\PCClient", package_));
   ASSERT_TRUE(kstest::WriteFile(current_ + "\\PCClientAccessory", accessory));
   handler_.m_bClientFilesAvailable = true;
-  wchar_t previous[MAX_PATH];
-  GetCurrentDirectoryW(MAX_PATH, previous);
-  SetCurrentDirectoryW(Widen(current_.c_str()).c_str());
-  bool ok = handler_.ProcessDownloadedClient();
-  SetCurrentDirectoryW(previous);
-  EXPECT_TRUE(ok);
+  EXPECT_TRUE(ProcessInTheStartersFolder());
 
   std::string setup = current_ + "\\ks_starter_dir";
   EXPECT_EQ(std::string(handler_.m_sSetupDirectory), setup);
@@ -219,12 +224,7 @@ TEST_F(ProcessDownloadedClient, AnEntryThatCannotBeWrittenLeavesNoHalfSetupFolde
   ASSERT_TRUE(kstest::WriteFile(current_ + "\\PCClient", package_));
   ASSERT_TRUE(kstest::WriteFile(current_ + "\\PCClientAccessory", broken));
   handler_.m_bClientFilesAvailable = true;
-  wchar_t previous[MAX_PATH];
-  GetCurrentDirectoryW(MAX_PATH, previous);
-  SetCurrentDirectoryW(Widen(current_.c_str()).c_str());
-  bool ok = handler_.ProcessDownloadedClient();
-  SetCurrentDirectoryW(previous);
-  EXPECT_FALSE(ok);
+  EXPECT_FALSE(ProcessInTheStartersFolder());
   EXPECT_EQ(g_messages, std::vector<std::string>{"Unable to save the download file"});
   EXPECT_FALSE(kstest::FileExists(current_ + "\\ks_starter_dir")) << "the client's files went too";
   EXPECT_TRUE(kstest::FileExists(current_ + "\\PCClientAccessory")) << "a local archive is the operator's";
