@@ -30,7 +30,8 @@ int main(int argc, char** argv) {
   }
   const char* outcome = nullptr;
   DWORD start = GetTickCount();
-  while (outcome == nullptr && GetTickCount() - start < 600000 && WaitForSingleObject(process.get(), 0) != WAIT_OBJECT_0) {
+  while (outcome == nullptr && GetTickCount() - start < 600000 &&
+         WaitForSingleObject(process.get(), 0) != WAIT_OBJECT_0) {
     log.Poll(50);
     if (log.Find("SetupHandler::CallToInstall", "StartProcess(sStartProcess = ") != nullptr)
       outcome = "installed";

@@ -61,13 +61,10 @@ void TransientRetry::Done(bool succeeded) {
   if (held_) {
     std::string path = path_ != nullptr ? Narrow(path_) : std::string();
     int code = static_cast<int>(first_error_);
-    if (succeeded) {
-      KS_LOG(0, operation_, "%s %s: held by another program (error code: %d, error: %s), done after %d more tries in %lu ms",
-             what_, path.c_str(), code, GetErrorText(code), tries_, static_cast<unsigned long>(waited_ms_));
-    } else {
-      KS_LOG(3, operation_, "%s %s: held by another program (error code: %d, error: %s), given up after %d more tries in %lu ms",
-             what_, path.c_str(), code, GetErrorText(code), tries_, static_cast<unsigned long>(waited_ms_));
-    }
+    KS_LOG(succeeded ? 0 : 3, operation_,
+           "%s %s: held by another program (error code: %d, error: %s), %s after %d more tries in %lu ms", what_,
+           path.c_str(), code, GetErrorTextInLine(code).c_str(), succeeded ? "done" : "given up", tries_,
+           static_cast<unsigned long>(waited_ms_));
   }
   if (!succeeded) SetLastError(last_error_);
 }

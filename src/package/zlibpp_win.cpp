@@ -104,8 +104,6 @@ void CZLib::LogErrorCode() {
 
 void CZLib::EntryFailed(const char* path) {
   int code = static_cast<int>(m_dwLastError);
-  std::string text = GetErrorText(code);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  m_sFailedEntry = ks::Format("%s, error code: %d, error: %s", path, code, text.c_str());
+  m_sFailedEntry = ks::Format("%s, error code: %d, error: %s", path, code, GetErrorTextInLine(code).c_str());
   ZLIBPP_LOG("can't write %s; the unpack ends", m_sFailedEntry.c_str());
 }

@@ -33,7 +33,7 @@ bool SavePackageFile(const char* operation, const std::string& path, const unsig
   if (written) return true;
   int code = static_cast<int>(GetLastError());
   KS_LOG(0, operation, "could not write the %u bytes of %s, error code: %d, error: %s", static_cast<unsigned>(count),
-         path.c_str(), code, GetErrorText(code));
+         path.c_str(), code, GetErrorTextInLine(code).c_str());
   RemoveFile(operation, wide);
   return false;
 }

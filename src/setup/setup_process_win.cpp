@@ -211,7 +211,8 @@ bool ProcessDownloadedPackage(SetupHandler& handler) {
   wchar_t wide_source[kWidePathSize];
   wchar_t wide_target[kWidePathSize];
   if (UTF8ToUTF16(source.c_str(), wide_source, kWidePathSize) && UTF8ToUTF16(target.c_str(), wide_target, kWidePathSize))
-    ks::RetryTransient(kOperation, "copy", wide_source, [&] { return CopyFileW(wide_source, wide_target, FALSE) != FALSE; });
+    ks::RetryTransient(kOperation, "copy", wide_source,
+                       [&] { return CopyFileW(wide_source, wide_target, FALSE) != FALSE; });
   KS_LOG(0, kOperation, "copy sSourceFile = %s, sTargetFile = %s", source.c_str(), target.c_str());
 
   return PutSetupLinesInFront(handler, false);

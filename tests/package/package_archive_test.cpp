@@ -201,7 +201,8 @@ TEST(Unpack, FileThatCannotBeCreatedEndsTheWalk) {
   LogCapture log;
   Outcome run;
   run.target.locked = {"D:\\dest\\b.txt"};
-  Unpack(WrittenEntry("a.txt", "A") + WrittenEntry("b.txt", std::string(50000, 'b')) + WrittenEntry("c.txt", "C"), &run);
+  Unpack(WrittenEntry("a.txt", "A") + WrittenEntry("b.txt", std::string(50000, 'b')) + WrittenEntry("c.txt", "C"),
+         &run);
   EXPECT_FALSE(run.ok);
   EXPECT_EQ(run.target.files["D:\\dest\\a.txt"], "A");
   EXPECT_EQ(run.target.files.count("D:\\dest\\b.txt"), 0u);

@@ -216,7 +216,8 @@ TEST_F(ProcessDownloadedClient, AnEntryThatCannotBeWrittenLeavesNoHalfSetupFolde
   EXPECT_EQ(g_messages, std::vector<std::string>{"Unable to save the download file"});
   EXPECT_FALSE(kstest::FileExists(setup)) << "no half folder";
   EXPECT_EQ(kstest::ReadFileOrEmpty(temp_ + "\\PCClient.zip"), broken);
-  EXPECT_TRUE(log.HasFragment("unpacking " + temp_ + "\\PCClient.zip stopped (" + setup + "\\bin\\no?such.dll, error code: "))
+  EXPECT_TRUE(
+      log.HasFragment("unpacking " + temp_ + "\\PCClient.zip stopped (" + setup + "\\bin\\no?such.dll, error code: "))
       << log.Dump();
   EXPECT_STREQ(handler_.m_sSetting, kSettings);
 
