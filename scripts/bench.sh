@@ -6,17 +6,18 @@
 #   memory   the starter's peak memory downloading and unpacking (bench-memory.sh)
 #   launch   the starter's start to the client's start           (bench-launch.sh)
 #   stamp    the native kstool stamping a copy per download beside cp (bench-stamp.sh)
+#   resume   the package bytes an install with a cut download fetches (bench-resume.sh)
 # Builds what they need first; leaves no Wine process, server or display
 # running. Names given as arguments run only those benchmarks.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
 BENCHMARKS=("$@")
-[ ${#BENCHMARKS[@]} -gt 0 ] || BENCHMARKS=(net package memory launch stamp)
+[ ${#BENCHMARKS[@]} -gt 0 ] || BENCHMARKS=(net package memory launch stamp resume)
 
 "$KS_ROOT/scripts/setup.sh"
 "$KS_ROOT/scripts/build.sh" KestrelonStarter kstool standins bench_net_getpage bench_net_starter bench_package bench_memory \
-  bench_launch
+  bench_launch bench_resume
 
 cleanup() { ks_wine_down; ks_display_down; }
 trap cleanup EXIT

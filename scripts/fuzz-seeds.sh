@@ -20,7 +20,7 @@ kstool() { "$KS_NATIVE_BUILD/kstool" "$@" </dev/null; }
 w() { printf '%s' "$1"; }
 
 for d in tag_field codec query_map meeting_query embedded_block settings_certificate package package_signature \
-  socket_reply access_setting proxy_list cache_status_text starter_log error_report minidump unwind; do
+  socket_reply download_resume access_setting proxy_list cache_status_text starter_log error_report minidump unwind; do
   rm -rf "${CORPUS:?}/$d"
   mkdir -p "$CORPUS/$d"
 done
@@ -160,6 +160,15 @@ printf '\000\000\000\000HTTP/1.1 200 OK\r\n\r\nContent-Length: 4\r\n\r\nbody' >"
 # Bit 5: a long header line first, so the first block is full.
 printf '\040\000\000\000HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nabcde' >"$sr/full-block-header-ends"
 printf '\040\137\000\000HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nabcde' >"$sr/full-block-header-beyond"
+
+# download_resume: bytes held and whole size (two 16-bit counts), then a
+# reply's header block; or a kept part's file as it stands.
+dr=$CORPUS/download_resume
+printf '<__KeptServer__>127.0.0.1:8889</__KeptServer__>\n<__KeptSize__>10</__KeptSize__>\n<__KeptBytes__>4</__KeptBytes__>\n<__KeptValidator__>"v1"</__KeptValidator__>\n<__KeptTime__>1712345678</__KeptTime__>\n\n0123' >"$dr/kept-part"
+printf '\004\000\012\000HTTP/1.1 206 Partial Content\r\nContent-Length: 6\r\nETag: "v1"\r\nContent-Range: bytes 4-9/10\r\n\r\n456789' >"$dr/rest"
+printf '\004\000\012\000HTTP/1.1 200 OK\r\nContent-Length: 10\r\nETag: W/"weak"\r\nLast-Modified: Mon, 01 Apr 2024 10:00:00 GMT\r\n\r\n0123456789' >"$dr/whole"
+printf '\004\000\012\000HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes */10\r\n\r\n' >"$dr/not-satisfiable"
+printf '\000\000\000\000bytes 0-0/*' >"$dr/content-range"
 
 # access_setting: records \0 host \0 port \0 bypass \0 proxy \0 flags.
 as=$CORPUS/access_setting

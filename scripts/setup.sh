@@ -40,6 +40,10 @@ REQUIREMENTS=(
   "openssl openssl"
   "curl curl"
   "python3 python3"
+  # the full-disk run's small tmpfs
+  "mount mount"
+  "umount mount"
+  "mountpoint util-linux"
   # the authenticating proxy of the proxy runs
   "/usr/sbin/squid squid"
   "/usr/lib/squid/basic_ncsa_auth squid"

@@ -187,8 +187,6 @@ struct Outcome {
   int files = 0;
 };
 
-void IgnoreFailureList(const wchar_t*) {}
-
 const int kRounds = 5;
 
 }  // namespace
@@ -202,7 +200,6 @@ int wmain(int argc, wchar_t** argv) {
   std::wstring master = work + L"\\package.master";
   std::wstring archive = work + L"\\PCClient.zip";
   std::wstring destination = work + L"\\ks_starter_dir";
-  CZLib::s_pShowFailureList = &IgnoreFailureList;
 
   long long content_bytes = 0;
   double start = ks::SecondsNow();

@@ -76,3 +76,9 @@ const char* GetErrorText(int code) {
   if (!UTF16ToUTF8(message, t_system_text, 511)) t_system_text[0] = '\0';
   return t_system_text;
 }
+
+std::string GetErrorTextInLine(int code) {
+  std::string text = GetErrorText(code);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+  return text;
+}

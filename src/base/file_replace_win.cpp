@@ -5,6 +5,7 @@
 #include "base/file_data.h"
 #include "base/handles_win.h"
 #include "base/log_api.h"
+#include "base/transient_retry_win.h"
 #include "base/wide_text.h"
 
 namespace Utility {
@@ -12,8 +13,8 @@ namespace {
 
 enum class WriteResult { kWritten, kNotOpened, kNotWritten };
 
-WriteResult WriteText(const std::wstring& path, const std::string& content) {
-  ks::UniqueFile file(_wfopen(path.c_str(), L"w"));
+WriteResult WriteText(const char* operation, const std::wstring& path, const std::string& content) {
+  ks::UniqueFile file(ks::OpenFileRetrying(operation, path.c_str(), L"w"));
   if (!file) return WriteResult::kNotOpened;
   bool written = fwrite(content.data(), 1, content.size(), file.get()) == content.size();
   written = fflush(file.get()) == 0 && written;
@@ -35,8 +36,10 @@ bool ReplaceTextFile(const char* operation, const char* file_name, const std::st
   bool exists = attributes != INVALID_FILE_ATTRIBUTES;
   if (!exists || (attributes & FILE_ATTRIBUTE_READONLY) == 0) {
     std::wstring staged = path + L".new";
-    if (WriteText(staged, content) == WriteResult::kWritten &&
-        MoveFileExW(staged.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (WriteText(operation, staged, content) == WriteResult::kWritten &&
+        ks::RetryTransient(operation, "replace", path.c_str(), [&] {
+          return MoveFileExW(staged.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+        })) {
       if (exists) SetFileAttributesW(path.c_str(), attributes);
       return true;
     }
@@ -45,7 +48,7 @@ bool ReplaceTextFile(const char* operation, const char* file_name, const std::st
 
   // Another program may hold the file open so that it cannot be replaced;
   // then it is rewritten in place, as it always could be.
-  switch (WriteText(path, content)) {
+  switch (WriteText(operation, path, content)) {
     case WriteResult::kWritten:
       return true;
     case WriteResult::kNotOpened:

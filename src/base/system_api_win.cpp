@@ -23,6 +23,7 @@ const LONG kNotVerified = static_cast<LONG>(0x8007007FL);             // anythin
 #define KS_SYSTEM_FUNCTION(library, name, failure) const SystemFunction<decltype(::name)> name(library, #name, failure)
 
 KS_SYSTEM_FUNCTION(kWinInet, DetectAutoProxyUrl, FALSE);
+KS_SYSTEM_FUNCTION(kWinInet, HttpAddRequestHeadersA, FALSE);
 KS_SYSTEM_FUNCTION(kWinInet, HttpOpenRequestA, nullptr);
 KS_SYSTEM_FUNCTION(kWinInet, HttpOpenRequestW, nullptr);
 KS_SYSTEM_FUNCTION(kWinInet, HttpQueryInfoA, FALSE);

@@ -21,6 +21,7 @@ namespace sys {
 
 // wininet.dll
 KS_SYSTEM_FUNCTION(DetectAutoProxyUrl);
+KS_SYSTEM_FUNCTION(HttpAddRequestHeadersA);
 KS_SYSTEM_FUNCTION(HttpOpenRequestA);
 KS_SYSTEM_FUNCTION(HttpOpenRequestW);
 KS_SYSTEM_FUNCTION(HttpQueryInfoA);

@@ -54,6 +54,7 @@ bool HLib::PlainRequest(const char* sIP, int iPort, const char* sURL) {
     if (request) {
       ksnet::LimitWaits(request.get());
       ksnet::GiveProxyCredentials(internet.get(), request.get());
+      AskForRest(request.get());
     }
     if (!request || !ks::sys::HttpSendRequestA(request.get(), "Content-Type: application/x-www-form-urlencoded",
                                                static_cast<DWORD>(-1), nullptr, 0)) {
@@ -91,17 +92,20 @@ bool HLib::PlainRequest(const char* sIP, int iPort, const char* sURL) {
 bool HLib::SocketFetch(const char* sIP, int iPort, const char* sURL, int* port_used) {
   KS_LOG(0, kOperation, "HTTP fialed. Now try TCP for URL = %s", ksnet::LogFormOfURL(sURL).c_str());
   std::string url = ksnet::SocketFetchURL(sIP, iPort, sURL, port_used);
-  m_sReturn[0] = '\0';
-  m_iReplyLength = 0;
+  // What an earlier road left of a resumable download stays; this road asks
+  // for the rest.
+  m_iReplyLength = HeldBytes();
+  if (m_iReplyLength == 0) m_sReturn[0] = '\0';
   std::unique_ptr<char[]> body;
   int body_size = 0;
   int capacity = ReplyCapacity();
+  ksnet::RangeState* range = CountedMode() && m_oRange.resumable ? &m_oRange : nullptr;
   // A reply that fits goes straight into the caller's buffer: a package
   // copied over from a block of its own would be held twice at the end.
-  if (!Utility::URLDownload(url.c_str(), m_iExpectedReceiveSize, m_bUseMinReadBuffer, &body, &body_size,
-                            &m_iCurrentlyReceived, m_sReturn, static_cast<size_t>(capacity)) ||
-      body_size <= 0)
-    return false;
+  bool fetched = Utility::URLDownload(url.c_str(), m_iExpectedReceiveSize, m_bUseMinReadBuffer, &body, &body_size,
+                                      &m_iCurrentlyReceived, m_sReturn, static_cast<size_t>(capacity), range);
+  m_iReplyLength = HeldBytes();
+  if (!fetched || body_size <= 0) return false;
 
   int copied = body_size < capacity ? body_size : capacity;
   if (body) {
@@ -158,7 +162,8 @@ bool HLib::GetPage(const char* sIP, int iPort, const char* sURL, int iMaxLength,
   // The buffer ends zero-filled past the reply (or wholly, without one). It is
   // filled here rather than before the request so a large download does not
   // pass over its memory twice.
-  int kept = m_iReplyLength < iMaxLength ? m_iReplyLength : iMaxLength;
+  int kept = m_iReplyLength > HeldBytes() ? m_iReplyLength : HeldBytes();
+  if (kept > iMaxLength) kept = iMaxLength;
   memset(sReturn + kept, 0, static_cast<size_t>(iMaxLength - kept));
   ClearReplyTarget();
   return result;

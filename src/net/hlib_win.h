@@ -10,9 +10,11 @@
 #include <atomic>
 #include <cstddef>
 #include <mutex>
+#include <string>
 
 #include "base/handles_win.h"
 #include "net/access_setting.h"
+#include "net/range_reply.h"
 
 // The request engine. Its operations are logged as "HR::...".
 class HR {
@@ -29,6 +31,11 @@ class HR {
   std::atomic<int> m_iCurrentlyReceived;
   // The body length to read in counted mode; 0 when the caller gives none.
   int m_iExpectedReceiveSize;
+  // What a counted download holds of its body: with `resumable` set, a road
+  // cut part-way leaves its bytes in the reply buffer and the next request
+  // (the next road, or the first one with bytes a caller put there) asks
+  // only for the rest.
+  ksnet::RangeState m_oRange;
 
   // Tries the ways of reaching the server in turn; the reply lands in the
   // reply target. Holds the request lock throughout.
@@ -90,6 +97,17 @@ class HR {
   static constexpr int kCountedPieceMax = 4 * 1024 * 1024;
   bool ReplyHasKeyword() const;
   bool CountedMode() const { return m_bUseMinReadBuffer && m_iExpectedReceiveSize > 0; }
+  // Body bytes the reply buffer holds before a read: a resumable counted
+  // download's, else none.
+  int HeldBytes() const { return CountedMode() && m_oRange.resumable ? m_oRange.stored : 0; }
+  // Adds the Range and If-Range lines to a request of a counted download
+  // that holds part of its body; notes where the request starts.
+  void AskForRest(HINTERNET request);
+  // Judges the reply to such a request: *from gets where its body starts in
+  // the reply buffer (0: taken whole), *validator the one its bytes will
+  // hold. False when it cannot continue the bytes held (then nothing of it
+  // is read).
+  bool TakeRangeReply(HINTERNET request, int* from, std::string* validator);
   // Bytes a reply may fill: all of them in counted mode; otherwise one byte
   // stays zero so the reply is always a zero-ended text.
   int ReplyCapacity() const;

@@ -120,6 +120,7 @@ bool HR::DoRequest(const char* sURL, const char* sIP, int iPort, bool bSecure, c
     }
     KS_LOG(3, kOperation, "after HR");
     ksnet::LimitWaits(m_hRequest.get());  // the session's limits, where they are not handed down
+    AskForRest(m_hRequest.get());
     // A participant asked once for this proxy is not asked again this run.
     ksnet::ProxyPromptTurn prompt_turn;
     std::string given_for = ksnet::GiveProxyCredentials(m_hInternet.get(), m_hRequest.get());

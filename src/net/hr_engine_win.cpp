@@ -1,6 +1,7 @@
 // The request engine's state and reading a reply into the caller's buffer.
 #include <climits>
 #include <cstring>
+#include <string>
 
 #include "base/clock_win.h"
 #include "base/log_api.h"
@@ -114,10 +115,11 @@ bool HeaderTooLarge(HINTERNET request) {
 }  // namespace
 
 HR::ReadResult HR::ReadReply(HINTERNET request) {
-  m_iReplyLength = 0;
+  // Bytes a resumed download holds stay in the buffer whatever this reply is.
+  m_iReplyLength = HeldBytes();
   ReadResult result;
   if (HeaderTooLarge(request)) {
-    if (CountedMode()) m_iCurrentlyReceived = 0;
+    if (CountedMode()) m_iCurrentlyReceived = m_iReplyLength;
     SetLastError(ERROR_INVALID_DATA);
     result = CountedMode() ? ReadResult::kCountedFailed : ReadResult::kSingleFailed;
   } else {
@@ -132,20 +134,30 @@ HR::ReadResult HR::ReadReply(HINTERNET request) {
 }
 
 HR::ReadResult HR::ReadCounted(HINTERNET request) {
-  m_iCurrentlyReceived = 0;
+  m_iCurrentlyReceived = m_iReplyLength;
   if (m_sReturn == nullptr || m_iExpectedReceiveSize > m_iMaxLength) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return ReadResult::kCountedFailed;
   }
-  // A counted download must be exactly the expected length; a reply that
-  // announces another one is refused before anything is read.
-  AnnouncedLength announced = CompareContentLength(request, m_iExpectedReceiveSize);
+  int from = 0;
+  std::string validator;
+  if (!TakeRangeReply(request, &from, &validator)) {
+    SetLastError(ERROR_INVALID_DATA);
+    return ReadResult::kCountedFailed;
+  }
+  // A counted download must be exactly the expected length (of the rest,
+  // when only that was asked for); a reply that announces another one is
+  // refused before anything is read.
+  AnnouncedLength announced = CompareContentLength(request, m_iExpectedReceiveSize - from);
   if (announced == AnnouncedLength::kOther) {
     SetLastError(ERROR_INVALID_DATA);
     return ReadResult::kCountedFailed;
   }
-  int received = 0;
-  int remaining = m_iExpectedReceiveSize;
+  int received = from;
+  int remaining = m_iExpectedReceiveSize - from;
+  // Bytes held stay held until a byte of this reply lands over them.
+  m_iReplyLength = from > 0 ? from : HeldBytes();
+  m_iCurrentlyReceived = received;
   ksnet::PieceSizer sizer(kCountedPiece, kCountedPieceMax);
   ksnet::PageMapper mapper(m_sReturn);
   while (remaining > 0) {
@@ -160,6 +172,7 @@ HR::ReadResult HR::ReadCounted(HINTERNET request) {
     remaining -= static_cast<int>(got);
     m_iReplyLength = received;
     m_iCurrentlyReceived = received;
+    m_oRange.Took(received, validator);
   }
   // Without a Content-Length the reply ends where the peer closes (or at the
   // last chunk), so one more read ends at once unless more was coming. With

@@ -8,6 +8,7 @@
 #include "base/log_api.h"
 #include "base/text.h"
 #include "net/page_mapper.h"
+#include "net/range_reply.h"
 
 namespace ksnet {
 namespace {
@@ -105,10 +106,13 @@ FirstBlock AnalyzeFirstBlock(const char* block, size_t length, int expected_size
 }
 
 bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std::unique_ptr<char[]>* body,
-                  int* body_size, std::atomic<int>* received, char* room, size_t room_size) {
+                  int* body_size, std::atomic<int>* received, char* room, size_t room_size, RangeState* range) {
   if (body == nullptr || body_size == nullptr) return false;
   body->reset();
   *body_size = 0;
+  // Only a body of known length received into the caller's room can hold
+  // the bytes of an earlier reply.
+  if (expected_size <= 0 || room == nullptr || room_size < static_cast<size_t>(expected_size)) range = nullptr;
 
   std::unique_ptr<char[]> block(new (std::nothrow) char[kFirstBlockSize]);
   if (!block) {
@@ -121,7 +125,21 @@ bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std:
     return false;
   }
   size_t length = static_cast<size_t>(got);
-  FirstBlock first = AnalyzeFirstBlock(block.get(), length, expected_size, got == kFirstBlockSize - 1);
+  // A header cut off by the block's end is left to the checks below.
+  int from = 0;
+  std::string validator;
+  const char* head_end = ks::FindBytes(block.get(), length, kHeaderEnd, 4);
+  if (range != nullptr && head_end != nullptr &&
+      !TakeRangeReply(block.get(), static_cast<size_t>(head_end - block.get()) + 4, *range, expected_size, kOperation,
+                      &from, &validator))
+    return false;
+  // From here on the reply is what it carries: the rest, or the whole. What
+  // the room held counts as held until a byte of the reply lands.
+  FirstBlock first = AnalyzeFirstBlock(block.get(), length, expected_size - from, got == kFirstBlockSize - 1);
+  auto count_stored = [&](int count) {
+    if (received != nullptr) received->store(from + count);
+    if (range != nullptr && count > 0) range->Took(from + count, validator);
+  };
 
   switch (first.kind) {
     case FirstBlockKind::kInvalidHeader:
@@ -151,7 +169,7 @@ bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std:
   }
 
   int expected = first.expected_size;
-  *body_size = expected;
+  *body_size = from + expected;
   if (expected < 1) {
     KS_LOG(0, kOperation, "no new download");
     return true;
@@ -166,11 +184,11 @@ bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std:
   // Refused before any of its body is taken, as the WinInet reads refuse it.
   if (counted && first.length_conflict) {
     KS_LOG(3, kOperation, "Content-Length does not match the expected length %d, refused", expected);
-    if (received != nullptr) received->store(0);
+    count_stored(0);
     return false;
   }
   std::unique_ptr<char[]> data;
-  char* target = room;
+  char* target = room != nullptr ? room + from : nullptr;
   if (room == nullptr || static_cast<size_t>(expected) > room_size) {
     data.reset(new (std::nothrow) char[static_cast<size_t>(expected) + 1]);
     if (!data) {
@@ -188,13 +206,14 @@ bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std:
   int count = static_cast<int>(initial);
   block.reset();
   if (beyond > 0 && counted) {
-    StoreCount(received, count, beyond);
+    count_stored(count);
+    StoreCount(received, from + count, beyond);
     LogBeyondExpected(beyond, expected);
     *body = std::move(data);
     return false;
   }
   if (beyond > 0) KS_LOG(0, kOperation, "dropped %d bytes beyond the expected length %d", beyond, expected);
-  if (received != nullptr) received->store(count);
+  count_stored(count);
 
   // Nothing is asked for past the expected length, announced or not: a
   // keep-alive peer would hold the connection open and the receive with it.
@@ -226,7 +245,7 @@ bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std:
           return false;
         }
         count += n;
-        if (received != nullptr) received->store(count);
+        count_stored(count);
         continue;
       }
       int n = source.Receive(piece.get(), piece_size - 1);
@@ -239,13 +258,14 @@ bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std:
       memcpy(target + count, piece.get(), static_cast<size_t>(take));
       count += take;
       if (n > take && counted) {
-        StoreCount(received, count, n - take);
+        count_stored(count);
+        StoreCount(received, from + count, n - take);
         LogBeyondExpected(n - take, expected);
         *body = std::move(data);
         return false;
       }
       if (n > take) KS_LOG(0, kOperation, "dropped %d bytes beyond the expected length %d", n - take, expected);
-      if (received != nullptr) received->store(count);
+      count_stored(count);
     }
   }
   // Without a length of its own the reply ends where the peer closes: bytes
@@ -255,7 +275,7 @@ bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std:
     char extra[256];
     int n = source.ReceiveWithin(extra, static_cast<int>(sizeof extra), kBeyondWaitMs);
     if (n > 0) {
-      StoreCount(received, count, n);
+      StoreCount(received, from + count, n);
       LogBeyondExpected(n, expected);
       *body = std::move(data);
       return false;

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <memory>
 
+#include "net/range_reply.h"
+
 namespace ksnet {
 
 constexpr int kFirstBlockSize = 65536;  // one receive of up to 65535 bytes
@@ -79,7 +81,14 @@ bool ContentLengthEquals(const char* text, size_t length, int expected);
 // into it and *body stays empty, so a package is held once, not twice; the
 // partial body of an early close is then left there (bytes past it may read
 // as zeros: pages are mapped ahead of the receives).
+// `range` (may be null; used only with a room of the whole length) is what
+// the room holds of the body and what the request asked for: a reply to a
+// request for the rest must be its 206 continuation (it lands after the
+// bytes held, and the counts include them) or a 200 (taken whole); anything
+// else fails before a byte of it is taken. `range->stored` follows the bytes
+// held as they arrive, and a body taken whole brings its own validator.
 bool ReceiveReply(ReplySource& source, int expected_size, bool small_reads, std::unique_ptr<char[]>* body,
-                  int* body_size, std::atomic<int>* received, char* room = nullptr, size_t room_size = 0);
+                  int* body_size, std::atomic<int>* received, char* room = nullptr, size_t room_size = 0,
+                  RangeState* range = nullptr);
 
 }  // namespace ksnet

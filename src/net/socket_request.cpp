@@ -4,7 +4,7 @@
 
 namespace ksnet {
 
-std::string BuildSocketRequest(const char* host, int port, const char* path) {
+std::string BuildSocketRequest(const char* host, int port, const char* path, const std::string& extra_lines) {
   const char* request_path = (path == nullptr || path[0] == '\0') ? "/" : path;
   std::string request = "GET ";
   request += request_path;
@@ -16,7 +16,9 @@ std::string BuildSocketRequest(const char* host, int port, const char* path) {
   request += "Pragma: no-cache\r\n";
   request += "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0; .NET CLR 1.0.3705; .NET CLR 1.1.4322)\r\n";
   request += ks::Format("Host: %s:%d\r\n", host ? host : "", port);
-  request += "Connection: Keep-Alive\r\n\r\n";
+  request += "Connection: Keep-Alive\r\n";
+  request += extra_lines;
+  request += "\r\n";
   return request;
 }
 

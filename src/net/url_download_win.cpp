@@ -73,7 +73,8 @@ void LogSocketFailure(const char* format, const char* text) {
 }  // namespace
 
 bool URLDownload(const char* url, int expected_size, bool small_reads, std::unique_ptr<char[]>* body,
-                 int* body_size, std::atomic<int>* received, char* room, size_t room_size) {
+                 int* body_size, std::atomic<int>* received, char* room, size_t room_size,
+                 ksnet::RangeState* range) {
   if (body != nullptr) body->reset();
   if (body_size != nullptr) *body_size = 0;
   if (url == nullptr || body == nullptr || body_size == nullptr) return false;
@@ -127,7 +128,18 @@ bool URLDownload(const char* url, int expected_size, bool small_reads, std::uniq
   }
   ksnet::NoteServerReached();
 
-  std::string request = ksnet::BuildSocketRequest(host, port, path);
+  std::string range_lines;
+  if (range != nullptr) {
+    range->asked_from = room != nullptr && room_size >= static_cast<size_t>(expected_size > 0 ? expected_size : 0)
+                            ? range->ResumeFrom(expected_size)
+                            : 0;
+    if (range->asked_from > 0) {
+      range_lines = ksnet::RangeHeaders(range->asked_from, range->validator);
+      KS_LOG(0, kOperation, "asking for bytes %d to %d, If-Range: %s", range->asked_from, expected_size - 1,
+             range->validator.c_str());
+    }
+  }
+  std::string request = ksnet::BuildSocketRequest(host, port, path, range_lines);
   int sent = send(raw, request.data(), static_cast<int>(request.size()), 0);
   if (sent != static_cast<int>(request.size())) {
     LogSocketFailure("send() failed, host: %s, error code: %d, error: %s", host);
@@ -135,7 +147,7 @@ bool URLDownload(const char* url, int expected_size, bool small_reads, std::uniq
   }
 
   SocketSource source(raw);
-  return ksnet::ReceiveReply(source, expected_size, small_reads, body, body_size, received, room, room_size);
+  return ksnet::ReceiveReply(source, expected_size, small_reads, body, body_size, received, room, room_size, range);
 }
 
 }  // namespace Utility

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <memory>
 
+#include "net/range_reply.h"
+
 namespace Utility {
 
 // Fetches `url`. `expected_size` 0 takes the length from Content-Length.
@@ -14,7 +16,10 @@ namespace Utility {
 // handed over. `received` (may be null) counts body bytes as they arrive.
 // A body of known length that fits `room` (room_size bytes the caller holds,
 // may be null) is received straight into it instead, leaving *body empty.
+// `range` (may be null): what `room` holds of the body; when it holds a part
+// guarded by a validator, only the rest is asked for (see ReceiveReply).
 bool URLDownload(const char* url, int expected_size, bool small_reads, std::unique_ptr<char[]>* body,
-                 int* body_size, std::atomic<int>* received, char* room = nullptr, size_t room_size = 0);
+                 int* body_size, std::atomic<int>* received, char* room = nullptr, size_t room_size = 0,
+                 ksnet::RangeState* range = nullptr);
 
 }  // namespace Utility

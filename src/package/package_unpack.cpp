@@ -70,11 +70,8 @@ bool UnpackEntry(ByteSource& archive, uint32_t name_length, const char* destinat
   ByteSink* output = target.CreateOutput(path);
   if (output == nullptr) {
     target.LogErrorCode();
-    ZLIBPP_LOG("can't create file %s, skip to the next one.", path);
-    target.ListSkipped(path);
-    // A body that is not all there means the archive was cut short.
-    if (!archive.Skip(body_length)) return Fail(target, "fseek error");
-    return true;
+    target.EntryFailed(path);
+    return false;
   }
 
   uint32_t unused = 0;
@@ -83,6 +80,7 @@ bool UnpackEntry(ByteSource& archive, uint32_t name_length, const char* destinat
     target.LogErrorCode();
     target.CloseOutput();
     ZLIBPP_LOG("fwrite error");
+    target.EntryFailed(path);
     return false;
   }
   bool stored = target.CloseOutput();
@@ -96,7 +94,11 @@ bool UnpackEntry(ByteSource& archive, uint32_t name_length, const char* destinat
     default:
       break;
   }
-  if (!stored) return Fail(target, "fwrite error");
+  if (!stored) {
+    Fail(target, "fwrite error");
+    target.EntryFailed(path);
+    return false;
+  }
   return true;
 }
 

@@ -24,15 +24,17 @@ class UnpackTarget {
   // Closes the file CreateOutput opened; false when its data did not all
   // reach the disk.
   virtual bool CloseOutput() = 0;
-  // A target file that could not be created was passed over.
-  virtual void ListSkipped(const char* path) = 0;
   // Logs the line with the calling thread's last system error that precedes
   // every failure.
   virtual void LogErrorCode() = 0;
+  // The file of an entry could not be created or written whole (after the
+  // failure's own lines, the system error already read by LogErrorCode).
+  virtual void EntryFailed(const char* path) = 0;
 };
 
-// True when the archive was read to its end (skipped files included); false
-// at the first failure, which is logged. Names that would lead outside the
+// True when the archive was read to its end; false at the first failure,
+// which is logged. A file that cannot be created or written ends the walk:
+// an install must not go on without it. Names that would lead outside the
 // destination, malformed names, oversized bodies and target paths the file
 // system cannot take are failures, and nothing of such an entry is written.
 bool UnpackEntries(ByteSource& archive, const char* destination, UnpackTarget& target);

@@ -1,10 +1,11 @@
 #pragma once
 // The package unpacker: reads a package archive from disk and writes its files
-// below a destination directory, creating directories as it goes. Files that
-// cannot be created are skipped and listed in a text file that is opened for
-// the user once the archive has been read to its end; after such a complete
-// pass the archive is deleted.
+// below a destination directory, creating directories as it goes; after a
+// complete pass the archive is deleted. A file that cannot be created or
+// written ends the unpack (the caller removes what it wrote).
 #include <windows.h>
+
+#include <string>
 
 #include "base/handles_win.h"
 #include "package/file_stream_win.h"
@@ -18,9 +19,9 @@ class CZLib : private package::UnpackTarget {
   CZLib& operator=(const CZLib&) = delete;
 
   // Both paths UTF-8; the destination with or without a trailing '\'. True
-  // when the archive was read to its end (skipped files included); the
-  // archive is then deleted. False on any failure, with the archive and every
-  // file written so far left in place.
+  // when the archive was read to its end; the archive is then deleted. False
+  // on any failure, with the archive and every file written so far left in
+  // place.
   bool UnZip(const char* archive, const char* destination);
 
   // The same for the archive's first `size` bytes already in memory (those
@@ -28,27 +29,25 @@ class CZLib : private package::UnpackTarget {
   // deleted after a complete pass as UnZip deletes it.
   bool UnZipBytes(const char* archive, const unsigned char* bytes, size_t size, const char* destination);
 
-  // How a failure list reaches the user: by default the shell opens it with
-  // the verb "Open". Replaceable so tests and tools do not start a viewer.
-  typedef void (*ShowFailureListFunction)(const wchar_t* path);
-  static ShowFailureListFunction s_pShowFailureList;
+  // After a failed call: the entry whose file could not be created or
+  // written, with the system's error; empty when the failure lay elsewhere.
+  const std::string& FailedEntry() const { return m_sFailedEntry; }
 
  private:
   bool PathFits(const char* path) override;
   int CreateDirectories(const char* directory) override;
   package::ByteSink* CreateOutput(const char* path) override;
   bool CloseOutput() override;
-  void ListSkipped(const char* path) override;
   void LogErrorCode() override;
-  // Starts a call: logs it and names this call's failure list.
+  void EntryFailed(const char* path) override;
+  // Starts a call: logs it.
   void Begin(const char* archive, const char* destination);
-  // Unpacks from `source`; after a complete pass deletes the archive and
-  // shows the failure list, if any.
+  // Unpacks from `source`; after a complete pass deletes the archive.
   bool UnpackAndFinish(package::ByteSource& source, const wchar_t* archive_path, const char* destination);
 
   ks::UniqueFile m_oOutputFile;
   ks::UniqueFile m_oInputFile;
-  ks::UniqueFile m_oFailureList;
   package::FileSink* m_pOutputSink;
-  wchar_t m_wsFailureListPath[MAX_PATH];
+  DWORD m_dwLastError;  // as the last error line read it
+  std::string m_sFailedEntry;
 };

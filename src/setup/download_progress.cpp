@@ -12,11 +12,12 @@ int Clamp(long long value) {
 
 }  // namespace
 
-DownloadProgress::DownloadProgress(int expected_size, uint32_t now_ms)
+DownloadProgress::DownloadProgress(int expected_size, uint32_t now_ms, int held)
     : expected_size_(expected_size),
+      held_(held > 0 && held < expected_size ? held : 0),
       start_ms_(now_ms),
       last_measure_ms_(now_ms),
-      last_received_(0),
+      last_received_(held_),
       pass_counter_(1),
       speed_bytes_per_ms_(0),
       seconds_remaining_(0) {}
@@ -31,9 +32,12 @@ ProgressValues DownloadProgress::Pass(int received, uint32_t now_ms) {
   if (pass_counter_ >= kPassesPerMeasurement) {
     uint32_t since_last = now_ms - last_measure_ms_;
     uint32_t since_start = now_ms - start_ms_;
-    if (since_last > 0)
-      speed_bytes_per_ms_ = (static_cast<long long>(received) - last_received_) / static_cast<long long>(since_last);
-    long long average = since_start > 0 ? static_cast<long long>(received) / since_start : 0;
+    // A reply that starts the body over (the package changed since the
+    // part was kept) counts no speed backwards.
+    long long gained = static_cast<long long>(received) - last_received_;
+    if (since_last > 0) speed_bytes_per_ms_ = (gained > 0 ? gained : 0) / static_cast<long long>(since_last);
+    long long fetched = static_cast<long long>(received) - held_;
+    long long average = since_start > 0 && fetched > 0 ? fetched / since_start : 0;
     if (average > 0) {
       long long left = static_cast<long long>(expected_size_) - received;
       seconds_remaining_ = (left > 0 ? left / 1000 : 0) / average;
@@ -55,7 +59,7 @@ DownloadSummary DownloadProgress::Finish(uint32_t now_ms) const {
   // A download over within the first millisecond counts as one millisecond.
   long long divisor = elapsed > 0 ? elapsed : 1;
   DownloadSummary summary;
-  summary.average_kbps = Clamp(static_cast<long long>(expected_size_) * 8 / divisor);
+  summary.average_kbps = Clamp(static_cast<long long>(expected_size_ - held_) * 8 / divisor);
   summary.total_seconds = static_cast<int>(elapsed / 1000);
   return summary;
 }

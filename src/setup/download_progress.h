@@ -18,7 +18,9 @@ class DownloadProgress {
   static const int kPassesPerMeasurement = 166;
 
   // `now_ms` comes from a millisecond clock that may wrap at 32 bits.
-  DownloadProgress(int expected_size, uint32_t now_ms);
+  // `held` bytes (a part kept by an earlier run) count as done from the
+  // start; speed and time remaining are those of the bytes fetched now.
+  DownloadProgress(int expected_size, uint32_t now_ms, int held = 0);
 
   // One pass of the watch loop with the bytes received so far.
   ProgressValues Pass(int received, uint32_t now_ms);
@@ -30,6 +32,7 @@ class DownloadProgress {
 
  private:
   int expected_size_;
+  int held_;
   uint32_t start_ms_;
   uint32_t last_measure_ms_;
   int last_received_;

@@ -11,6 +11,7 @@
 #include "net/hlib_win.h"
 #include "net/request_trouble.h"
 #include "setup/download_progress.h"
+#include "setup/kept_part_file_win.h"
 #include "setup/setup_downloader_win.h"
 #include "setup/setup_handler_win.h"
 
@@ -77,6 +78,10 @@ bool SetupHandler::Download() {
   downloader->m_iAccountServerPort = m_iAccountServerPort;
   downloader->m_bFinished.store(false, std::memory_order_relaxed);
   downloader->SetRaisePriority(false);
+  // A download an earlier run left cut goes on where it ended.
+  KeptPartFile kept(m_sTempDirectory);
+  std::string server = KeptServer(m_sAccountServerName, m_iAccountServerPort);
+  int held = kept.Resume(server, downloader);
   if (downloader->Start() == nullptr) {
     // No thread would ever set the flag the watch below waits for.
     int code = static_cast<int>(GetLastError());
@@ -87,7 +92,7 @@ bool SetupHandler::Download() {
     return false;
   }
 
-  DownloadProgress progress(size, ks::MillisecondsNow());
+  DownloadProgress progress(size, ks::MillisecondsNow(), held);
   WaitOneInterval(*downloader);
   while (!downloader->m_bFinished.load(std::memory_order_acquire)) {
     ProgressValues values = progress.Pass(SetupDownloader::CurrentlyReceived(), ks::MillisecondsNow());
@@ -103,8 +108,14 @@ bool SetupHandler::Download() {
     KS_LOG(0, kOperation, "Download is completed: iExpectedDownloadSize = %d, actual received = %d", size, received);
     NotifyText(NOTIFY_SHOW_FINAL_MESSAGE, "Setup %s ...\n\nSummary - average speed: %d kbps, total time: %d seconds",
                m_sClientName, summary.average_kbps, summary.total_seconds);
-    return ProcessOrTellWhyNot(*this);
+    bool processed = ProcessOrTellWhyNot(*this);
+    // Whatever became of it, a package that came whole needs no part: one
+    // that was refused is not spliced again, a full disk gets the room back.
+    kept.Remove(processed ? "the package is unpacked" : "the package came whole");
+    return processed;
   }
+  // Kept before the run says it ended, so whoever waits for that finds it.
+  kept.KeepForNextRun(server, *downloader);
   KS_LOG(0, kOperation, "Filed to complete download: iExpectedDownloadSize = %d, actual received = %d", size,
          received);
   ks::RecordRunFailure(ksnet::PackageDownloadCause(downloader->m_oRequestTrouble));

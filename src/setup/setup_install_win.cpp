@@ -8,6 +8,7 @@
 #include "base/handles_win.h"
 #include "base/log_api.h"
 #include "base/run_failure.h"
+#include "base/transient_retry_win.h"
 #include "base/wide_text.h"
 #include "setup/setup_handler_win.h"
 #include "setup/setup_lines.h"
@@ -28,7 +29,7 @@ const int kInstallerCommandLineSize = 2048;
 
 // Files for the client side are text streams: line ends are stored as CR LF.
 void WriteParameterFile(const char* operation, const std::string& path, const char* text) {
-  ks::UniqueFile file(_wfopen(Widen(path.c_str()).c_str(), L"w"));
+  ks::UniqueFile file(ks::OpenFileRetrying(operation, Widen(path.c_str()).c_str(), L"w"));
   if (!file) {
     KS_LOG(0, operation, "Filed to open file to write: %s", path.c_str());
     return;
@@ -49,7 +50,9 @@ bool StartThroughShell(const std::string& program, const wchar_t* verb, ks::Uniq
   request.lpParameters = L"";
   request.lpDirectory = nullptr;
   request.nShow = SW_HIDE;
-  if (!ShellExecuteExW(&request)) return false;
+  if (!ks::RetryTransient("SetupHandler::CallToInstall", "start", file.c_str(),
+                          [&] { return ShellExecuteExW(&request) != FALSE; }))
+    return false;
   process->reset(request.hProcess);
   return true;
 }
@@ -176,7 +179,10 @@ void SetupHandler::CallToInstall() {
     KS_LOG(0, operation, "m_bCalledByClientToSyncVersion is true");
     std::string service_cache = ks::Format("%s\\%s\\%s", m_sCurrentDirectory, "Kestrelon", "KSServiceCache.txt");
     std::string copied_cache = ks::Format("%s\\%s", m_sSetupDirectory, "KSServiceCache.txt");
-    CopyFileW(Widen(service_cache.c_str()).c_str(), Widen(copied_cache.c_str()).c_str(), FALSE);
+    std::wstring wide_cache = Widen(service_cache.c_str());
+    ks::RetryTransient(operation, "copy", wide_cache.c_str(), [&] {
+      return CopyFileW(wide_cache.c_str(), Widen(copied_cache.c_str()).c_str(), FALSE) != FALSE;
+    });
     WriteParameterFile(operation, ks::Format("%s\\WorkingDirectory.txt", m_sSetupDirectory),
                        TagLine("WorkingDirectory", m_sCurrentDirectory).c_str());
   } else {

@@ -10,8 +10,10 @@
 #include "base/mapped_file_win.h"
 #include "base/run_failure.h"
 #include "base/text.h"
+#include "base/transient_retry_win.h"
 #include "base/wide_text.h"
 #include "package/zlibpp_win.h"
+#include "setup/package_on_disk_win.h"
 #include "setup/package_request_win.h"
 #include "setup/setup_downloader_win.h"
 #include "setup/setup_handler_win.h"
@@ -44,8 +46,11 @@ bool SetPath(char* member, const std::string& path) { return ks::CopyText(member
 bool PrepareDirectory(const char* directory) {
   Utility::RemoveAllFile(directory, "");
   wchar_t wide[kWidePathSize];
+  // A folder whose removal a scanner holds up refuses to be made anew.
   bool ok = UTF8ToUTF16(directory, wide, kWidePathSize) && wide[0] != L'\0' &&
-            (DirectoryExists(wide) || CreateDirectoryW(wide, nullptr));
+            (DirectoryExists(wide) || ks::RetryTransient(kOperation, "create", wide, [&] {
+               return CreateDirectoryW(wide, nullptr) != FALSE;
+             }));
   if (!ok) {
     KS_LOG(0, kOperation, "Filed to create: %s", directory);
     ks::RecordRunFailure(ks::FailureCause::kDisk);
@@ -57,7 +62,7 @@ bool PrepareDirectory(const char* directory) {
 FILE* OpenForWriting(const std::string& path, const wchar_t* mode) {
   wchar_t wide[kWidePathSize];
   if (!UTF8ToUTF16(path.c_str(), wide, kWidePathSize) || wide[0] == L'\0') return nullptr;
-  return _wfopen(wide, mode);
+  return ks::OpenFileRetrying(kOperation, wide, mode);
 }
 
 // Puts the setup lines in front of the settings text. A text that would not
@@ -95,13 +100,16 @@ class LocalArchive {
     return PackageCheck::Verify(name_, file_.data(), file_.size(), PackageRequestOf(handler, brings_program_),
                                 &unpack_size_);
   }
-  void Unpack(const char* destination) {
+  // False when it did not unpack whole; `failed_entry` then names the file
+  // it could not write, if that was why.
+  bool Unpack(const char* destination, std::string* failed_entry) {
     CZLib unpacker;
-    if (file_.file() != nullptr)
-      unpacker.UnZipBytes(name_, file_.data(), unpack_size_, destination);
-    else
-      unpacker.UnZip(name_, destination);
+    bool whole = file_.file() != nullptr ? unpacker.UnZipBytes(name_, file_.data(), unpack_size_, destination)
+                                         : unpacker.UnZip(name_, destination);
+    *failed_entry = unpacker.FailedEntry();
+    return whole;
   }
+  const char* name() const { return name_; }
 
  private:
   const char* name_;
@@ -131,8 +139,14 @@ bool ProcessLocalArchives(SetupHandler& handler) {
   std::string accessory = ks::Format("%s\\Accessory", handler.m_sSetupDirectory);
   if (!PrepareDirectory(accessory.c_str())) return false;
 
-  client.Unpack(handler.m_sSetupDirectory);
-  client_accessory.Unpack(accessory.c_str());
+  // Both whole, or neither: the accessory lies inside the setup folder.
+  std::string failed_entry;
+  for (LocalArchive* archive : {&client, &client_accessory}) {
+    if (!archive->Unpack(archive == &client ? handler.m_sSetupDirectory : accessory.c_str(), &failed_entry)) {
+      RemoveFailedUnpack(kOperation, archive->name(), failed_entry, handler.m_sSetupDirectory);
+      return false;
+    }
+  }
   KS_LOG(0, kOperation, "Uncompress %s into %s and %s", handler.m_sDownloadFile, handler.m_sSetupDirectory,
          accessory.c_str());
 
@@ -178,31 +192,33 @@ bool ProcessDownloadedPackage(SetupHandler& handler) {
   handler.StopProcess();
   handler.m_oSetupFolderLock.Acquire();
 
-  ks::UniqueFile package;
-  if (ChooseDownloadPlace(handler, handler.m_sTempDirectory, false))
-    package.reset(OpenForWriting(handler.m_sDownloadFile, L"wb"));
-  if (!package) {
+  // A file that cannot be written whole there (a full disk) counts as one
+  // that cannot be made there.
+  bool saved = ChooseDownloadPlace(handler, handler.m_sTempDirectory, false) &&
+               SavePackageFile(kOperation, handler.m_sDownloadFile, package_bytes, count);
+  if (!saved) {
     KS_LOG(0, kOperation, "Filed to open file to write: %s", tried.c_str());
     // Next to the starter instead; a starter run by the installed client
     // lives one level down in the client's folder.
     tried = ks::Format("%s\\%s", handler.m_sCurrentDirectory, "PCClient.zip");
-    if (ChooseDownloadPlace(handler, handler.m_sCurrentDirectory, handler.m_bCalledByClientToSyncVersion))
-      package.reset(OpenForWriting(handler.m_sDownloadFile, L"wb"));
-    if (!package) {
+    saved = ChooseDownloadPlace(handler, handler.m_sCurrentDirectory, handler.m_bCalledByClientToSyncVersion) &&
+            SavePackageFile(kOperation, handler.m_sDownloadFile, package_bytes, count);
+    if (!saved) {
       KS_LOG(0, kOperation, "Filed to open file to write: %s", tried.c_str());
       ks::RecordRunFailure(ks::FailureCause::kDisk);
       g_pShowSetupMessage("Unable to save the download file");
       return false;
     }
   }
-  if (count > 0) fwrite(package_bytes, 1, count, package.get());
-  package.reset();
 
   // Unpacked from memory, the bytes checked: the saved file could have been
   // changed since it was written.
   if (!PrepareDirectory(handler.m_sSetupDirectory)) return false;
   CZLib unpacker;
-  unpacker.UnZipBytes(handler.m_sDownloadFile, package_bytes, unpack_size, handler.m_sSetupDirectory);
+  if (!unpacker.UnZipBytes(handler.m_sDownloadFile, package_bytes, unpack_size, handler.m_sSetupDirectory)) {
+    RemoveFailedUnpack(kOperation, handler.m_sDownloadFile, unpacker.FailedEntry(), handler.m_sSetupDirectory);
+    return false;
+  }
   KS_LOG(0, kOperation, "Uncompress %s into %s", handler.m_sDownloadFile, handler.m_sSetupDirectory);
 
   std::string source = ks::Format("%s\\%s", handler.m_sSetupDirectory, "KSInstaller.exe");
@@ -210,7 +226,8 @@ bool ProcessDownloadedPackage(SetupHandler& handler) {
   wchar_t wide_source[kWidePathSize];
   wchar_t wide_target[kWidePathSize];
   if (UTF8ToUTF16(source.c_str(), wide_source, kWidePathSize) && UTF8ToUTF16(target.c_str(), wide_target, kWidePathSize))
-    CopyFileW(wide_source, wide_target, FALSE);
+    ks::RetryTransient(kOperation, "copy", wide_source,
+                       [&] { return CopyFileW(wide_source, wide_target, FALSE) != FALSE; });
   KS_LOG(0, kOperation, "copy sSourceFile = %s, sTargetFile = %s", source.c_str(), target.c_str());
 
   return PutSetupLinesInFront(handler, false);

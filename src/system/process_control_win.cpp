@@ -9,6 +9,7 @@
 #include "base/error_text.h"
 #include "base/handles_win.h"
 #include "base/log_api.h"
+#include "base/transient_retry_win.h"
 #include "base/wide_text.h"
 #include "system/command_line.h"
 
@@ -55,6 +56,18 @@ bool EnableDebugPrivilege() {
   return impersonated;
 }
 
+// A program a scanner still holds cannot be started yet: it is waited for.
+// The log names the program as the command line starts it.
+BOOL CreateWaitingForScanner(wchar_t* command, const wchar_t* directory, STARTUPINFOW* startup,
+                             PROCESS_INFORMATION* info) {
+  std::string executable, parameters;
+  SplitCommandLine(Narrow(command).c_str(), executable, parameters);
+  std::wstring program = Widen(executable.c_str());
+  return ks::RetryTransient("Utility::StartProcess", "start", program.c_str(), [&] {
+    return CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, directory, startup, info) != FALSE;
+  });
+}
+
 }  // namespace
 
 namespace Utility {
@@ -83,7 +96,7 @@ bool StartProcess(const char* command_line, const char* working_directory, DWORD
       return false;
     }
     KS_LOG(0, "Utility::StartProcess", "UTF8ToUTF16 is OK");
-    created = CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, directory, &startup, &info);
+    created = CreateWaitingForScanner(command, directory, &startup, &info);
     error = GetLastError();
     if (created)
       KS_LOG(0, "Utility::StartProcess", "succeeded.");
@@ -96,7 +109,7 @@ bool StartProcess(const char* command_line, const char* working_directory, DWORD
       KS_LOG(0, "Utility::StartProcess", "UTF8ToUTF16 failed: longer than %d characters", kCommandTextSize - 1);
       return false;
     }
-    created = CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info);
+    created = CreateWaitingForScanner(command, nullptr, &startup, &info);
     error = GetLastError();
     KS_LOG(0, "Utility::StartProcess", "iErrorCode = %d, Error = %s", static_cast<int>(error),
            GetErrorText(static_cast<int>(error)));
@@ -118,9 +131,12 @@ bool StartProcess(const char* command_line, const char* working_directory, DWORD
   int result = 0;
   if (UTF8ToUTF16(executable.c_str(), wide_executable, kCommandTextSize) &&
       UTF8ToUTF16(parameters.c_str(), wide_parameters, kCommandTextSize)) {
-    HINSTANCE instance = ShellExecuteW(nullptr, L"open", wide_executable, wide_parameters,
-                                       has_directory ? directory : nullptr, show);
-    result = static_cast<int>(reinterpret_cast<intptr_t>(instance));
+    ks::RetryTransient("Utility::StartProcess", "start", wide_executable, [&] {
+      HINSTANCE instance = ShellExecuteW(nullptr, L"open", wide_executable, wide_parameters,
+                                         has_directory ? directory : nullptr, show);
+      result = static_cast<int>(reinterpret_cast<intptr_t>(instance));
+      return result > 32;
+    });
   }
   if (result > 32) return true;
   error = GetLastError();

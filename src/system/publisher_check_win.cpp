@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/log_api.h"
+#include "base/transient_retry_win.h"
 #include "base/wide_text.h"
 #include "system/authenticode_win.h"
 #include "system/own_signer_win.h"
@@ -30,8 +31,12 @@ bool MayStart(const char* path, ks::UniqueHandle* hold) {
       break;
   }
   std::wstring wide_path = Widen(path);
-  ks::UniqueHandle file(
-      CreateFileW(wide_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ks::UniqueHandle file;
+  ks::RetryTransient(kOperation, "open", wide_path.c_str(), [&] {
+    file.reset(CreateFileW(wide_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.valid();
+  });
   if (!file) {
     KS_LOG(3, kOperation, "Refused %s (cannot be held): error %lu", path, static_cast<unsigned long>(GetLastError()));
     return false;

@@ -6,12 +6,14 @@
 #include "base/error_text.h"
 #include "base/handles_win.h"
 #include "base/log_api.h"
+#include "base/transient_retry_win.h"
 #include "base/wide_text.h"
 #include "system/remove_all_file.h"
 
 namespace {
 
 const size_t kPathSize = 512;
+const char kOperation[] = "Utility::RemoveAllFile";
 
 std::string SystemMessage(DWORD code) {
   wchar_t text[1024] = L"";
@@ -44,11 +46,12 @@ bool RemoveAllBelow(const std::wstring& path, const char* keep) {
       continue;
     }
     if (keep != nullptr && *keep != '\0' && strstr(Narrow(full.c_str()).c_str(), keep) != nullptr) continue;
-    DeleteFileW(full.c_str());
+    // A scanner may hold a file of an earlier run for a moment.
+    ks::RetryTransient(kOperation, "delete", full.c_str(), [&] { return DeleteFileW(full.c_str()) != FALSE; });
   } while (FindNextFileW(find.get(), &data));
   find.reset();
 
-  RemoveDirectoryW(path.c_str());
+  ks::RetryTransient(kOperation, "remove", path.c_str(), [&] { return RemoveDirectoryW(path.c_str()) != FALSE; });
   DWORD error = GetLastError();
   std::string message = SystemMessage(error);
   KS_LOG(3, "Utility::RemoveAllFile", "End of RemoveAllFile: path = %s, %s, error code: %d, error: %s",

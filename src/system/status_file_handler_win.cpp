@@ -6,6 +6,7 @@
 
 #include "base/file_data.h"
 #include "base/log_api.h"
+#include "base/transient_retry_win.h"
 #include "base/wide_text.h"
 #include "system/status_file_text.h"
 
@@ -33,7 +34,14 @@ bool StatusFileHandler::ReadCurrentContent(const char* operation, int type, cons
   // Read as text (CR LF becomes LF), but whole: a text-mode read would end at
   // a Ctrl-Z, and a rewrite would then drop the rest of the file. The fields
   // are looked for only before the first zero byte; the rest is kept.
-  switch (Utility::ReadTextFileUpTo(joined, kMaxContentSize, content)) {
+  // A file another program holds for a moment is waited for.
+  Utility::FileReadResult read = Utility::FileReadResult::kMissing;
+  std::wstring wide = Widen(joined);
+  ks::RetryTransient(operation, "read", wide.c_str(), [&] {
+    read = Utility::ReadTextFileUpTo(joined, kMaxContentSize, content);
+    return read != Utility::FileReadResult::kMissing;
+  });
+  switch (read) {
     case Utility::FileReadResult::kRead:
       existed = true;
       return true;

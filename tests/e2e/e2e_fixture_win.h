@@ -267,6 +267,19 @@ class StarterEndToEnd : public ::testing::Test {
     return CloseAfterOutcome(status_prefix);
   }
 
+  // Runs the starter until it shows a message box, answers the box as its
+  // OK button does and closes the window once it says the download must be
+  // tried again; the box's text.
+  std::string RunUntilMessageBox(const std::string& arguments) {
+    EXPECT_TRUE(starter_.Start(scene_, arguments)) << "error " << starter_.StartError();
+    std::string message;
+    EXPECT_TRUE(StarterProcess::WaitUntil([&] { return !(message = starter_.MessageBoxText()).empty(); }))
+        << LogDump();
+    EXPECT_TRUE(starter_.DismissMessageBox());
+    EXPECT_EQ(CloseAfterOutcome(kIncomplete), kIncomplete);
+    return message;
+  }
+
   // Only the launch road closes the window; on every other road it stays
   // until the user closes it. Waits until its status line starts with
   // `status_prefix` (the window shows the worker's last message a moment

@@ -116,13 +116,7 @@ TEST_F(FailureRoad, AFailedProcessingStepStartsNothing) {
     MakeDirectory(stale_setup);
     ASSERT_TRUE(kstest::CopyFileTo(standin_client::StandinPath("KSInstaller.exe"), stale_setup + "\\KSLauncher.exe"));
 
-    ASSERT_TRUE(starter_.Start(scene_, ""));
-    std::string message;
-    EXPECT_TRUE(StarterProcess::WaitUntil([&] { return !(message = starter_.MessageBoxText()).empty(); }))
-        << LogDump();
-    EXPECT_EQ(message, c.message);
-    EXPECT_TRUE(starter_.DismissMessageBox());
-    EXPECT_EQ(CloseAfterOutcome(kIncomplete), kIncomplete);
+    EXPECT_EQ(RunUntilMessageBox(""), c.message);
 
     EXPECT_TRUE(scene_.LoggedPrefix(c.log_line)) << LogDump();
     EXPECT_TRUE(scene_.LoggedPrefix("Download is completed"));

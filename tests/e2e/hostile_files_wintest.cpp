@@ -1,8 +1,8 @@
 // Hostile files met by a whole run of the starter. A package whose entry
 // climbs out of the setup directory: the entry is refused and logged, the
 // user's file it aims at stays as it was, nothing lands outside the setup
-// directory, and the entries before it are still unpacked (the setup flow
-// ignores the unpacker's result, so the run goes on to the launcher). A huge
+// directory, and what the unpack wrote before it is removed again: the run
+// says it could not save the download and starts nothing. A huge
 // access cache and a status file with binary bytes: the client is launched,
 // the cache is left alone and the status file keeps every byte.
 #include <string>
@@ -29,15 +29,15 @@ TEST_F(StarterEndToEnd, PackageEntryClimbingOutIsRefusedAndTheUsersFileKept) {
   Serve({"--package", hostile_package});
   StampStarter(StampedSettings(Port()));
 
-  RunUntilStarted("", "KSLauncher", "Setup Kestrelon ...");
+  EXPECT_EQ(RunUntilMessageBox(""), "Unable to save the download file");
   EXPECT_TRUE(scene_.Logged("refused name " + kHostile + ": it leads outside the destination")) << LogDump();
 
   EXPECT_EQ(kstest::ReadFileOrEmpty(scene_.app() + "\\notes.txt"), kNotes);
   EXPECT_FALSE(kstest::FileExists(scene_.tmp() + "\\notes.txt"));
   EXPECT_FALSE(kstest::FileExists(scene_.root() + "\\notes.txt"));
-  std::string setup = scene_.SetupDirectory();
-  EXPECT_EQ(kstest::ReadFileOrEmpty(setup + "\\readme.txt"), Packages::kReadme);
-  EXPECT_FALSE(kstest::FileExists(setup + "\\late.txt"));  // the walk ends at the refused entry
+  EXPECT_FALSE(kstest::FileExists(scene_.SetupDirectory())) << "no half setup folder";
+  EXPECT_TRUE(scene_.Records().empty());
+  EXPECT_EQ(Requests(), (std::vector<std::string>{kSizeRequest, kPackageRequest})) << "no installation report";
   // The archive of a failed pass stays for a look, in the temporary folder.
   EXPECT_EQ(kstest::ReadFileOrEmpty(scene_.tmp() + "\\PCClient.zip"), archive);
 }

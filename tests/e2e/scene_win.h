@@ -91,6 +91,10 @@ class Scene {
   Scene(const Scene&) = delete;
   Scene& operator=(const Scene&) = delete;
 
+  // Another folder (a small file system of its own) as the starter's
+  // temporary folder.
+  void UseTemp(const std::string& folder) { tmp_ = folder; }
+
   const std::string& root() const { return root_.path(); }
   const std::string& app() const { return app_; }
   const std::string& tmp() const { return tmp_; }

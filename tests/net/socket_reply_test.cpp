@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fixtures/log_capture.h"
+#include "net/range_reply.h"
 
 namespace {
 
@@ -360,6 +361,115 @@ TEST(ReceiveReply, BodyThatIsThereIsTakenInFewReceives) {
     EXPECT_EQ(o.body, body);
     EXPECT_EQ(source.receives, 1 + 2) << small;
   }
+}
+
+// The reply to a request for the rest of a body the room holds in part: only
+// a 206 that continues exactly where the held bytes end and runs to the end
+// of the whole is spliced on; a 200 is taken whole with its own validator;
+// anything else fails before a byte of it is taken, and the bytes held stay.
+TEST(ReceiveReply, ResumedReplyContinuesTheBytesHeldOrIsTakenWhole) {
+  const std::string whole = "0123456789";  // the body; the room holds "0123" of an older copy
+  struct Case {
+    const char* name;
+    std::string reply;
+    bool ok;
+    std::string room;  // afterwards
+    int stored;
+    const char* validator;
+  };
+  const std::string rest = "HTTP/1.1 206 Partial Content\r\nContent-Length: 6\r\nETag: \"v1\"\r\n";
+  const Case cases[] = {
+      {"the rest", rest + "Content-Range: bytes 4-9/10\r\n\r\n456789", true, whole, 10, "\"v1\""},
+      {"the rest in lower case", "HTTP/1.1 206 x\r\ncontent-range:  bytes 4-9/10 \r\n\r\n456789", true, whole, 10,
+       "\"v1\""},
+      {"changed: whole", "HTTP/1.1 200 OK\r\nContent-Length: 10\r\nETag: \"v2\"\r\n\r\nabcdefghij", true,
+       "abcdefghij", 10, "\"v2\""},
+      {"changed, cut", "HTTP/1.1 200 OK\r\nContent-Length: 10\r\nLast-Modified: Mon\r\n\r\nab", false,
+       std::string("ab23") + std::string(6, '\0'), 2, "Mon"},
+      {"changed, nothing came", "HTTP/1.1 200 OK\r\nContent-Length: 10\r\nETag: \"v2\"\r\n\r\n", false,
+       "0123" + std::string(6, '\0'), 4, "\"v1\""},
+      {"the rest, cut", rest + "Content-Range: bytes 4-9/10\r\n\r\n45", false, "012345" + std::string(4, '\0'), 6,
+       "\"v1\""},
+      {"another start", rest + "Content-Range: bytes 3-9/10\r\n\r\n3456789", false, "0123" + std::string(6, '\0'),
+       4, "\"v1\""},
+      {"another total", rest + "Content-Range: bytes 4-9/11\r\n\r\n456789", false, "0123" + std::string(6, '\0'),
+       4, "\"v1\""},
+      {"no Content-Range", rest + "\r\n456789", false, "0123" + std::string(6, '\0'), 4, "\"v1\""},
+      {"not satisfiable", "HTTP/1.1 416 x\r\nContent-Range: bytes */10\r\n\r\n", false,
+       "0123" + std::string(6, '\0'), 4, "\"v1\""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    char room[10] = {'0', '1', '2', '3'};
+    ksnet::RangeState range;
+    range.resumable = true;
+    range.stored = 4;
+    range.validator = "\"v1\"";
+    range.asked_from = range.ResumeFrom(10);
+    ASSERT_EQ(range.asked_from, 4);
+    ScriptedSource source({c.reply});
+    std::unique_ptr<char[]> body;
+    int size = 0;
+    std::atomic<int> counter(4);
+    EXPECT_EQ(ksnet::ReceiveReply(source, 10, false, &body, &size, &counter, room, sizeof room, &range), c.ok);
+    EXPECT_EQ(std::string(room, sizeof room), c.room);
+    EXPECT_EQ(range.stored, c.stored);
+    EXPECT_EQ(range.validator, c.validator);
+    if (c.ok) {
+      EXPECT_EQ(counter.load(), 10);
+      EXPECT_EQ(size, 10);
+    }
+  }
+}
+
+// What a resumed request asks, and what the header block of a reply says.
+TEST(RangeReply, RequestLinesAndHeaderReading) {
+  EXPECT_EQ(ksnet::RangeHeaders(4, "\"v1\""), "Range: bytes=4-\r\nIf-Range: \"v1\"\r\n");
+  ksnet::RangeState range;
+  range.resumable = true;
+  range.stored = 4;
+  EXPECT_EQ(range.ResumeFrom(10), 0) << "no validator: asked whole";
+  range.validator = "x";
+  EXPECT_EQ(range.ResumeFrom(10), 4);
+  EXPECT_EQ(range.ResumeFrom(4), 0) << "all there";
+  range.resumable = false;
+  EXPECT_EQ(range.ResumeFrom(10), 0);
+
+  struct Case {
+    const char* head;
+    int status;
+    const char* validator;
+  };
+  const Case cases[] = {
+      {"HTTP/1.1 200 OK\r\nETag: \"a\"\r\nLast-Modified: Tue\r\n\r\n", 200, "\"a\""},
+      {"HTTP/1.0 200 OK\r\nETag: W/\"weak\"\r\nLast-Modified: Tue\r\n\r\n", 200, "Tue"},
+      {"HTTP/1.1 206 x\nETag: unquoted\n\n", 206, ""},
+      {"HTTP/1.1 200 OK\r\n\r\nETag: \"in the body\"\r\n", 200, ""},
+      {"HTTP/1.1 200 OK\r\nETag: \"a\r\n", 200, ""},  // cut in the value: no closing quote
+      {"HTTP/1.1 200 OK\r\nETag: \"a<b\"\r\n\r\n", 200, ""},  // cannot stand in a tag field
+      {"HTTP/1.1 20 OK\r\n\r\n", 0, ""},
+      {"HTTP/1.1 2000 OK\r\n\r\n", 0, ""},
+      {"ICY 200 OK\r\n\r\n", 0, ""},
+      {"", 0, ""},
+  };
+  for (const Case& c : cases) {
+    size_t length = strlen(c.head);
+    EXPECT_EQ(ksnet::StatusCode(c.head, length), c.status) << c.head;
+    EXPECT_EQ(ksnet::ReplyValidator(c.head, length), c.validator) << c.head;
+  }
+  EXPECT_FALSE(ksnet::IsUsableValidator(std::string(ksnet::kValidatorLimit + 1, 'x')));
+  EXPECT_FALSE(ksnet::IsUsableValidator("a\r\nInjected: yes"));
+
+  ksnet::ContentRange parsed;
+  EXPECT_TRUE(ksnet::ParseContentRange("bytes 4-9/10", &parsed));
+  EXPECT_EQ(parsed.first, 4);
+  EXPECT_EQ(parsed.last, 9);
+  EXPECT_EQ(parsed.total, 10);
+  EXPECT_TRUE(ksnet::ParseContentRange("bytes 0-0/*", &parsed));
+  EXPECT_EQ(parsed.total, -1);
+  for (const char* bad : {"bytes 9-4/10", "bytes 4-10/10", "bytes 4-9/10 ", "bytes -9/10", "items 4-9/10",
+                          "bytes 4-9", "bytes 99999999999999999999-1/2"})
+    EXPECT_FALSE(ksnet::ParseContentRange(bad, &parsed)) << bad;
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #pragma once
 // An unpack target in memory for the portable package tests: records every
 // directory and file the walk asks for, and can refuse chosen files the way a
-// locked file refuses to be created.
+// file held by another program refuses to be created.
 #include <map>
 #include <memory>
 #include <set>
@@ -29,12 +29,12 @@ class MemoryTarget : public package::UnpackTarget {
     sink_.reset();
     return close_result;
   }
-  void ListSkipped(const char* path) override { skipped.push_back(path); }
   void LogErrorCode() override { ++error_lines; }
+  void EntryFailed(const char* path) override { failed.push_back(path); }
 
   std::map<std::string, std::string> files;
   std::vector<std::string> directories;
-  std::vector<std::string> skipped;
+  std::vector<std::string> failed;
   std::set<std::string> locked;
   int directory_result = 0;
   bool close_result = true;

@@ -26,7 +26,6 @@ namespace {
 
 std::vector<std::string> g_messages;
 void RecordMessage(const char* text) { g_messages.push_back(text); }
-void IgnoreFailureList(const wchar_t*) {}
 
 // Stopping the client is tested on its own; here it is only counted.
 class Handler : public SetupHandler {
@@ -44,8 +43,6 @@ class ProcessDownloadedClient : public ::testing::Test {
   void SetUp() override {
     previous_box_ = g_pShowSetupMessage;
     g_pShowSetupMessage = &RecordMessage;
-    previous_list_ = CZLib::s_pShowFailureList;
-    CZLib::s_pShowFailureList = &IgnoreFailureList;
     g_messages.clear();
     ks::ResetRunFailure();
     temp_ = dir_.File("temp");
@@ -62,7 +59,16 @@ class ProcessDownloadedClient : public ::testing::Test {
   }
   void TearDown() override {
     g_pShowSetupMessage = previous_box_;
-    CZLib::s_pShowFailureList = previous_list_;
+  }
+  // The processing step run as the starter runs it, in the starter's folder
+  // (where the local archives lie).
+  bool ProcessInTheStartersFolder() {
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    SetCurrentDirectoryW(Widen(current_.c_str()).c_str());
+    bool ok = handler_.ProcessDownloadedClient();
+    SetCurrentDirectoryW(previous);
+    return ok;
   }
   // Hands the package to the download worker as a finished download would.
   void Downloaded(const std::string& bytes) {
@@ -85,7 +91,6 @@ class ProcessDownloadedClient : public ::testing::Test {
   std::string package_;
   Handler handler_;
   SetupMessageBoxFunction previous_box_;
-  CZLib::ShowFailureListFunction previous_list_;
 };
 
 TEST_F(ProcessDownloadedClient, DownloadIsSavedInTempAndUnpackedThere) {
@@ -185,12 +190,7 @@ TEST_F(ProcessDownloadedClient, LocalArchivesAreUnpackedBesideTheStarter) {
   ASSERT_TRUE(kstest::WriteFile(current_ + "\\PCClient", package_));
   ASSERT_TRUE(kstest::WriteFile(current_ + "\\PCClientAccessory", accessory));
   handler_.m_bClientFilesAvailable = true;
-  wchar_t previous[MAX_PATH];
-  GetCurrentDirectoryW(MAX_PATH, previous);
-  SetCurrentDirectoryW(Widen(current_.c_str()).c_str());
-  bool ok = handler_.ProcessDownloadedClient();
-  SetCurrentDirectoryW(previous);
-  EXPECT_TRUE(ok);
+  EXPECT_TRUE(ProcessInTheStartersFolder());
 
   std::string setup = current_ + "\\ks_starter_dir";
   EXPECT_EQ(std::string(handler_.m_sSetupDirectory), setup);
@@ -203,6 +203,36 @@ TEST_F(ProcessDownloadedClient, LocalArchivesAreUnpackedBesideTheStarter) {
             "<__WorkingDirectory__>" + current_ + "\\Kestrelon</__WorkingDirectory__>\r\n");
   EXPECT_EQ(std::string(handler_.m_sSetting),
             SetupLines(setup) + "<__NeedToRemoveSetup__>Y</__NeedToRemoveSetup__>\n" + kSettings);
+}
+
+// A file the system refuses ends the unpack: nothing of this run stays in
+// the setup folder (the saved package stays for a look) and no setup lines
+// are added; the same when the local accessory archive fails after the
+// client's unpacked.
+TEST_F(ProcessDownloadedClient, AnEntryThatCannotBeWrittenLeavesNoHalfSetupFolder) {
+  std::string broken = package_;
+  ASSERT_TRUE(package::AppendFile(&broken, "bin\\no?such.dll", "refused by the file system"));
+  std::string setup = temp_ + "\\ks_starter_dir";
+  Downloaded(broken);
+  LogCapture log;
+  EXPECT_FALSE(handler_.ProcessDownloadedClient());
+  EXPECT_EQ(g_messages, std::vector<std::string>{"Unable to save the download file"});
+  EXPECT_FALSE(kstest::FileExists(setup)) << "no half folder";
+  EXPECT_EQ(kstest::ReadFileOrEmpty(temp_ + "\\PCClient.zip"), broken);
+  EXPECT_TRUE(
+      log.HasFragment("unpacking " + temp_ + "\\PCClient.zip stopped (" + setup + "\\bin\\no?such.dll, error code: "))
+      << log.Dump();
+  EXPECT_STREQ(handler_.m_sSetting, kSettings);
+
+  g_messages.clear();
+  ASSERT_TRUE(kstest::WriteFile(current_ + "\\PCClient", package_));
+  ASSERT_TRUE(kstest::WriteFile(current_ + "\\PCClientAccessory", broken));
+  handler_.m_bClientFilesAvailable = true;
+  EXPECT_FALSE(ProcessInTheStartersFolder());
+  EXPECT_EQ(g_messages, std::vector<std::string>{"Unable to save the download file"});
+  EXPECT_FALSE(kstest::FileExists(current_ + "\\ks_starter_dir")) << "the client's files went too";
+  EXPECT_TRUE(kstest::FileExists(current_ + "\\PCClientAccessory")) << "a local archive is the operator's";
+  EXPECT_STREQ(handler_.m_sSetting, kSettings);
 }
 
 TEST_F(ProcessDownloadedClient, SetupDirectoryThatCannotBeMadeIsShown) {

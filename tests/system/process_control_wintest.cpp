@@ -5,6 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
+
+#include "base/transient_retry_win.h"
+#include "base/wide_text.h"
 
 #include "standins/standin_client_win.h"
 #include "fixtures/log_capture.h"
@@ -68,6 +72,29 @@ TEST_F(ProcessControl, StartsOtherProgramsHiddenAndWithoutDirectory) {
   EXPECT_EQ(recorded, here);
   EXPECT_TRUE(log.Has("sCommandLine = " + command));
   EXPECT_TRUE(log.HasFragment("iErrorCode = 0, Error = ")) << "logged whatever the outcome";
+}
+
+// A scanner holds the freshly written launcher alone for a moment: the start
+// waits for it (one log line says how long) instead of giving up on error 32.
+TEST_F(ProcessControl, ProgramHeldByAScannerIsStartedOnceLetGo) {
+  ks::ResetTransientRetryBudget();
+  std::string program = dir_.File("KSInstaller.exe");
+  ks::UniqueHandle held(
+      CreateFileW(Widen(program.c_str()).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(held);
+  std::thread release([&] {
+    Sleep(400);
+    held.reset();
+  });
+  LogCapture log;
+  DWORD id = 0;
+  bool started = Utility::StartProcess(("\"" + program + "\" --x").c_str(), dir_.path().c_str(), &id);
+  release.join();
+  ASSERT_TRUE(started) << log.Dump();
+  EXPECT_NE(id, 0u) << "started directly, not through the shell";
+  EXPECT_TRUE(Recorded("KSInstaller"));
+  EXPECT_TRUE(log.HasFragment("start " + program + ": held by another program (error code: 32, ")) << log.Dump();
+  EXPECT_TRUE(log.HasFragment(" done after ")) << log.Dump();
 }
 
 TEST_F(ProcessControl, DocumentIsHandedToTheShell) {

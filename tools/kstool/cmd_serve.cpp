@@ -36,6 +36,8 @@ const char kSummary[] =
     "  --bind ADDRESS          address to listen on (default 127.0.0.1)\n"
     "  --ready-file PATH       once listening, write the port number to PATH\n"
     "  --request-log PATH      append the request line and headers of every request\n"
+    "  --sent-log PATH         append a line per reply: the body bytes sent, its path\n"
+    "                          and its status (\"<bytes> <path> <status>\")\n"
     "  --exit-after-seconds N  stop by itself after N seconds\n"
     "  --keep-reports DIR      keep the body of every POST (the starter's error\n"
     "                          report after a crash) as a file of its own in DIR,\n"
@@ -50,6 +52,15 @@ const char kSummary[] =
     "                          large for any count), in the tag or bare form\n"
     "  --user-input TEXT       <__UserInput__> value of the ssi reply (default OK)\n"
     "  --file URLPATH=FILE     also serve FILE at URLPATH (e.g. /proxy.pac)\n"
+    "  --etag TEXT             send the package with ETag: \"TEXT\"\n"
+    "  --last-modified TEXT    send the package with Last-Modified: TEXT\n"
+    "                          With either, a package request with Range: bytes=N-\n"
+    "                          gets 206 and the rest, unless its If-Range names\n"
+    "                          another validator (then 200 and the whole)\n"
+    "  --no-ranges             answer every package request whole (200)\n"
+    "  --cut-at BYTE           end a package reply once package byte BYTE is reached\n"
+    "                          (counted from the package's start, whatever the range)\n"
+    "  --cut-replies N         ... but only the first N package replies\n"
     "\n"
     "Misbehaviour (for every request, or only those picked by --fault-path/-agent):\n"
     "  --fault-path PREFIX     limit the faults below to paths starting with PREFIX;\n"
@@ -85,6 +96,7 @@ struct Options {
   std::string bind = "127.0.0.1";
   std::string ready_file;
   std::string request_log;
+  std::string sent_log;
   int exit_after_seconds = 0;
   std::string keep_reports;
 
@@ -95,6 +107,11 @@ struct Options {
   bool has_size_text = false;
   std::string user_input = "OK";
   std::map<std::string, std::string> files;
+  std::string etag;
+  std::string last_modified;
+  bool no_ranges = false;
+  long long cut_at = -1;
+  long long cut_replies = -1;  // -1: every package reply
 
   std::string fault_path;
   std::string fault_agent;
@@ -117,6 +134,7 @@ struct Options {
 };
 
 kstool::net::RequestLog g_request_log;
+kstool::net::RequestLog g_sent_log;
 
 bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error) {
   for (size_t i = 0; i < args.size(); ++i) {
@@ -151,6 +169,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
       if (!value(&options->ready_file)) return false;
     } else if (name == "--request-log") {
       if (!value(&options->request_log)) return false;
+    } else if (name == "--sent-log") {
+      if (!value(&options->sent_log)) return false;
     } else if (name == "--exit-after-seconds") {
       if (!number(&n)) return false;
       options->exit_after_seconds = static_cast<int>(n);
@@ -174,6 +194,17 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
       size_t eq = text.find('=');
       if (eq == std::string::npos || text[0] != '/') return *error = "--file wants /URLPATH=FILE", false;
       options->files[text.substr(0, eq)] = text.substr(eq + 1);
+    } else if (name == "--etag") {
+      if (!value(&text)) return false;
+      options->etag = "\"" + text + "\"";
+    } else if (name == "--last-modified") {
+      if (!value(&options->last_modified)) return false;
+    } else if (name == "--no-ranges") {
+      options->no_ranges = true;
+    } else if (name == "--cut-at") {
+      if (!number(&options->cut_at)) return false;
+    } else if (name == "--cut-replies") {
+      if (!number(&options->cut_replies)) return false;
     } else if (name == "--fault-path") {
       if (!value(&options->fault_path)) return false;
     } else if (name == "--fault-agent") {
@@ -233,14 +264,19 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
 struct Reply {
   int status = 200;
   std::string content_type = "text/plain";
+  std::string headers;  // further header lines, each ended by CR LF
   std::string text;
-  std::string file;  // streamed when set
+  std::string file;     // streamed when set
+  long long offset = 0;  // of the file's first byte sent
   long long length = 0;
+  bool package = false;
 };
 
 const char* StatusText(int status) {
   switch (status) {
     case 200: return "OK";
+    case 206: return "Partial Content";
+    case 416: return "Range Not Satisfiable";
     case 400: return "Bad Request";
     case 404: return "Not Found";
     case 407: return "Proxy Authentication Required";
@@ -288,12 +324,57 @@ Reply RouteAccountServer(const Options& options, const std::string& path) {
     reply.content_type = "application/octet-stream";
     reply.file = options.package;
     reply.length = size;
+    reply.package = true;
+    if (!options.etag.empty()) reply.headers += "ETag: " + options.etag + "\r\n";
+    if (!options.last_modified.empty()) reply.headers += "Last-Modified: " + options.last_modified + "\r\n";
     return reply;
   }
   if (path == AccountServer::kInstallationReportPath)
     return TextReply(200, std::string(AccountServer::kUserInputOpeningTag) + options.user_input +
                               AccountServer::kUserInputClosingTag);
   return TextReply(404, "not found\n");
+}
+
+// "bytes=N-" or "bytes=N-M": the first byte asked for; -1 when the text is
+// no range this server serves.
+long long FirstByteAsked(const std::string& range) {
+  const char kUnit[] = "bytes=";
+  if (range.compare(0, sizeof kUnit - 1, kUnit) != 0) return -1;
+  char* end = nullptr;
+  const char* start = range.c_str() + sizeof kUnit - 1;
+  long long first = strtoll(start, &end, 10);
+  if (end == start || *end != '-' || first < 0) return -1;
+  return first;
+}
+
+// A package request with Range gets the rest (206) when the package has a
+// validator and If-Range, if sent, names it; with another validator the
+// whole (200), as HTTP has it.
+Reply ApplyRange(const Options& options, const Request& request, Reply reply) {
+  std::string range = request.Header("Range");
+  if (!reply.package || reply.status != 200 || range.empty() || options.no_ranges ||
+      (options.etag.empty() && options.last_modified.empty()))
+    return reply;
+  std::string if_range = request.Header("If-Range");
+  if (!if_range.empty() && if_range != options.etag && if_range != options.last_modified) return reply;
+  long long first = FirstByteAsked(range);
+  if (first < 0 || first >= reply.length) {
+    Reply refused = TextReply(416, "range not satisfiable\n");
+    refused.headers = ks::Format("Content-Range: bytes */%lld\r\n", reply.length);
+    return refused;
+  }
+  reply.status = 206;
+  reply.headers += ks::Format("Content-Range: bytes %lld-%lld/%lld\r\n", first, reply.length - 1, reply.length);
+  reply.offset = first;
+  reply.length -= first;
+  return reply;
+}
+
+// Whether this package reply is one --cut-at ends (the first --cut-replies).
+bool CutsThisReply(const Options& options, const Reply& reply) {
+  static std::atomic<long long> cut(0);
+  if (!reply.package || options.cut_at < 0 || options.cut_at <= reply.offset) return false;
+  return options.cut_replies < 0 || cut.fetch_add(1) < options.cut_replies;
 }
 
 // Sends body bytes, in pieces when asked; false when the peer went away.
@@ -341,7 +422,7 @@ void HoldSilently() {
   for (;;) Sleep(60000);
 }
 
-void SendReply(SOCKET client, const Options& options, Reply reply, bool faults) {
+void SendReply(SOCKET client, const Options& options, Reply reply, bool faults, const std::string& path) {
   if (faults && options.status != 0) reply = TextReply(options.status, ks::Format("status %d\n", options.status));
   bool endless = faults && options.endless;
   std::string head = ks::Format("HTTP/1.1 %d %s\r\nContent-Type: %s\r\n", reply.status, StatusText(reply.status),
@@ -350,6 +431,7 @@ void SendReply(SOCKET client, const Options& options, Reply reply, bool faults) 
     head += ks::Format("Content-Length: %lld\r\n", options.content_length);
   else if (!(faults && (options.no_content_length || endless)))
     head += ks::Format("Content-Length: %lld\r\n", reply.length);
+  head += reply.headers;
   head += "Cache-Control: no-store\r\nConnection: close\r\n";
   if (faults && options.header_bytes > static_cast<long long>(head.size()) + 2)
     head += PaddingLines(options.header_bytes - static_cast<long long>(head.size()) - 2);
@@ -357,12 +439,21 @@ void SendReply(SOCKET client, const Options& options, Reply reply, bool faults) 
 
   long long body_limit = reply.length;
   if (faults && options.cut_after >= 0 && options.cut_after < body_limit) body_limit = options.cut_after;
+  if (CutsThisReply(options, reply) && options.cut_at - reply.offset < body_limit)
+    body_limit = options.cut_at - reply.offset;
   bool stall = faults && options.stall_after >= 0;
   if (stall && options.stall_after < body_limit) body_limit = options.stall_after;
 
+  // What went out of the body, for whoever counts the bytes a download cost.
+  struct SentCount {
+    const std::string& path;
+    int status;
+    long long sent = 0;
+    ~SentCount() { g_sent_log.Append(ks::Format("%lld %s %d\n", sent, path.c_str(), status)); }
+  } sent_count{path, reply.status};
   if (!reply.file.empty()) {
     ks::UniqueFile file(_wfopen(Widen(reply.file.c_str()).c_str(), L"rb"));
-    if (!file) return;
+    if (!file || _fseeki64(file.get(), reply.offset, SEEK_SET) != 0) return;
     if (!SendBody(client, head.data(), head.size(), options, faults)) return;
     std::vector<char> buffer(1 << 20);
     long long left = body_limit;
@@ -371,10 +462,12 @@ void SendReply(SOCKET client, const Options& options, Reply reply, bool faults) 
       size_t got = fread(buffer.data(), 1, want, file.get());
       if (got == 0 || !SendBody(client, buffer.data(), got, options, faults)) return;
       left -= static_cast<long long>(got);
+      sent_count.sent += static_cast<long long>(got);
     }
   } else {
     std::string all = head + reply.text.substr(0, static_cast<size_t>(body_limit));
     if (!SendBody(client, all.data(), all.size(), options, faults)) return;
+    sent_count.sent = body_limit;
   }
   if (stall) HoldSilently();
   if (body_limit != reply.length) return;
@@ -451,11 +544,11 @@ void ServeConnection(SOCKET client, const Options* options) {
     kstool::net::HandleProxyRequest(client, request, options->proxy_config);
   } else if (request.method == "POST" && !options->keep_reports.empty()) {
     bool kept = KeepReport(client, request, options->keep_reports);
-    SendReply(client, *options, TextReply(kept ? 200 : 400, kept ? "OK" : "not kept\n"), false);
+    SendReply(client, *options, TextReply(kept ? 200 : 400, kept ? "OK" : "not kept\n"), false, path);
   } else if (request.method != "GET" && request.method != "POST") {
-    SendReply(client, *options, TextReply(400, "GET only\n"), false);
+    SendReply(client, *options, TextReply(400, "GET only\n"), false, path);
   } else {
-    SendReply(client, *options, RouteAccountServer(*options, path), faults);
+    SendReply(client, *options, ApplyRange(*options, request, RouteAccountServer(*options, path)), faults, path);
   }
   kstool::net::CloseGracefully(client);
 }
@@ -477,6 +570,7 @@ int RunServe(const std::vector<std::string>& args) {
     return kstool::Fail("serve: cannot listen on %s:%d (error %d)", options.bind.c_str(), options.port,
                         WSAGetLastError());
   g_request_log.Open(options.request_log);
+  g_sent_log.Open(options.sent_log);
   // Whole or not at all (see OutputFile): a test waiting for it never reads half a port.
   std::string ready_error;
   if (!options.ready_file.empty() && !kstool::WriteOutput(options.ready_file, ks::Format("%d\n", port), ready_error))

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <string>
 
-#include "base/file_data.h"
 #include "base/log_api.h"
 #include "base/wide_text.h"
 #include "command.h"
@@ -21,13 +20,6 @@ void PrintLogRecord(const char* operation, int /*level*/, const char* /*source_f
   fprintf(stderr, "%s: ", operation);
   vfprintf(stderr, format, args);
   fputc('\n', stderr);
-}
-
-void PrintFailureList(const wchar_t* path) {
-  std::string content;
-  std::string narrow = Narrow(path);
-  if (Utility::ReadWholeFile(narrow.c_str(), content)) printf("%s", content.c_str());
-  printf("(failure list: %s)\n", narrow.c_str());
 }
 
 int RunUnpack(const std::vector<std::string>& args) {
@@ -48,14 +40,11 @@ int RunUnpack(const std::vector<std::string>& args) {
   }
 
   kslog::Sink previous = kslog::SetSink(&PrintLogRecord);
-  CZLib::ShowFailureListFunction previous_show = CZLib::s_pShowFailureList;
-  CZLib::s_pShowFailureList = &PrintFailureList;
   bool complete;
   {
     CZLib unpacker;
     complete = unpacker.UnZip(Narrow(copy).c_str(), Narrow(full).c_str());
   }
-  CZLib::s_pShowFailureList = previous_show;
   kslog::SetSink(previous);
   DeleteFileW(copy);  // still there when the unpacker failed
   if (!complete) return kstool::Fail("'%s' could not be unpacked completely (see the lines above)", args[0].c_str());
@@ -67,5 +56,6 @@ int RunUnpack(const std::vector<std::string>& args) {
 
 KSTOOL_COMMAND("unpack", "unpack <archive> <directory>",
                "Unpacks a client package archive below <directory> with the starter's own unpacker and\n"
-               "prints its log lines; files that cannot be created are listed. The archive is kept.",
+               "prints its log lines; a file that cannot be created or written ends it, as it ends the\n"
+               "starter's install. The archive is kept.",
                RunUnpack);
