@@ -36,14 +36,9 @@ endif()
 
 # ks_error_report_endpoint(<target> HOST <h> ADDRESS <a> PORT <p>): gives one
 # program (a test fixture) its own server without touching the rest of the
-# build. The program compiles its own copy of the endpoint file, which the
-# linker then takes in place of the core library's.
+# build.
 function(ks_error_report_endpoint target)
   cmake_parse_arguments(ARG "" "HOST;ADDRESS;PORT" "" ${ARGN})
   ks_error_report_definitions(_defs "${ARG_HOST}" "${ARG_ADDRESS}" "${ARG_PORT}")
-  set(_copy ${CMAKE_CURRENT_BINARY_DIR}/${target}_error_report_server.cpp)
-  file(WRITE ${_copy}.in "#include \"${KS_ERROR_REPORT_SOURCE}\"\n")
-  configure_file(${_copy}.in ${_copy} COPYONLY)
-  target_sources(${target} PRIVATE ${_copy})
-  set_property(SOURCE ${_copy} APPEND PROPERTY COMPILE_DEFINITIONS ${_defs})
+  ks_own_copy(${target} ${KS_ERROR_REPORT_SOURCE} ${_defs})
 endfunction()

@@ -26,3 +26,18 @@ function(ks_warnings target)
     target_compile_options(${target} PRIVATE -Wall -Wextra)
   endif()
 endfunction()
+
+# ks_own_copy(<target> <source> <definitions...>): one program (a test
+# fixture) compiles its own copy of a core source with its own definitions,
+# without touching the rest of the build; the linker takes that copy in place
+# of the core library's.
+function(ks_own_copy target source)
+  get_filename_component(_name ${source} NAME)
+  set(_copy ${CMAKE_CURRENT_BINARY_DIR}/${target}_${_name})
+  file(WRITE ${_copy}.in "#include \"${source}\"\n")
+  configure_file(${_copy}.in ${_copy} COPYONLY)
+  target_sources(${target} PRIVATE ${_copy})
+  if(ARGN)
+    set_property(SOURCE ${_copy} APPEND PROPERTY COMPILE_DEFINITIONS ${ARGN})
+  endif()
+endfunction()
