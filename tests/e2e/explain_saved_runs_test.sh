@@ -33,6 +33,9 @@ registered-only            | outcome: registered-only            | ^registered: 
 launched-client            | outcome: launched-client            | ^started: ".*\\Kestrelon\.exe" --program .*rsp1024hcmd\.txt \(in .*\): started$
 started-installer          | outcome: started-installer          | ^road: /as/wapi/get_client: plain WinInet request: ok$
 failed-server-unreachable  | outcome: failed: server-unreachable | ^road: /as/wapi/get_client_size: socket fallback: failed: connect\(\) failed
+failed-server-unreachable-beside-report | outcome: failed: server-unreachable | ^road: /as/wapi/get_client_size: socket fallback: failed: connect\(\) failed
+started-installer-through-proxy | outcome: started-installer  | ^road: /as/wapi/get_client_size: L system settings \(credentials typed and kept\): ok$
+failed-proxy-refused       | outcome: failed: proxy-refused      | ^road: /as/wapi/get_client_size: L system settings: read the page that asked for credentials$
 failed-no-answer           | outcome: failed: no-answer          | ^road: /as/wapi/get_client: socket fallback: failed: recv\(\) iReturn == -1, error code: 10060
 failed-bad-size            | outcome: failed: bad-size           | ^because: Failed to download client from: .*sDownloadSize = unknown$
 failed-incomplete-download | outcome: failed: incomplete-download | ^size: asked [0-9]+ bytes, received [0-9]+ bytes
