@@ -7,13 +7,12 @@
 #include <utility>
 #include <vector>
 
+#include "support/fact_text.h"
 #include "support/log_reader.h"
 
 namespace kslog {
 
-// One line of an explanation: a key and its text. Keys may repeat ("road",
-// "started"); the first is always "outcome".
-typedef std::pair<std::string, std::string> Fact;
+// The first fact is always "outcome".
 
 // How a run ended: "launched-client", "started-installer", "registered-only"
 // or "failed: <cause>" with cause one of server-unreachable, no-answer,

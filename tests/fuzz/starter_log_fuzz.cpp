@@ -1,7 +1,8 @@
 // The starter log read back: records, runs, and the explanation of each run.
 // Input: the log's bytes. Whatever they hold, a log that reads has records
 // in order of their place in the text, its runs cover every record once in
-// order, and every run is explained with an outcome from the known set.
+// order, and every run is explained with an outcome from the known set, in
+// JSON that any parser takes.
 #include <string>
 
 #include "support/log_reader.h"
@@ -41,6 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     next += run.count;
     std::vector<kslog::Fact> facts = kslog::ExplainRun(log.records, run, log.last_record_cut);
     KS_FUZZ_CHECK(!facts.empty() && facts[0].first == "outcome" && KnownOutcome(facts[0].second));
+    KS_FUZZ_CHECK(ksfuzz::IsJsonText(kslog::JsonObject(facts)));
   }
   KS_FUZZ_CHECK(next == log.records.size());
   return 0;

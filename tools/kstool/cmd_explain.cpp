@@ -6,18 +6,21 @@
 #include <string>
 #include <vector>
 
-#include "support/log_reader.h"
-#include "support/run_explanation.h"
 #include "base/text.h"
 #include "command.h"
+#include "platform.h"
+#include "support/fact_text.h"
+#include "support/log_reader.h"
 #include "support/minidump_reader.h"
 #include "support/report_reader.h"
-#include "platform.h"
+#include "support/run_explanation.h"
 #include "support_files.h"
 
 namespace {
 
 using kslog::Fact;
+using kslog::JsonObject;
+using kslog::OneLine;
 
 const char kUsage[] = "explain [--json] [--extract DIR] <log-or-report|->";
 const char kSummary[] =
@@ -46,72 +49,6 @@ const char kSummary[] =
     "broken record) is refused with one line on standard error and exit code 2.";
 
 // ---- output -------------------------------------------------------------------
-
-// Line breaks and trailing blanks of a value, as one line of text.
-std::string OneLine(const std::string& value) {
-  std::string out;
-  for (char c : value) {
-    if (c == '\r') continue;
-    out += c == '\n' ? ' ' : c;
-  }
-  while (!out.empty() && out.back() == ' ') out.pop_back();
-  return out;
-}
-
-std::string JsonString(const std::string& value) {
-  std::string out = "\"";
-  for (size_t i = 0; i < value.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(value[i]);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20 || c == 0x7F) {
-      out += ks::Format("\\u%04x", c);
-    } else if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else {
-      // Whole UTF-8 sequences pass; any other byte is taken as Latin-1.
-      size_t length = c >= 0xF0 && c < 0xF5 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
-      bool whole = length > 0 && i + length <= value.size();
-      for (size_t k = 1; whole && k < length; ++k) whole = (static_cast<unsigned char>(value[i + k]) & 0xC0) == 0x80;
-      if (whole) {
-        out.append(value, i, length);
-        i += length - 1;
-      } else {
-        out += ks::Format("\\u%04x", c);
-      }
-    }
-  }
-  return out + "\"";
-}
-
-bool Repeats(const std::string& key) { return key == "road" || key == "started" || key == "note"; }
-
-// Facts as one JSON object: keys that may repeat become arrays.
-std::string JsonObject(const std::vector<Fact>& facts) {
-  std::vector<std::string> keys;
-  for (const Fact& fact : facts) {
-    bool seen = false;
-    for (const std::string& key : keys) seen = seen || key == fact.first;
-    if (!seen) keys.push_back(fact.first);
-  }
-  std::string out = "{";
-  for (const std::string& key : keys) {
-    if (out.size() > 1) out += ", ";
-    out += JsonString(key) + ": ";
-    std::vector<std::string> values;
-    for (const Fact& fact : facts)
-      if (fact.first == key) values.push_back(JsonString(OneLine(fact.second)));
-    if (!Repeats(key)) {
-      out += values[0];
-      continue;
-    }
-    out += "[";
-    for (size_t i = 0; i < values.size(); ++i) out += (i > 0 ? ", " : "") + values[i];
-    out += "]";
-  }
-  return out + "}";
-}
 
 void PrintText(const std::vector<Fact>& facts) {
   for (const Fact& fact : facts) printf("%s: %s\n", fact.first.c_str(), OneLine(fact.second).c_str());
