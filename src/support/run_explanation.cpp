@@ -66,7 +66,8 @@ bool IsPackageRefusal(const std::string& message) {
 
 }  // namespace
 
-std::vector<Fact> ExplainRun(const std::vector<LogRecord>& all, const LogRun& run, bool last_record_cut) {
+std::vector<Fact> ExplainRun(const ParsedLog& log, const LogRun& run) {
+  const std::vector<LogRecord>& all = log.records;
   RoadReader roads;
   std::string command_line, starter, version_wanted, client_found, client_name, registered;
   std::string size_line, download_start_time, download_size, received;
@@ -233,7 +234,10 @@ std::vector<Fact> ExplainRun(const std::vector<LogRecord>& all, const LogRun& ru
   if (!outcome.because.empty()) facts.emplace_back("because", outcome.because);
   if (!run.has_start)
     facts.emplace_back("note", "the log begins in the middle of this run; its start is in the log before (.bak)");
-  if (last_record_cut) facts.emplace_back("note", "the last record was cut off while it was written");
+  if (log.last_record_cut && end == all.size())
+    facts.emplace_back("note", "the last record was cut off while it was written");
+  for (const LogNote& note : log.notes)
+    if (note.record >= run.first && note.record < end) facts.emplace_back("note", note.text);
   facts.emplace_back("starter", (starter.empty() ? std::string("(not in the log)") : starter) + ", version wanted " +
                                     (version_wanted.empty() ? std::string("(not in the log)") : version_wanted));
   facts.emplace_back("command line", command_line.empty() ? "(none)" : command_line);

@@ -18,6 +18,7 @@ namespace kslog {
 // or "failed: <cause>" with cause one of server-unreachable, no-answer,
 // proxy-refused, bad-size, incomplete-download, package-refused, disk,
 // link-unreadable, interrupted.
-std::vector<Fact> ExplainRun(const std::vector<LogRecord>& records, const LogRun& run, bool last_record_cut);
+// The log's notes on the run's records come with it.
+std::vector<Fact> ExplainRun(const ParsedLog& log, const LogRun& run);
 
 }  // namespace kslog

@@ -45,8 +45,11 @@ const char kSummary[] =
     "                 written unless the whole report reads\n"
     "\n"
     "Input that does not read (a cut report, wrong Base64, zlib that does not\n"
-    "inflate to its size field, a dump whose streams lie outside it, a log with a\n"
-    "broken record) is refused with one line on standard error and exit code 2.";
+    "inflate to its size field, a dump whose streams lie outside it, a log that\n"
+    "does not begin with a record) is refused with one line on standard error\n"
+    "and exit code 2. Text inside a message that looks like a record but does not\n"
+    "read whole, or is out of the log's time order, stays part of that message and\n"
+    "is named in a note.";
 
 // ---- output -------------------------------------------------------------------
 
@@ -59,9 +62,7 @@ void PrintText(const std::vector<Fact>& facts) {
 bool ExplainLog(const std::string& text, std::vector<std::vector<Fact>>& runs, std::string& error) {
   kslog::ParsedLog log;
   if (!kslog::ParseLog(text, log, error)) return false;
-  std::vector<kslog::LogRun> split = kslog::SplitRuns(log.records);
-  for (size_t i = 0; i < split.size(); ++i)
-    runs.push_back(kslog::ExplainRun(log.records, split[i], log.last_record_cut && i + 1 == split.size()));
+  for (const kslog::LogRun& run : kslog::SplitRuns(log.records)) runs.push_back(kslog::ExplainRun(log, run));
   return true;
 }
 
