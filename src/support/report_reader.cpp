@@ -12,22 +12,42 @@
 namespace {
 
 // zlib cannot inflate more than about 1032 bytes from one compressed byte;
-// a size field beyond that (or beyond any sane attachment) is a lie.
+// a size field beyond that is a lie.
 const unsigned long long kInflateRatio = 1032;
-const unsigned long long kLargestAttachment = 1ull << 30;
 
 // How each of kReportAttachments is given back.
 struct Attachment {
   const ReportAttachmentField* field;
   const char* name;  // for messages
   bool text;         // sent with a zero byte behind it
+  size_t largest;    // the most it may inflate to
   std::string ErrorReportContents::*bytes;
+  std::string ErrorReportContents::*problem;
 };
 const Attachment kAttachments[] = {
-    {&kReportAttachments[0], "log", true, &ErrorReportContents::log},
-    {&kReportAttachments[1], "cache", true, &ErrorReportContents::cache},
-    {&kReportAttachments[2], "dump", false, &ErrorReportContents::dump},
+    {&kReportAttachments[0], "log", true, kLargestLogAttachment + 1, &ErrorReportContents::log,
+     &ErrorReportContents::log_problem},
+    {&kReportAttachments[1], "cache", true, kLargestCacheAttachment + 1, &ErrorReportContents::cache,
+     &ErrorReportContents::cache_problem},
+    {&kReportAttachments[2], "dump", false, kLargestDumpAttachment, &ErrorReportContents::dump,
+     &ErrorReportContents::dump_problem},
 };
+
+// Whether `base64` is exactly what the report's encoder makes of `bytes`,
+// checked a piece at a time rather than with a second copy of it whole.
+bool IsCanonicalBase64(const std::string& base64, const unsigned char* bytes, size_t count) {
+  const size_t kLine = 57;  // bytes per encoded line of 76 characters
+  const size_t kPiece = kLine * 1024;
+  std::string piece;
+  size_t pos = 0;
+  for (size_t done = 0; done < count; done += kPiece) {
+    Utility::Base64Encode(bytes + done, count - done < kPiece ? count - done : kPiece, piece, true);
+    if (done > 0 && (pos >= base64.size() || base64[pos++] != '\n')) return false;
+    if (base64.compare(pos, piece.size(), piece) != 0) return false;
+    pos += piece.size();
+  }
+  return pos == base64.size();
+}
 
 bool ReadNumber(const std::string& text, unsigned long long& value) {
   // Digits as the report writes them: no sign, no leading zero.
@@ -77,15 +97,16 @@ bool ReadTagged(const std::string& text, size_t& pos, const char* tag, const cha
   return true;
 }
 
-// Decodes, checks against the summary and inflates one attachment.
-bool Unpack(const Attachment& which, const std::string& size_text, const ReportAttachment& attachment,
-            unsigned long long base64_size, std::string& bytes, std::string& error) {
-  unsigned long long size_field = 0;
+// Checks an attachment's fields against its summary line: what the report
+// says of it must agree before its content is looked at. `sent` tells
+// whether there is anything to inflate.
+bool CheckFields(const Attachment& which, const std::string& size_text, const ReportAttachment& attachment,
+                 unsigned long long base64_size, unsigned long long& size_field, bool& sent, std::string& error) {
+  sent = false;
   if (!ReadNumber(size_text, size_field)) {
     error = ks::Format("the %s's size field is not a number", which.name);
     return false;
   }
-  bytes.clear();
   if (!attachment.present) {
     if (size_field != 0 || !attachment.base64.empty()) {
       error = ks::Format("the %s is attached but has no summary line", which.name);
@@ -111,12 +132,18 @@ bool Unpack(const Attachment& which, const std::string& size_text, const ReportA
     }
     return true;
   }
+  sent = true;
+  return true;
+}
+
+// Decodes and inflates an attachment whose fields agree; false with the
+// reason in `error` when its content does not give it back whole.
+bool Inflate(const Attachment& which, const ReportAttachment& attachment, unsigned long long size_field,
+             std::string& bytes, std::string& error) {
   long long count = Utility::Base64Decode(attachment.base64.data(), attachment.base64.size(), nullptr, 0);
   std::vector<unsigned char> compressed(static_cast<size_t>(count > 0 ? count : 0) + 1);
   Utility::Base64Decode(attachment.base64.data(), attachment.base64.size(), compressed.data(), compressed.size());
-  std::string again;
-  if (count > 0) Utility::Base64Encode(compressed.data(), static_cast<size_t>(count), again, true);
-  if (count <= 0 || again != attachment.base64) {
+  if (count <= 0 || !IsCanonicalBase64(attachment.base64, compressed.data(), static_cast<size_t>(count))) {
     error = ks::Format("the %s's Base64 is not well formed", which.name);
     return false;
   }
@@ -125,9 +152,14 @@ bool Unpack(const Attachment& which, const std::string& size_text, const ReportA
                        static_cast<unsigned long long>(attachment.compressed_size));
     return false;
   }
-  if (size_field > kLargestAttachment || size_field > static_cast<unsigned long long>(count) * kInflateRatio + 64) {
+  if (size_field > static_cast<unsigned long long>(count) * kInflateRatio + 64) {
     error = ks::Format("the %s's size field of %llu bytes is more than %lld compressed bytes can hold", which.name,
                        size_field, count);
+    return false;
+  }
+  if (size_field > which.largest) {
+    error = ks::Format("the %s's size field of %llu bytes is more than the %llu bytes a report's %s may take",
+                       which.name, size_field, static_cast<unsigned long long>(which.largest), which.name);
     return false;
   }
   // Room for one byte more than the size field: a stream that fills it
@@ -178,16 +210,20 @@ bool LooksLikeErrorReport(const std::string& content) {
 
 bool ReadErrorReport(const std::string& content, ErrorReportContents& report, std::string& error) {
   report = ErrorReportContents();
-  std::string text;
+  if (content.size() > kLargestReport) {
+    error = ks::Format("the report is %llu bytes, more than the %llu a report may be",
+                       static_cast<unsigned long long>(content.size()), static_cast<unsigned long long>(kLargestReport));
+    return false;
+  }
+  std::string decoded;
   if (content.compare(0, sizeof kReportPostField - 1, kReportPostField) == 0) {
     if (content.find('\0') != std::string::npos) {
       error = "the report's POST body holds a zero byte";
       return false;
     }
-    text = Utility::URLDecode(content.c_str() + sizeof kReportPostField - 1);
-  } else {
-    text = content;
+    decoded = Utility::URLDecode(content.c_str() + sizeof kReportPostField - 1);
   }
+  const std::string& text = decoded.empty() ? content : decoded;
   const char* begin = kReportHead[0].label;
   if (text.compare(0, strlen(begin), begin) != 0) {
     error = ks::Format("not an error report: it does not begin with \"%s\"", begin);
@@ -266,8 +302,13 @@ bool ReadErrorReport(const std::string& content, ErrorReportContents& report, st
   }
   for (int i = 0; i < 3; ++i) {
     const Attachment& which = kAttachments[i];
-    if (!Unpack(which, size_texts[i], facts.*which.field->attachment, base64_sizes[i], report.*which.bytes, error))
-      return false;
+    const ReportAttachment& attachment = facts.*which.field->attachment;
+    unsigned long long size_field = 0;
+    bool sent = false;
+    if (!CheckFields(which, size_texts[i], attachment, base64_sizes[i], size_field, sent, error)) return false;
+    std::string& bytes = report.*which.bytes;
+    if (!sent || Inflate(which, attachment, size_field, bytes, report.*which.problem)) continue;
+    std::string().swap(bytes);
   }
   return true;
 }

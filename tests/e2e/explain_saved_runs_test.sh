@@ -4,7 +4,8 @@
 # report of the crash test, all in <build>/tests/explained (CTest runs those
 # tests first). Each must be explained with the right first line and show the
 # road the run took; the report names its exception and the crashed module,
-# and --extract gives back its log and a minidump.
+# and --extract gives back its log and a minidump, also when its dump is
+# damaged.
 # Arguments: the Windows build folder (build/win); WINEPREFIX names the test prefix.
 set -euo pipefail
 build=$1
@@ -65,6 +66,47 @@ $out"
   cmp -s "$work/extracted/KSSetup.txt" "$kept/crash-report-log.txt" || fail "crash-report: the extracted log differs"
   [ "$(head -c 4 "$work/extracted/crash.dmp" 2>/dev/null)" = "MDMP" ] || fail "crash-report: the extracted dump is no minidump"
 fi
+
+# The same report with its dump damaged: what reads is still explained and
+# extracted. "garbled": the dump inflates whole but is no minidump; "cut": its
+# zlib stream ends early, so it is not written.
+damaged() {  # mode
+  python3 - "$report" "$1" <<'PY'
+import base64, re, sys, urllib.parse, zlib
+body = open(sys.argv[1], "rb").read().decode("ascii")
+text = urllib.parse.unquote_plus(body[len("error="):])
+size = int(re.search(r"<___DUMPFILESIZE___>(\d+)<", text).group(1))
+dump = zlib.decompress(base64.b64decode(re.search(r"<___DUMPFILE___>([^<]*)<", text).group(1)))
+if sys.argv[2] == "garbled":
+    dump = b"MDMZ" + dump[4:]
+packed = zlib.compress(dump, 6)
+if sys.argv[2] == "cut":
+    packed = packed[: len(packed) // 2]
+encoded = base64.b64encode(packed).decode()
+encoded = "\n".join(encoded[i : i + 76] for i in range(0, len(encoded), 76))
+text = re.sub(r"dump: original size = \d+, compressed size = \d+, base64-encoded size = \d+",
+              f"dump: original size = {size}, compressed size = {len(packed)}, base64-encoded size = {len(encoded)}", text)
+text = re.sub(r"<___DUMPFILE___>[^<]*<", f"<___DUMPFILE___>{encoded}<", text)
+sys.stdout.write("error=" + urllib.parse.quote_plus(text, safe="-_."))
+PY
+}
+# mode | the dump's line | files extracted
+while IFS='|' read -r mode shown files; do
+  mode=$(echo "$mode" | xargs) shown=$(echo "$shown" | sed 's/^ *//;s/ *$//') files=$(echo "$files" | xargs)
+  [ -s "$report" ] || break
+  damaged "$mode" >"$work/$mode.txt"
+  out=$(explain "$(winpath "$work/$mode.txt")") || { fail "dump $mode: kstool explain failed: $(cat "$work/stderr")"; continue; }
+  grep -Eq -- "$shown" <<<"$out" || fail "dump $mode: no line like '$shown' in:
+$out"
+  grep -q '^because: the log ends with: crasher ready' <<<"$out" || fail "dump $mode: the log is not explained"
+  mkdir "$work/$mode"
+  explain --extract "$(winpath "$work/$mode")" "$(winpath "$work/$mode.txt")" >/dev/null ||
+    fail "dump $mode: --extract failed: $(cat "$work/stderr")"
+  [ "$(cd "$work/$mode" && ls | xargs)" = "$files" ] || fail "dump $mode: extracted $(cd "$work/$mode" && ls | xargs), not $files"
+done <<'TABLE'
+garbled | ^dump: [0-9]+ bytes, does not read as a minidump: not a minidump | Cache.xml KSSetup.txt crash.dmp
+cut     | ^dump: does not read: the dump does not inflate                   | Cache.xml KSSetup.txt
+TABLE
 
 if [ "$failures" -gt 0 ]; then
   echo "$failures failed" >&2

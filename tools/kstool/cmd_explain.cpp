@@ -23,6 +23,8 @@ using kslog::JsonObject;
 using kslog::OneLine;
 
 const char kUsage[] = "explain [--json] [--extract DIR] <log-or-report|->";
+// A starter's log is turned over at about 1 MB; a report is bounded smaller.
+const size_t kLargestInput = 16u << 20;
 const char kSummary[] =
     "Explains a starter log (\"KSSetup.txt\" or a backup) or an error report (the\n"
     "report text or the POST body the report server received; told apart by\n"
@@ -40,16 +42,18 @@ const char kSummary[] =
     "(exception, faulting module and offset, threads). A minidump alone is read too.\n"
     "\n"
     "  --json         one JSON object per run (for a report, one object in all)\n"
-    "  --extract DIR  write the report's attachments, uncompressed and checked, to\n"
-    "                 DIR as KSSetup.txt, Cache.xml and crash.dmp; nothing is\n"
-    "                 written unless the whole report reads\n"
+    "  --extract DIR  write the report's attachments that inflate whole to their\n"
+    "                 size fields to DIR as KSSetup.txt, Cache.xml and crash.dmp\n"
     "\n"
-    "Input that does not read (a cut report, wrong Base64, zlib that does not\n"
-    "inflate to its size field, a dump whose streams lie outside it, a log that\n"
-    "does not begin with a record) is refused with one line on standard error\n"
-    "and exit code 2. Text inside a message that looks like a record but does not\n"
-    "read whole, or is out of the log's time order, stays part of that message and\n"
-    "is named in a note.";
+    "Input that does not read (a report that is cut or not laid out as one, or\n"
+    "larger than 8 MiB, a log that does not begin with a record, a lone dump\n"
+    "whose streams lie outside it) is refused with one line on standard error and\n"
+    "exit code 2. A report's attachment that does not read (wrong Base64, zlib\n"
+    "that does not inflate to its size field, more than its bound: log 4 MiB,\n"
+    "cache 2 MiB, dump 24 MiB) or whose content does not read is named beside it,\n"
+    "and the rest of the report is explained. Text inside a log message that\n"
+    "looks like a record but does not read whole, or is out of the log's time\n"
+    "order, stays part of that message and is named in a note.";
 
 // ---- output -------------------------------------------------------------------
 
@@ -99,17 +103,18 @@ std::vector<Fact> DumpFacts(const MinidumpSummary& dump) {
   return facts;
 }
 
-bool ReadDump(const std::string& bytes, MinidumpSummary& dump, std::string& error) {
-  if (ReadMinidump(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), dump, error)) return true;
-  error = "the report's dump: " + error;
-  return false;
-}
-
-std::string Attached(const ReportAttachment& attachment, const std::string& bytes) {
+std::string Attached(const ReportAttachment& attachment, const std::string& bytes, const std::string& problem) {
   if (!attachment.present) return "none (no file)";
   if (attachment.compressed_size == 0) return ks::Format("%llu bytes, not attached (too large for its room)",
                                                          static_cast<unsigned long long>(attachment.original_size));
+  if (!problem.empty()) return "does not read: " + problem;
   return ks::Format("%llu bytes", static_cast<unsigned long long>(bytes.size()));
+}
+
+// Adds to the fact that names an attachment why its content does not read.
+void NoteUnread(std::vector<Fact>& facts, const char* key, const std::string& why) {
+  for (Fact& fact : facts)
+    if (fact.first == key) fact.second += ", " + why;
 }
 
 std::vector<Fact> ReportFacts(const ErrorReportContents& report) {
@@ -122,9 +127,9 @@ std::vector<Fact> ReportFacts(const ErrorReportContents& report) {
   facts.emplace_back("os", f.os_description);
   facts.emplace_back("browser", "IE " + f.ie_version + ", minor " + f.ie_minor_version + ", build " + f.ie_build);
   facts.emplace_back("last error", ks::Format("%lu: ", f.last_error) + f.last_error_text);
-  facts.emplace_back("log", Attached(f.log, report.log));
-  facts.emplace_back("cache", Attached(f.cache, report.cache));
-  facts.emplace_back("dump", Attached(f.dump, report.dump));
+  facts.emplace_back("log", Attached(f.log, report.log, report.log_problem));
+  facts.emplace_back("cache", Attached(f.cache, report.cache, report.cache_problem));
+  facts.emplace_back("dump", Attached(f.dump, report.dump, report.dump_problem));
   return facts;
 }
 
@@ -134,10 +139,11 @@ bool Extract(const std::string& folder, const ErrorReportContents& report, std::
     const std::string* bytes;
     bool attached;
   };
+  // Only attachments that inflated whole to their size fields.
   const Piece pieces[] = {
-      {"KSSetup.txt", &report.log, report.facts.log.compressed_size != 0},
-      {"Cache.xml", &report.cache, report.facts.cache.compressed_size != 0},
-      {"crash.dmp", &report.dump, report.facts.dump.compressed_size != 0},
+      {"KSSetup.txt", &report.log, report.facts.log.compressed_size != 0 && report.log_problem.empty()},
+      {"Cache.xml", &report.cache, report.facts.cache.compressed_size != 0 && report.cache_problem.empty()},
+      {"crash.dmp", &report.dump, report.facts.dump.compressed_size != 0 && report.dump_problem.empty()},
   };
   if (!kstool::IsDirectory(folder)) {
     error = "extract: '" + folder + "' is not a folder";
@@ -160,6 +166,7 @@ bool Extract(const std::string& folder, const ErrorReportContents& report, std::
   for (auto& output : outputs)
     if (!output->Commit(error)) return false;
   for (const std::string& name : names) fprintf(stderr, "kstool: extracted %s\n", name.c_str());
+  if (names.empty()) fprintf(stderr, "kstool: no whole attachment to extract\n");
   return true;
 }
 
@@ -184,7 +191,7 @@ int RunExplain(const std::vector<std::string>& args) {
   if (input.empty()) return kstool::Fail("explain: no file given (usage: kstool %s)", kUsage);
 
   std::string content, error;
-  if (!kstool::ReadInput(input, content, error)) return kstool::Fail("explain: %s", error.c_str());
+  if (!kstool::ReadBoundedInput(input, kLargestInput, content, error)) return kstool::Fail("explain: %s", error.c_str());
 
   std::vector<Fact> head;   // a report's facts
   std::vector<std::vector<Fact>> runs;
@@ -193,13 +200,19 @@ int RunExplain(const std::vector<std::string>& args) {
   if (!extract.empty() && !report) return kstool::Fail("explain: --extract needs an error report");
   if (report) {
     ErrorReportContents contents;
-    MinidumpSummary dump;
-    if (!ReadErrorReport(content, contents, error) ||
-        (!contents.dump.empty() && !ReadDump(contents.dump, dump, error)) ||
-        (!contents.log.empty() && !ExplainLog(contents.log, runs, error)))
-      return kstool::Fail("explain: %s: %s", input.c_str(), error.c_str());
+    if (!ReadErrorReport(content, contents, error)) return kstool::Fail("explain: %s: %s", input.c_str(), error.c_str());
+    std::string().swap(content);  // only what it carries is read from here on
+    // What does not read is said beside its attachment; the rest is explained.
     head = ReportFacts(contents);
-    if (!contents.dump.empty()) tail = DumpFacts(dump);
+    MinidumpSummary dump;
+    if (!contents.dump.empty()) {
+      if (ReadMinidump(reinterpret_cast<const unsigned char*>(contents.dump.data()), contents.dump.size(), dump, error))
+        tail = DumpFacts(dump);
+      else
+        NoteUnread(head, "dump", "does not read as a minidump: " + error);
+    }
+    if (!contents.log.empty() && !ExplainLog(contents.log, runs, error))
+      NoteUnread(head, "log", "does not read as a starter log: " + error);
     if (!extract.empty() && !Extract(extract, contents, error)) return kstool::Fail("explain: %s", error.c_str());
   } else if (content.compare(0, 4, "MDMP") == 0) {
     MinidumpSummary dump;
