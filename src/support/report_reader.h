@@ -19,7 +19,7 @@ const size_t kLargestReport = 8u << 20;
 // The most each attachment may inflate to. A starter's log is turned over
 // at about 1 MB, its cache file is read within 1 MiB; a dump of the starter
 // is a few MiB.
-const size_t kLargestLogAttachment = 4u << 20;
+const size_t kLargestLogAttachment = 2u << 20;
 const size_t kLargestCacheAttachment = 2u << 20;
 const size_t kLargestDumpAttachment = 24u << 20;
 

@@ -49,7 +49,7 @@ const char kSummary[] =
     "larger than 8 MiB, a log that does not begin with a record, a lone dump\n"
     "whose streams lie outside it) is refused with one line on standard error and\n"
     "exit code 2. A report's attachment that does not read (wrong Base64, zlib\n"
-    "that does not inflate to its size field, more than its bound: log 4 MiB,\n"
+    "that does not inflate to its size field, more than its bound: log 2 MiB,\n"
     "cache 2 MiB, dump 24 MiB) or whose content does not read is named beside it,\n"
     "and the rest of the report is explained. Text inside a log message that\n"
     "looks like a record but does not read whole, or is out of the log's time\n"
