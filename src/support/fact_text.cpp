@@ -41,6 +41,22 @@ std::string OneLine(const std::string& value) {
   return out;
 }
 
+std::string ValidUtf8(const std::string& value) {
+  std::string out;
+  for (size_t i = 0; i < value.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(value[i]);
+    size_t length = c >= 0x80 ? SequenceLength(value, i) : 1;
+    if (length == 0) {
+      out += static_cast<char>(0xC0 | c >> 6);
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out.append(value, i, length);
+      i += length - 1;
+    }
+  }
+  return out;
+}
+
 std::string JsonString(const std::string& value) {
   std::string out = "\"";
   for (size_t i = 0; i < value.size(); ++i) {

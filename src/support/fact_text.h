@@ -16,6 +16,10 @@ typedef std::pair<std::string, std::string> Fact;
 // Line breaks and trailing blanks of a value, as one line of text.
 std::string OneLine(const std::string& value);
 
+// The value as valid UTF-8: each byte that is not part of a well-formed
+// sequence taken as Latin-1.
+std::string ValidUtf8(const std::string& value);
+
 // The value as a JSON string, quotes included.
 std::string JsonString(const std::string& value);
 

@@ -66,6 +66,11 @@ bool IsPackageRefusal(const std::string& message) {
 
 }  // namespace
 
+const char* const kFailureCauses[] = {"server-unreachable", "no-answer",       "proxy-refused",   "bad-size",
+                                     "incomplete-download", "package-refused", "disk",            "link-unreadable",
+                                     "interrupted"};
+const size_t kFailureCauseCount = sizeof kFailureCauses / sizeof kFailureCauses[0];
+
 std::vector<Fact> ExplainRun(const ParsedLog& log, const LogRun& run) {
   const std::vector<LogRecord>& all = log.records;
   RoadReader roads;

@@ -12,6 +12,10 @@
 
 namespace kslog {
 
+// The causes of "failed: <cause>", as the operator reads them.
+extern const char* const kFailureCauses[];
+extern const size_t kFailureCauseCount;
+
 // The first fact is always "outcome".
 
 // How a run ended: "launched-client", "started-installer", "registered-only"

@@ -15,12 +15,9 @@
 namespace {
 
 bool KnownOutcome(const std::string& outcome) {
-  static const char* const kOutcomes[] = {
-      "launched-client",         "started-installer",       "registered-only",        "failed: server-unreachable",
-      "failed: no-answer",       "failed: proxy-refused",   "failed: bad-size",       "failed: incomplete-download",
-      "failed: package-refused", "failed: disk",            "failed: link-unreadable", "failed: interrupted"};
-  for (const char* known : kOutcomes)
-    if (outcome == known) return true;
+  if (outcome == "launched-client" || outcome == "started-installer" || outcome == "registered-only") return true;
+  for (size_t i = 0; i < kslog::kFailureCauseCount; ++i)
+    if (outcome == std::string("failed: ") + kslog::kFailureCauses[i]) return true;
   return false;
 }
 
