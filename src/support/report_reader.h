@@ -45,3 +45,13 @@ bool LooksLikeErrorReport(const std::string& content);
 // attachment whose Base64 is wrong, that does not inflate to its size field
 // or would inflate past its bound leaves its problem in the contents.
 bool ReadErrorReport(const std::string& content, ErrorReportContents& report, std::string& error);
+
+// The same, leaving every attachment to InflateAttachment: for a reader that
+// needs few of them (its fields are checked all the same).
+bool ReadErrorReportLayout(const std::string& content, ErrorReportContents& report, std::string& error);
+
+enum class ReportPart { kLog, kCache, kDump };
+
+// Inflates one attachment of a report that ReadErrorReportLayout read, into
+// its bytes or its problem.
+void InflateAttachment(ErrorReportContents& report, ReportPart part);

@@ -67,8 +67,13 @@ std::string Minutes(const std::string& seen) { return seen.empty() ? "-" : seen.
 }  // namespace
 
 bool TriageReport(const std::string& file, const std::string& content, TriageEntry& entry, std::string& why) {
+  // Only what the signature needs is inflated: a crash's dump, a failure's
+  // log when its error text does not name the cause.
   ErrorReportContents report;
-  if (!ReadErrorReport(content, report, why)) return false;
+  if (!ReadErrorReportLayout(content, report, why)) return false;
+  bool crash = report.facts.dump.present;
+  if (crash) InflateAttachment(report, ReportPart::kDump);
+  if (!crash && !IsFailureCause(Trimmed(report.facts.last_error_text))) InflateAttachment(report, ReportPart::kLog);
   ReportSignature signature = SignatureOf(report, std::vector<SignatureFrame>());
   entry.file = file;
   entry.signature = signature.Key();
@@ -76,7 +81,10 @@ bool TriageReport(const std::string& file, const std::string& content, TriageEnt
   entry.version = Trimmed(report.facts.version);
   if (entry.version.empty()) entry.version = "(none)";
   entry.seen = SeenInName(file);
-  if (entry.seen.empty()) entry.seen = LastRecordTime(report.log);
+  if (entry.seen.empty()) {
+    if (report.log.empty()) InflateAttachment(report, ReportPart::kLog);
+    entry.seen = LastRecordTime(report.log);
+  }
   return true;
 }
 
