@@ -72,7 +72,7 @@ std::string DayChart(const Triage& triage, const std::vector<std::string>& days)
       if (found != group.days.end()) totals[i] += found->second;
     }
   size_t most = days.empty() ? 0 : *std::max_element(totals.begin(), totals.end());
-  double step = days.empty() ? 0 : static_cast<double>(kWidth - kLeft) / static_cast<double>(days.size());
+  double step = days.empty() ? 0 : std::min(56.0, static_cast<double>(kWidth - kLeft) / static_cast<double>(days.size()));
   double scale = most == 0 ? 0 : static_cast<double>(kHeight - kBottom - 10) / static_cast<double>(most);
   int base = kHeight - kBottom;
   std::string out = ks::Format("<svg width=\"%d\" height=\"%d\" role=\"img\" aria-label=\"reports per day\">", kWidth,
@@ -96,8 +96,8 @@ std::string DayChart(const Triage& triage, const std::vector<std::string>& days)
                         Number(found->second).c_str(), Escaped(triage.groups[g].signature).c_str());
     }
     if (i % label_every == 0)
-      out += ks::Format("<text x=\"%.1f\" y=\"%d\" class=\"axis\" transform=\"rotate(45 %.1f %d)\">%s</text>",
-                        x + step / 2, base + 14, x + step / 2, base + 14, days[i].c_str());
+      out += ks::Format("<text x=\"%.1f\" y=\"%d\" class=\"axis\" transform=\"rotate(40 %.1f %d)\">%s</text>",
+                        x + step / 2 - 4, base + 12, x + step / 2 - 4, base + 12, days[i].c_str());
   }
   return out + "</svg>";
 }
@@ -121,9 +121,11 @@ std::string TriagePage(const Triage& triage, const std::string& title) {
       "body { font-family: system-ui, sans-serif; margin: 24px; color: #222; }\n"
       "h1 { font-size: 20px; } h2 { font-size: 16px; margin-top: 28px; }\n"
       "table { border-collapse: collapse; font-size: 13px; }\n"
-      "th, td { padding: 4px 8px; border-bottom: 1px solid #ddd; text-align: left; vertical-align: middle; }\n"
+      "th, td { padding: 4px 8px; border-bottom: 1px solid #ddd; text-align: left; vertical-align: middle; "
+      "white-space: nowrap; }\n"
       "td.n { text-align: right; font-variant-numeric: tabular-nums; }\n"
-      "td.sig { font-family: ui-monospace, monospace; max-width: 520px; word-break: break-all; }\n"
+      "td.sig { font-family: ui-monospace, monospace; white-space: normal; min-width: 320px; max-width: 560px; "
+      "overflow-wrap: anywhere; }\n"
       ".key { display: inline-block; width: 10px; height: 10px; }\n"
       ".axis { font-size: 11px; fill: #555; }\n"
       "</style>\n</head>\n<body>\n<h1>" +

@@ -5,7 +5,7 @@
 # tests first). Each must be explained with the right first line and show the
 # road the run took; the report names its exception and the crashed module,
 # and --extract gives back its log and a minidump, also when its dump is
-# damaged.
+# damaged. kstool triage groups reports made of them by the right causes.
 # Arguments: the Windows build folder (build/win); WINEPREFIX names the test prefix.
 set -euo pipefail
 build=$1
@@ -107,6 +107,56 @@ done <<'TABLE'
 garbled | ^dump: [0-9]+ bytes, does not read as a minidump: not a minidump | Cache.xml KSSetup.txt crash.dmp
 cut     | ^dump: does not read: the dump does not inflate                   | Cache.xml KSSetup.txt
 TABLE
+
+# kstool triage over reports made of the saved runs: each failure's log sent
+# twice, its cause named in the report's error text and not (its log tells),
+# the crash report and its damaged copies, and a file that is no report.
+mkdir "$work/reports"
+python3 - "$kept" "$work/reports" <<'PY'
+import base64, glob, os, sys, urllib.parse, zlib
+kept, out = sys.argv[1:]
+def attachment(tag, label, data):
+    packed = zlib.compress(data, 6)
+    encoded = base64.b64encode(packed).decode()
+    encoded = "\n".join(encoded[i : i + 76] for i in range(0, len(encoded), 76))
+    summary = f"{label}: original size = {len(data)}, compressed size = {len(packed)}, base64-encoded size = {len(encoded)}"
+    return summary, f"\n<___{tag}SIZE___>{len(data)}</___{tag}SIZE___>\n<___{tag}___>{encoded}</___{tag}___>"
+for path in sorted(glob.glob(f"{kept}/failed-*.txt")):
+    name = os.path.basename(path)[:-4]
+    cause = name[len("failed-"):].split("-beside-")[0]
+    log = open(path, "rb").read() + b"\0"
+    for named in (True, False):
+        summary, fields = attachment("LOGFILE", "Log", log)
+        text = ("Kestrelon sCurrentFile = KestrelonStarter.exe\nsCurrentDirectory = C:\\T\n\n\nVersion: 5.2.1\n"
+                "Computer Name: vm\nComputer IP: 192.0.2.2\nOS: Microsoft Windows Vista \nIE: 9\nIE Minor: 0\n"
+                f"IE Build: 1\nGetLastError() returns: 0\nError: {cause if named else ''}\n{summary}\n\n" + fields +
+                "\n<___CACHEFILESIZE___>0</___CACHEFILESIZE___>\n<___CACHEFILE___></___CACHEFILE___>"
+                "\n<___DUMPFILESIZE___>0</___DUMPFILESIZE___>\n<___DUMPFILE___></___DUMPFILE___>&&xyz\n")
+        with open(f"{out}/{name}-{'named' if named else 'logged'}.txt", "w") as f:
+            f.write("error=" + urllib.parse.quote_plus(text, safe="-_."))
+PY
+cp "$report" "$work/reports/report-20240501-090307-1.txt"
+for mode in garbled cut; do [ -s "$work/$mode.txt" ] && cp "$work/$mode.txt" "$work/reports/"; done
+echo "no report" >"$work/reports/notes.txt"
+wine "$build/kstool.exe" triage --json --html "$(winpath "$work/triage.html")" "$(winpath "$work/reports")" </dev/null \
+  2>"$work/stderr" | tr -d '\r' >"$work/triage.json" || fail "triage failed: $(cat "$work/stderr")"
+python3 - "$work/triage.json" "$work/reports" "$work/triage.html" <<'PY' || fail "triage: the counts above are wrong"
+import collections, glob, json, os, sys
+lines = [json.loads(line) for line in open(sys.argv[1], encoding="utf-8")]
+counts = {line["signature"]: line["count"] for line in lines if "signature" in line}
+expected = collections.Counter()
+for path in glob.glob(f"{sys.argv[2]}/failed-*.txt"):
+    expected["failed: " + os.path.basename(path)[len("failed-"):].rsplit("-", 1)[0].split("-beside-")[0]] += 1
+crash = [s for s in counts if s.startswith("crash: 0xC0000005 EXCEPTION_ACCESS_VIOLATION at starter+0x")]
+wrong = [f"{s}: {counts.get(s)} reports, not {n}" for s, n in expected.items() if counts.get(s) != n]
+wrong += [] if len(crash) == 1 and counts[crash[0]] == 1 else [f"no crash signature in {sorted(counts)}"]
+unreadable = [line["unreadable"] for line in lines if "unreadable" in line]
+wrong += [] if unreadable == ["notes.txt"] else [f"unreadable: {unreadable}"]
+page = open(sys.argv[3], encoding="utf-8").read()
+wrong += [] if "<svg" in page and "<script" not in page and "http" not in page else ["the page is not one of its own"]
+for line in wrong: print("triage:", line)
+sys.exit(1 if wrong else 0)
+PY
 
 if [ "$failures" -gt 0 ]; then
   echo "$failures failed" >&2
