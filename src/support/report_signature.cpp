@@ -54,11 +54,12 @@ std::string ReportSignature::Key() const {
   return key;
 }
 
-bool IsFailureCause(const std::string& text) {
+std::string NamedFailure(const ErrorReportFacts& facts) {
+  std::string text = Trimmed(facts.last_error_text);
   std::string cause = text.compare(0, sizeof kFailed - 1, kFailed) == 0 ? text.substr(sizeof kFailed - 1) : text;
   for (size_t i = 0; i < kslog::kFailureCauseCount; ++i)
-    if (cause == kslog::kFailureCauses[i]) return true;
-  return false;
+    if (cause == kslog::kFailureCauses[i]) return kFailed + cause;
+  return std::string();
 }
 
 SignatureFrame FrameAt(const MinidumpSummary& dump, uint64_t address, const std::string& starter_file) {
@@ -78,13 +79,9 @@ SignatureFrame FrameAt(const MinidumpSummary& dump, uint64_t address, const std:
 ReportSignature SignatureOf(const ErrorReportContents& report, const std::vector<SignatureFrame>& stack) {
   ReportSignature signature;
   if (!report.facts.dump.present) {
-    std::string cause = Trimmed(report.facts.last_error_text);
-    if (IsFailureCause(cause)) {
-      signature.outcome = cause.compare(0, sizeof kFailed - 1, kFailed) == 0 ? cause : kFailed + cause;
-    } else {
-      signature.outcome = report.log.empty() ? std::string() : LastOutcome(report.log);
-      if (signature.outcome.empty()) signature.outcome = "no cause named, no log that reads";
-    }
+    signature.outcome = NamedFailure(report.facts);
+    if (signature.outcome.empty() && !report.log.empty()) signature.outcome = LastOutcome(report.log);
+    if (signature.outcome.empty()) signature.outcome = "no cause named, no log that reads";
     return signature;
   }
   signature.crash = true;

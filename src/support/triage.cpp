@@ -73,7 +73,7 @@ bool TriageReport(const std::string& file, const std::string& content, TriageEnt
   if (!ReadErrorReportLayout(content, report, why)) return false;
   bool crash = report.facts.dump.present;
   if (crash) InflateAttachment(report, ReportPart::kDump);
-  if (!crash && !IsFailureCause(Trimmed(report.facts.last_error_text))) InflateAttachment(report, ReportPart::kLog);
+  if (!crash && NamedFailure(report.facts).empty()) InflateAttachment(report, ReportPart::kLog);
   ReportSignature signature = SignatureOf(report, std::vector<SignatureFrame>());
   entry.file = file;
   entry.signature = signature.Key();
