@@ -2,7 +2,9 @@
 # kstool explain over what real whole-starter runs left: the logs the e2e,
 # failure-road and start-up tests kept (one per way a run ends) and the
 # report of the crash test, all in <build>/tests/explained (CTest runs those
-# tests first). Each must be explained with the right first line and show the
+# tests first), and the logs kept in kept_runs/ (a real run whose two
+# requests' records interleave as they happened to, kept so that this order
+# is read every time). Each must be explained with the right first line and show the
 # road the run took; the report names its exception and the crashed module,
 # and --extract gives back its log and a minidump, also when its dump is
 # damaged. kstool triage groups reports made of them by the right causes.
@@ -10,6 +12,7 @@
 set -euo pipefail
 build=$1
 kept=$build/tests/explained
+here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -21,11 +24,13 @@ explain() { wine "$build/kstool.exe" explain "$@" </dev/null 2>"$work/stderr" | 
 while IFS='|' read -r name first shown; do
   name=$(echo "$name" | xargs) first=$(echo "$first" | sed 's/^ *//;s/ *$//') shown=$(echo "$shown" | sed 's/^ *//;s/ *$//')
   [ -n "$name" ] || continue
-  if [ ! -s "$kept/$name.txt" ]; then
+  log=$kept/$name.txt
+  [ -f "$here/kept_runs/$name.txt" ] && log=$here/kept_runs/$name.txt
+  if [ ! -s "$log" ]; then
     fail "$name: no saved log (its test did not run or did not keep it)"
     continue
   fi
-  out=$(explain "$(winpath "$kept/$name.txt")") || { fail "$name: kstool explain failed: $(cat "$work/stderr")"; continue; }
+  out=$(explain "$(winpath "$log")") || { fail "$name: kstool explain failed: $(cat "$work/stderr")"; continue; }
   [ "$(head -n 1 <<<"$out")" = "$first" ] || fail "$name: first line '$(head -n 1 <<<"$out")', not '$first'"
   grep -Eq -- "$shown" <<<"$out" || fail "$name: no line like '$shown' in:
 $out"
@@ -35,6 +40,7 @@ launched-client            | outcome: launched-client            | ^started: ".*
 started-installer          | outcome: started-installer          | ^road: /as/wapi/get_client: plain WinInet request: ok$
 failed-server-unreachable  | outcome: failed: server-unreachable | ^road: /as/wapi/get_client_size: socket fallback: failed: connect\(\) failed
 failed-server-unreachable-beside-report | outcome: failed: server-unreachable | ^road: /as/wapi/get_client_size: socket fallback: failed: connect\(\) failed
+failed-server-unreachable-interleaved | outcome: failed: server-unreachable | ^road: /as/wapi/get_client_size: socket fallback: failed: connect\(\) failed
 started-installer-through-proxy | outcome: started-installer  | ^road: /as/wapi/get_client_size: L system settings \(credentials typed and kept\): ok$
 failed-proxy-refused       | outcome: failed: proxy-refused      | ^road: /as/wapi/get_client_size: L system settings: read the page that asked for credentials$
 failed-no-answer           | outcome: failed: no-answer          | ^road: /as/wapi/get_client: socket fallback: failed: recv\(\) iReturn == -1, error code: 10060
