@@ -71,6 +71,9 @@ SignatureFrame FrameAt(const MinidumpSummary& dump, uint64_t address, const std:
     return frame;
   }
   frame.module = FileName(module->name);
+  // A dump names its modules as it likes; a signature is one line.
+  for (char& c : frame.module)
+    if (static_cast<unsigned char>(c) < 0x20) c = '?';
   if (SameName(frame.module, starter_file)) frame.module = "starter";
   frame.offset = address - module->base;
   return frame;

@@ -2,13 +2,14 @@
 // text or the POST body). Input: the report's bytes. A report that reads
 // is exactly the text the starter would build from what was read, and each
 // attachment inflated to its size field (less the zero byte behind a text)
-// within its bound, or names why not. Run with a low -rss_limit_mb: no input
+// within its bound, or names why not; its signature is one line. Run with a low -rss_limit_mb: no input
 // makes the reader take more than its bounds.
 #include <string>
 
 #include "base/codec.h"
 #include "crash/error_report_text.h"
 #include "support/report_reader.h"
+#include "support/report_signature.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {
@@ -39,5 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckAttachment(report.facts.log, report.log, report.log_problem, true, kLargestLogAttachment);
   CheckAttachment(report.facts.cache, report.cache, report.cache_problem, true, kLargestCacheAttachment);
   CheckAttachment(report.facts.dump, report.dump, report.dump_problem, false, kLargestDumpAttachment);
+  std::string signature = SignatureOf(report, std::vector<SignatureFrame>()).Key();
+  KS_FUZZ_CHECK(!signature.empty() && signature.find_first_of("\r\n") == std::string::npos);
   return 0;
 }
