@@ -23,8 +23,9 @@ using kslog::JsonObject;
 using kslog::OneLine;
 
 const char kUsage[] = "explain [--json] [--extract DIR] <log-or-report|->";
-// A starter's log is turned over at about 1 MB; a report is bounded smaller.
-const size_t kLargestInput = 16u << 20;
+// A dump as large as a report may carry (extracted from one) is the largest
+// file read; a starter's log is turned over at about 1 MB.
+const size_t kLargestInput = kLargestDumpAttachment;
 const char kSummary[] =
     "Explains a starter log (\"KSSetup.txt\" or a backup) or an error report (the\n"
     "report text or the POST body the report server received; told apart by\n"
