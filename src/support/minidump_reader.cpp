@@ -1,5 +1,7 @@
 #include "support/minidump_reader.h"
 
+#include <map>
+
 #include "base/text.h"
 
 namespace {
@@ -12,6 +14,11 @@ const size_t kModuleSize = 108;
 const size_t kExceptionStreamSize = 168;
 const size_t kSystemInfoSize = 32;  // the part read here
 const uint32_t kLongestName = 32768;  // bytes of a module's UTF-16 name
+// A process has some hundreds of modules; their names, in a few hundred
+// bytes each, stay far below this. A dump whose module list says more is
+// crafted, and reading it would cost whatever it asks for.
+const uint32_t kMostModules = 16384;
+const size_t kAllNames = 4u << 20;  // bytes of the names decoded and kept
 
 enum StreamType : uint32_t { kThreadList = 3, kModuleList = 4, kException = 6, kSystemInfo = 7 };
 
@@ -76,16 +83,37 @@ bool ReadModules(const Bytes& dump, size_t at, uint32_t stream_size, MinidumpSum
     error = ks::Format("the module list names %u modules, more than its stream holds", count);
     return false;
   }
+  if (count > kMostModules) {
+    error = ks::Format("the module list names %u modules, more than the %u read", count, kMostModules);
+    return false;
+  }
+  // Each name is decoded once, however many modules name it.
+  std::map<uint32_t, std::string> names;
+  size_t kept = 0;
   for (uint32_t i = 0; i < count; ++i) {
     size_t entry = at + 4 + static_cast<size_t>(i) * kModuleSize;
     MinidumpModule module;
     module.base = dump.U64(entry);
     module.size = dump.U32(entry + 8);
     module.time_stamp = dump.U32(entry + 16);
-    if (!ReadName(dump, dump.U32(entry + 20), module.name)) {
-      error = ks::Format("the name of module %u lies outside the dump", i + 1);
+    uint32_t rva = dump.U32(entry + 20);
+    auto name = names.find(rva);
+    if (name == names.end()) {
+      std::string decoded;
+      if (!ReadName(dump, rva, decoded)) {
+        error = ks::Format("the name of module %u lies outside the dump", i + 1);
+        return false;
+      }
+      kept += decoded.size();
+      name = names.emplace(rva, std::move(decoded)).first;
+    }
+    kept += name->second.size();
+    if (kept > kAllNames) {
+      error = ks::Format("the module names take more than the %llu bytes read",
+                         static_cast<unsigned long long>(kAllNames));
       return false;
     }
+    module.name = name->second;
     // VS_FIXEDFILEINFO: its signature, then the structure version and the
     // file version as two 32-bit halves.
     size_t info = entry + 24;
