@@ -1,12 +1,11 @@
 #include "support/report_signature.h"
 
+#include "base/failure_cause.h"
 #include "base/text.h"
 #include "support/log_reader.h"
 #include "support/run_explanation.h"
 
 namespace {
-
-const char kFailed[] = "failed: ";
 
 std::string Trimmed(const std::string& text) {
   size_t start = text.find_first_not_of(" \t\r\n");
@@ -55,11 +54,8 @@ std::string ReportSignature::Key() const {
 }
 
 std::string NamedFailure(const ErrorReportFacts& facts) {
-  std::string text = Trimmed(facts.last_error_text);
-  std::string cause = text.compare(0, sizeof kFailed - 1, kFailed) == 0 ? text.substr(sizeof kFailed - 1) : text;
-  for (size_t i = 0; i < kslog::kFailureCauseCount; ++i)
-    if (cause == kslog::kFailureCauses[i]) return kFailed + cause;
-  return std::string();
+  ks::FailureCause cause = ks::FailureCauseNamed(Trimmed(facts.last_error_text));
+  return cause == ks::FailureCause::kNone ? std::string() : kslog::Failed(cause);
 }
 
 SignatureFrame FrameAt(const MinidumpSummary& dump, uint64_t address, const std::string& starter_file) {

@@ -41,6 +41,6 @@ SignatureFrame FrameAt(const MinidumpSummary& dump, uint64_t address, const std:
 // names the cause, or else its log's last run does.
 ReportSignature SignatureOf(const ErrorReportContents& report, const std::vector<SignatureFrame>& stack);
 
-// "failed: <cause>" when the report's error text names a cause as kstool
-// explain names it (with or without "failed: " before it), else "".
+// "failed: <cause>" when the report's error text is a cause's name (as the
+// starter posts it), else "".
 std::string NamedFailure(const ErrorReportFacts& facts);

@@ -12,6 +12,8 @@
 namespace kslog {
 namespace {
 
+using ks::FailureCause;
+
 const char* const kIncomplete = kIncompleteText;
 const char* const kNotStarted = kInitFailedText;
 const char* const kSizeRequest = AccountServer::kClientSizePath;
@@ -45,12 +47,10 @@ bool NoRoadConnected(const std::vector<Attempt>& attempts, const char* request) 
   return tried;
 }
 
-std::string Failed(const char* cause) { return std::string("failed: ") + cause; }
-
 // A failed request's cause: credentials asked for, a receive limit, or `otherwise`.
-std::string RequestCause(const std::vector<Attempt>& attempts, const char* request, const char* otherwise) {
-  if (AnyOf(attempts, request, &Attempt::credentials)) return Failed("proxy-refused");
-  if (AnyOf(attempts, request, &Attempt::timed_out)) return Failed("no-answer");
+std::string RequestCause(const std::vector<Attempt>& attempts, const char* request, FailureCause otherwise) {
+  if (AnyOf(attempts, request, &Attempt::credentials)) return Failed(FailureCause::kProxyRefused);
+  if (AnyOf(attempts, request, &Attempt::timed_out)) return Failed(FailureCause::kNoAnswer);
   return Failed(otherwise);
 }
 
@@ -66,10 +66,7 @@ bool IsPackageRefusal(const std::string& message) {
 
 }  // namespace
 
-const char* const kFailureCauses[] = {"server-unreachable", "no-answer",       "proxy-refused",   "bad-size",
-                                     "incomplete-download", "package-refused", "disk",            "link-unreadable",
-                                     "interrupted"};
-const size_t kFailureCauseCount = sizeof kFailureCauses / sizeof kFailureCauses[0];
+std::string Failed(FailureCause cause) { return std::string("failed: ") + ks::FailureCauseName(cause); }
 
 std::vector<Fact> ExplainRun(const ParsedLog& log, const LogRun& run) {
   const std::vector<LogRecord>& all = log.records;
@@ -163,36 +160,36 @@ std::vector<Fact> ExplainRun(const ParsedLog& log, const LogRun& run) {
                (StartsWith(m, "StartProcess(sStartProcess = ") || StartsWith(m, "ShellExecuteEx() sInstaller = "))) {
       outcome = {"started-installer", m, ""};
     } else if (IsPackageRefusal(m)) {
-      outcome = {Failed("package-refused"), m, kIncomplete};
+      outcome = {Failed(FailureCause::kPackageRefused), m, kIncomplete};
     } else if (StartsWith(m, "No Meeting Parameter, sClientName = ") || StartsWith(m, "invalid sCurrentFileName = ")) {
       // A command line that gave no meeting is a link the starter could not read.
       if (command_line.empty())
         outcome = {"registered-only", m, "none (no meeting, no window)"};
       else if (outcome.outcome.empty() || outcome.outcome == "registered-only")
-        outcome = {Failed("link-unreadable"), m, kNotStarted};
+        outcome = {Failed(FailureCause::kLinkUnreadable), m, kNotStarted};
     } else if (StartsWith(m, "Utility::DecryptQuery() failed.") || StartsWith(m, "Refused sSetting") ||
                StartsWith(m, "sParameter refused")) {
-      outcome = {Failed("link-unreadable"), m, kNotStarted};
+      outcome = {Failed(FailureCause::kLinkUnreadable), m, kNotStarted};
     } else if (m == "InitializeSetup() failed") {
       // The parameter file its caller names could not be read.
-      outcome = {Failed("link-unreadable"), m, kNotStarted};
+      outcome = {Failed(FailureCause::kLinkUnreadable), m, kNotStarted};
     } else if (StartsWith(m, "Setup lines and settings need ")) {
-      outcome = {Failed("link-unreadable"), m, "", "Unable to prepare the parameters for the installation"};
+      outcome = {Failed(FailureCause::kLinkUnreadable), m, "", "Unable to prepare the parameters for the installation"};
     } else if (StartsWith(m, "sStartProcess does not fit ")) {
-      outcome = {Failed("link-unreadable"), m, kIncomplete};
+      outcome = {Failed(FailureCause::kLinkUnreadable), m, kIncomplete};
     } else if (StartsWith(m, "Failed to download client from: ")) {
       outcome = {"size", m, kIncomplete};
     } else if (StartsWith(m, "Filed to complete download: ")) {
       outcome = {"package", m, kIncomplete};
     } else if (op == "SetupHandler::ProcessDownloadedClient" && StartsWith(m, "Filed to create: ")) {
-      outcome = {Failed("disk"), m, "", "Unable to create a directory to install the downloaded software"};
+      outcome = {Failed(FailureCause::kDisk), m, "", "Unable to create a directory to install the downloaded software"};
     } else if (op == "SetupHandler::ProcessDownloadedClient" && StartsWith(m, "Filed to open file to write: ") &&
                Has(m, "PCClient.zip") && ++write_failures >= 2) {
       // The package file is tried in the temporary folder, then beside the
       // starter: only the second failure ends the run.
-      outcome = {Failed("disk"), m, "", "Unable to save the download file"};
+      outcome = {Failed(FailureCause::kDisk), m, "", "Unable to save the download file"};
     } else if (StartsWith(m, "Failed to start the setup thread") || StartsWith(m, "Failed to start the download thread")) {
-      outcome = {Failed("interrupted"), m, StartsWith(m, "Failed to start the setup") ? kNotStarted : kIncomplete};
+      outcome = {Failed(FailureCause::kInterrupted), m, StartsWith(m, "Failed to start the setup") ? kNotStarted : kIncomplete};
     }
   }
   if (!pending_start.empty()) started.push_back(pending_start + ": no result");
@@ -203,18 +200,18 @@ std::vector<Fact> ExplainRun(const ParsedLog& log, const LogRun& run) {
     std::string reply = Between(outcome.because, "sDownloadSize = ", nullptr);
     int size = ks::ParseInt(Between(outcome.because, "iDownloadSize = ", ",").c_str());
     if (AnyOf(attempts, kSizeRequest, &Attempt::credentials))
-      outcome.outcome = Failed("proxy-refused");
+      outcome.outcome = Failed(FailureCause::kProxyRefused);
     else if (reply.empty() && size == 0 && AnyOf(attempts, kSizeRequest, &Attempt::timed_out))
-      outcome.outcome = Failed("no-answer");
+      outcome.outcome = Failed(FailureCause::kNoAnswer);
     else if (reply.empty() && size == 0 && NoRoadConnected(attempts, kSizeRequest))
-      outcome.outcome = Failed("server-unreachable");
+      outcome.outcome = Failed(FailureCause::kServerUnreachable);
     else
-      outcome.outcome = Failed("bad-size");
+      outcome.outcome = Failed(FailureCause::kBadSize);
   } else if (outcome.outcome == "package") {
-    outcome.outcome = RequestCause(attempts, kPackageRequest, "incomplete-download");
+    outcome.outcome = RequestCause(attempts, kPackageRequest, FailureCause::kIncompleteDownload);
   } else if (outcome.outcome.empty()) {
     const LogRecord* last = run.count > 0 ? &all[end - 1] : nullptr;
-    outcome = {Failed("interrupted"), last != nullptr ? "the log ends with: " + last->message : "", ""};
+    outcome = {Failed(FailureCause::kInterrupted), last != nullptr ? "the log ends with: " + last->message : "", ""};
     if (download_done)
       outcome.window = "\"Setup %s ...\" with the download summary";
     else if (saw_progress)

@@ -7,21 +7,19 @@
 #include <utility>
 #include <vector>
 
+#include "base/failure_cause.h"
 #include "support/fact_text.h"
 #include "support/log_reader.h"
 
 namespace kslog {
 
-// The causes of "failed: <cause>", as the operator reads them.
-extern const char* const kFailureCauses[];
-extern const size_t kFailureCauseCount;
+// "failed: <cause>", as the operator reads it.
+std::string Failed(ks::FailureCause cause);
 
 // The first fact is always "outcome".
 
 // How a run ended: "launched-client", "started-installer", "registered-only"
-// or "failed: <cause>" with cause one of server-unreachable, no-answer,
-// proxy-refused, bad-size, incomplete-download, package-refused, disk,
-// link-unreadable, interrupted.
+// or "failed: <cause>" with a cause's name from base/failure_cause.h.
 // The log's notes on the run's records come with it.
 std::vector<Fact> ExplainRun(const ParsedLog& log, const LogRun& run);
 

@@ -16,9 +16,7 @@ namespace {
 
 bool KnownOutcome(const std::string& outcome) {
   if (outcome == "launched-client" || outcome == "started-installer" || outcome == "registered-only") return true;
-  for (size_t i = 0; i < kslog::kFailureCauseCount; ++i)
-    if (outcome == std::string("failed: ") + kslog::kFailureCauses[i]) return true;
-  return false;
+  return outcome.compare(0, 8, "failed: ") == 0 && ks::FailureCauseNamed(outcome.substr(8)) != ks::FailureCause::kNone;
 }
 
 // A first record whose header holds, up to its message (CR LF or LF).
