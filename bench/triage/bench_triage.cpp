@@ -49,8 +49,10 @@ std::string FailureLog(const char* last_message, unsigned seed) {
 
 // A minidump laid out as Wine's dbghelp writes the starter's (dump type
 // 0x51): system information, threads, modules and their names, then the
-// memory (stacks and data: zeros, pointers and other bytes, about 4:1 in
-// zlib), the exception stream last. 256 KiB, as the crash test's.
+// memory (the crashed thread's stack and data: zeros, pointers and other
+// bytes, about 4:1 in zlib), the crash's processor context, the exception
+// stream last. 256 KiB, as the crash test's. Its stack is walked as a
+// stack without builds is: by scanning for return addresses.
 std::string Minidump(uint32_t code, uint64_t offset, unsigned seed) {
   auto u16 = [](std::string& out, uint32_t v) { out += static_cast<char>(v), out += static_cast<char>(v >> 8); };
   auto u32 = [&](std::string& out, uint32_t v) { u16(out, v & 0xFFFF), u16(out, v >> 16); };
@@ -70,7 +72,8 @@ std::string Minidump(uint32_t code, uint64_t offset, unsigned seed) {
     for (const char* c = module; *c != '\0'; ++c) u16(names, static_cast<unsigned char>(*c));
   }
   const uint32_t kMemoryList = kNames + static_cast<uint32_t>(names.size()), kMemory = kMemoryList + 20;
-  const uint32_t kException = kMemory + kMemoryBytes;
+  const uint32_t kContext = kMemory + kMemoryBytes, kContextBytes = 1232, kException = kContext + kContextBytes;
+  const uint64_t kStack = 0x22F000;
   std::string dump;
   u32(dump, 0x504D444D), u32(dump, 0xA793), u32(dump, 5), u32(dump, 32), u32(dump, 0), u32(dump, 0), u64(dump, 0x51);
   const uint32_t kDirectory[][3] = {{7, 56, kSystem},          {3, 52, kThreads}, {4, kModuleBytes, kModuleList},
@@ -80,7 +83,8 @@ std::string Minidump(uint32_t code, uint64_t offset, unsigned seed) {
   u16(system, 9), u16(system, 6), u16(system, 0x0201), u32(system, 6), u32(system, 1), u32(system, 7601);
   dump += system + std::string(56 - system.size(), '\0');
   u32(dump, 1), u32(dump, 720);
-  dump += std::string(44, '\0');
+  dump += std::string(20, '\0');
+  u64(dump, kStack), u32(dump, kMemoryBytes), u32(dump, kMemory), u32(dump, kContextBytes), u32(dump, kContext);
   u32(dump, kCount);
   for (uint32_t i = 0, name = kNames; i < kCount; ++i) {
     std::string entry;
@@ -89,7 +93,7 @@ std::string Minidump(uint32_t code, uint64_t offset, unsigned seed) {
     name += 4 + static_cast<uint32_t>(strlen(kModules[i]) * 2);
   }
   dump += names;
-  u32(dump, 1), u64(dump, 0x22F000), u32(dump, kMemoryBytes), u32(dump, kMemory);
+  u32(dump, 1), u64(dump, kStack), u32(dump, kMemoryBytes), u32(dump, kMemory);
   uint64_t state = seed * 2654435761u + 1;
   while (dump.size() < kException) {
     state ^= state << 13, state ^= state >> 7, state ^= state << 17;
@@ -101,10 +105,20 @@ std::string Minidump(uint32_t code, uint64_t offset, unsigned seed) {
     else
       u64(dump, state);
   }
-  dump.resize(kException);
+  dump.resize(kContext);
+  // CONTEXT: its flags (x64, every part) at 0x30, rax to r15 from 0x78, rip.
+  std::string context(0x30, '\0');
+  u32(context, 0x0010001F);
+  context.resize(0x78 + 4 * 8);
+  u64(context, kStack + 0x100);  // rsp; rbp and the rest zero
+  context.resize(0xF8);
+  u64(context, 0x140000000ull + offset);
+  dump += context + std::string(kContextBytes - context.size(), '\0');
   std::string exception;
   u32(exception, 720), u32(exception, 0), u32(exception, code), u32(exception, 0), u64(exception, 0);
   u64(exception, 0x140000000ull + offset);
+  exception.resize(160);
+  u32(exception, kContextBytes), u32(exception, kContext);
   return dump + exception + std::string(168 - exception.size(), '\0');
 }
 
@@ -130,7 +144,9 @@ int main(int argc, char** argv) {
       {nullptr, "Failed to download client from: meet.example.org::443, iDownloadSize = 0, sDownloadSize = ", 28},
       {nullptr, nullptr, 6},  // a crash
   };
-  const char* const kVersions[] = {"5.2.1", "5.2.1", "5.2.0", "5.1.9"};
+  // As the starter's version text carries them.
+  const char* const kVersions[] = {"5.2.1 V5.0 SP1 of Bootwick", "5.2.1 V5.0 SP1 of Bootwick",
+                                   "5.2.0 V5.0 SP1 of Bootwick", "5.1.9 V5.0 SP1 of Bootwick"};
   const uint32_t kCodes[] = {0xC0000005, 0xC0000005, 0xC00000FD, 0xC0000409};
   std::map<std::string, long> expected;
   for (long n = 0; n < reports; ++n) {

@@ -4,6 +4,8 @@
 #include "base/text.h"
 #include "support/log_reader.h"
 #include "support/run_explanation.h"
+#include "support/stack_walk.h"
+#include "support/symbol_name.h"
 
 namespace {
 
@@ -39,6 +41,62 @@ bool SameName(const std::string& a, const std::string& b) {
   return true;
 }
 
+// A dump names its modules, and a build its functions, as they like; a
+// signature is one line.
+std::string OneLineName(std::string name) {
+  for (char& c : name)
+    if (static_cast<unsigned char>(c) < 0x20) c = '?';
+  return name;
+}
+
+SignatureFrame FrameIn(const std::string& module_path, uint64_t offset, const std::string& starter_file) {
+  SignatureFrame frame;
+  frame.module = OneLineName(FileName(module_path));
+  if (SameName(frame.module, starter_file)) frame.module = "starter";
+  frame.offset = offset;
+  return frame;
+}
+
+// An address outside every module differs from run to run.
+SignatureFrame FrameAt(const MinidumpSummary& dump, uint64_t address, const std::string& starter_file) {
+  const MinidumpModule* module = ModuleHolding(dump, address);
+  if (module == nullptr) {
+    SignatureFrame frame;
+    frame.module = "(no module)";
+    return frame;
+  }
+  return FrameIn(module->name, address - module->base, starter_file);
+}
+
+// A fallback frame is a guess, which may differ between alike crashes and
+// split their group, unless it landed in a given build just after a call.
+bool SureOf(const kssupport::StackFrame& frame) {
+  return frame.found == kssupport::FrameFound::kContext || frame.found == kssupport::FrameFound::kUnwindTable ||
+         frame.build >= 0;
+}
+
+// The first frames of the crashing stack in the starter's own module.
+std::vector<SignatureFrame> OwnFrames(const std::string& dump, const std::vector<MinidumpModule>& modules,
+                                      const BuildsOf& builds_of, const std::string& starter_file) {
+  std::vector<const kssupport::PeImage*> builds;
+  if (builds_of) builds = builds_of(modules);
+  std::vector<kssupport::StackFrame> stack;
+  std::string error;
+  std::vector<SignatureFrame> frames;
+  if (!kssupport::WalkCrashingStack(reinterpret_cast<const unsigned char*>(dump.data()), dump.size(), builds, stack,
+                                    error))
+    return frames;
+  for (const kssupport::StackFrame& walked : stack) {
+    if (frames.size() == kSignatureFrames) break;
+    if (walked.module.empty() || !SureOf(walked)) continue;
+    SignatureFrame frame = FrameIn(walked.module, walked.offset, starter_file);
+    if (frame.module != "starter") continue;
+    if (!walked.function.empty()) frame.function = OneLineName(kssupport::ReadableName(walked.function));
+    frames.push_back(frame);
+  }
+  return frames;
+}
+
 }  // namespace
 
 std::string SignatureFrame::Text() const {
@@ -58,24 +116,7 @@ std::string NamedFailure(const ErrorReportFacts& facts) {
   return cause == ks::FailureCause::kNone ? std::string() : kslog::Failed(cause);
 }
 
-SignatureFrame FrameAt(const MinidumpSummary& dump, uint64_t address, const std::string& starter_file) {
-  SignatureFrame frame;
-  const MinidumpModule* module = ModuleHolding(dump, address);
-  if (module == nullptr) {
-    // An address outside every module differs from run to run.
-    frame.module = "(no module)";
-    return frame;
-  }
-  frame.module = FileName(module->name);
-  // A dump names its modules as it likes; a signature is one line.
-  for (char& c : frame.module)
-    if (static_cast<unsigned char>(c) < 0x20) c = '?';
-  if (SameName(frame.module, starter_file)) frame.module = "starter";
-  frame.offset = address - module->base;
-  return frame;
-}
-
-ReportSignature SignatureOf(const ErrorReportContents& report, const std::vector<SignatureFrame>& stack) {
+ReportSignature SignatureOf(const ErrorReportContents& report, const BuildsOf& builds_of) {
   ReportSignature signature;
   if (!report.facts.dump.present) {
     signature.outcome = NamedFailure(report.facts);
@@ -100,8 +141,7 @@ ReportSignature SignatureOf(const ErrorReportContents& report, const std::vector
   }
   const char* name = ExceptionName(dump.exception_code);
   signature.outcome = ks::Format("0x%08X", dump.exception_code) + (name != nullptr ? std::string(" ") + name : "");
-  for (const SignatureFrame& frame : stack)
-    if (frame.module == "starter" && signature.frames.size() < kSignatureFrames) signature.frames.push_back(frame);
+  signature.frames = OwnFrames(report.dump, dump.modules, builds_of, report.facts.current_file);
   if (signature.frames.empty())
     signature.frames.push_back(FrameAt(dump, dump.exception_address, report.facts.current_file));
   return signature;

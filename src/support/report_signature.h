@@ -4,10 +4,12 @@
 // explain names them ("failed: server-unreachable"); a crash's is its
 // exception and the first frames of the crashing stack in our own code.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "support/minidump_reader.h"
+#include "support/pe_image.h"
 #include "support/report_reader.h"
 
 // One frame of a crash: the module's file name (the program that sent the
@@ -31,15 +33,18 @@ struct ReportSignature {
   std::string Key() const;
 };
 
-// The frame of an address in the dump's modules.
-SignatureFrame FrameAt(const MinidumpSummary& dump, uint64_t address, const std::string& starter_file);
+// The builds at hand of a dump's modules (kstool triage --symbols DIR).
+typedef std::function<std::vector<const kssupport::PeImage*>(const std::vector<MinidumpModule>&)> BuildsOf;
 
-// The signature of a report that reads. A crash takes the first
-// kSignatureFrames frames of `stack` (the crashing thread's, innermost
-// first, as FrameAt names them) in the starter's own module, or, without a
-// stack or without one of those, the frame of the exception address. A report without a dump is a failure: its error text
-// names the cause, or else its log's last run does.
-ReportSignature SignatureOf(const ErrorReportContents& report, const std::vector<SignatureFrame>& stack);
+// The signature of a report that reads. A crash's stack is walked with the
+// builds `builds_of` gives (none when it is empty), and the signature takes
+// its first kSignatureFrames frames in the starter's own module that the
+// walk is sure of: the crash site, frames found by unwind tables, and
+// frames found by scanning that land in a given build just after a call.
+// Without one of those it takes the module and offset of the exception
+// address. A report without a dump is a failure: its error text names the
+// cause as the starter posts it, or else its log's last run does.
+ReportSignature SignatureOf(const ErrorReportContents& report, const BuildsOf& builds_of);
 
 // "failed: <cause>" when the report's error text is a cause's name (as the
 // starter posts it), else "".

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
+#include "app/settings_reader.h"
 #include "base/text.h"
 #include "support/fact_text.h"
 #include "support/log_reader.h"
 #include "support/report_reader.h"
-#include "support/report_signature.h"
 
 namespace {
 
@@ -46,6 +46,18 @@ std::string Trimmed(const std::string& text) {
   return text.substr(start, text.find_last_not_of(" \t\r\n") - start + 1);
 }
 
+// The version a report's starter was stamped with, from its version text
+// ("5.2.1 V5.0 SP1 of Bootwick"; without a version the text begins with the
+// tail's blank).
+std::string StarterVersion(const std::string& text) {
+  std::string version = " " + Trimmed(text);
+  const std::string tail = kVersionTextTail;
+  if (version.size() >= tail.size() && version.compare(version.size() - tail.size(), tail.size(), tail) == 0)
+    version.resize(version.size() - tail.size());
+  version = Trimmed(version);
+  return version.empty() ? "(none)" : version;
+}
+
 std::string Share(size_t count, size_t total) {
   return ks::Format("%.1f%%", total == 0 ? 0.0 : 100.0 * static_cast<double>(count) / static_cast<double>(total));
 }
@@ -66,7 +78,8 @@ std::string Minutes(const std::string& seen) { return seen.empty() ? "-" : seen.
 
 }  // namespace
 
-bool TriageReport(const std::string& file, const std::string& content, TriageEntry& entry, std::string& why) {
+bool TriageReport(const std::string& file, const std::string& content, const BuildsOf& builds_of, TriageEntry& entry,
+                  std::string& why) {
   // Only what the signature needs is inflated: a crash's dump, a failure's
   // log when its error text does not name the cause.
   ErrorReportContents report;
@@ -74,12 +87,11 @@ bool TriageReport(const std::string& file, const std::string& content, TriageEnt
   bool crash = report.facts.dump.present;
   if (crash) InflateAttachment(report, ReportPart::kDump);
   if (!crash && NamedFailure(report.facts).empty()) InflateAttachment(report, ReportPart::kLog);
-  ReportSignature signature = SignatureOf(report, std::vector<SignatureFrame>());
+  ReportSignature signature = SignatureOf(report, builds_of);
   entry.file = file;
   entry.signature = signature.Key();
   entry.crash = signature.crash;
-  entry.version = Trimmed(report.facts.version);
-  if (entry.version.empty()) entry.version = "(none)";
+  entry.version = StarterVersion(report.facts.version);
   entry.seen = SeenInName(file);
   if (entry.seen.empty()) {
     if (report.log.empty()) InflateAttachment(report, ReportPart::kLog);

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "support/report_signature.h"
+
 // One report that reads, as triage takes it.
 struct TriageEntry {
   std::string file;
@@ -42,8 +44,11 @@ struct Triage {
 
 // Reads one report (its bytes, and the name it is shown by); false with why
 // it does not read. The time it was seen is in the name kstool serve gives
-// it (report-<date>-<time>-<n>.txt), or else the last record of its log.
-bool TriageReport(const std::string& file, const std::string& content, TriageEntry& entry, std::string& why);
+// it (report-<date>-<time>-<n>.txt), or else the last record of its log. A
+// crash's stack is walked with the builds `builds_of` gives (none when it
+// is empty).
+bool TriageReport(const std::string& file, const std::string& content, const BuildsOf& builds_of, TriageEntry& entry,
+                  std::string& why);
 
 Triage Summarize(const std::vector<TriageEntry>& entries, const std::vector<TriageUnreadable>& unreadable);
 

@@ -157,7 +157,8 @@ TABLE
 
 # kstool triage over reports made of the saved runs: each failure's log sent
 # twice, its cause named in the report's error text and not (its log tells),
-# the crash report and its damaged copies, and a file that is no report.
+# the failure report the starter posted, the crash report and its damaged
+# copies, and a file that is no report.
 mkdir "$work/reports"
 python3 - "$kept" "$work/reports" <<'PY'
 import base64, glob, os, sys, urllib.parse, zlib
@@ -174,8 +175,9 @@ for path in sorted(glob.glob(f"{kept}/failed-*.txt")):
     log = open(path, "rb").read() + b"\0"
     for named in (True, False):
         summary, fields = attachment("LOGFILE", "Log", log)
-        text = ("Kestrelon sCurrentFile = KestrelonStarter.exe\nsCurrentDirectory = C:\\T\n\n\nVersion: 5.2.1\n"
-                "Computer Name: vm\nComputer IP: 192.0.2.2\nOS: Microsoft Windows Vista \nIE: 9\nIE Minor: 0\n"
+        text = ("Kestrelon sCurrentFile = KestrelonStarter.exe\nsCurrentDirectory = C:\\T\n\n\n"
+                "Version: 5.2.1 V5.0 SP1 of Bootwick\nComputer Name: vm\nComputer IP: 192.0.2.2\n"
+                "OS: Microsoft Windows Vista \nIE: 9\nIE Minor: 0\n"
                 f"IE Build: 1\nGetLastError() returns: 0\nError: {cause if named else ''}\n{summary}\n\n" + fields +
                 "\n<___CACHEFILESIZE___>0</___CACHEFILESIZE___>\n<___CACHEFILE___></___CACHEFILE___>"
                 "\n<___DUMPFILESIZE___>0</___DUMPFILESIZE___>\n<___DUMPFILE___></___DUMPFILE___>&&xyz\n")
@@ -183,6 +185,7 @@ for path in sorted(glob.glob(f"{kept}/failed-*.txt")):
             f.write("error=" + urllib.parse.quote_plus(text, safe="-_."))
 PY
 cp "$report" "$work/reports/report-20240501-090307-1.txt"
+[ -s "$posted" ] && cp "$posted" "$work/reports/posted-server-unreachable.txt"
 for mode in garbled cut; do [ -s "$work/$mode.txt" ] && cp "$work/$mode.txt" "$work/reports/"; done
 echo "no report" >"$work/reports/notes.txt"
 wine "$build/kstool.exe" triage --json --html "$(winpath "$work/triage.html")" "$(winpath "$work/reports")" </dev/null \
@@ -194,16 +197,26 @@ counts = {line["signature"]: line["count"] for line in lines if "signature" in l
 expected = collections.Counter()
 for path in glob.glob(f"{sys.argv[2]}/failed-*.txt"):
     expected["failed: " + os.path.basename(path)[len("failed-"):].rsplit("-", 1)[0].split("-beside-")[0]] += 1
+for path in glob.glob(f"{sys.argv[2]}/posted-*.txt"):
+    expected["failed: " + os.path.basename(path)[len("posted-"):-4]] += 1
 crash = [s for s in counts if s.startswith("crash: 0xC0000005 EXCEPTION_ACCESS_VIOLATION at starter+0x")]
 wrong = [f"{s}: {counts.get(s)} reports, not {n}" for s, n in expected.items() if counts.get(s) != n]
 wrong += [] if len(crash) == 1 and counts[crash[0]] == 1 else [f"no crash signature in {sorted(counts)}"]
 unreadable = [line["unreadable"] for line in lines if "unreadable" in line]
+wrong += [f"a version keeps its text's tail: {v}" for line in lines for v in line.get("versions", {}) if "Bootwick" in v]
 wrong += [] if unreadable == ["notes.txt"] else [f"unreadable: {unreadable}"]
 page = open(sys.argv[3], encoding="utf-8").read()
 wrong += [] if "<svg" in page and "<script" not in page and "http" not in page else ["the page is not one of its own"]
 for line in wrong: print("triage:", line)
 sys.exit(1 if wrong else 0)
 PY
+# With the crasher's build the crash's signature is its walked stack: the
+# crashing function, then its caller.
+out=$(wine "$build/kstool.exe" triage --symbols "$(winpath "$build/tests")" "$(winpath "$work/reports")" </dev/null \
+  2>"$work/stderr" | tr -d '\r') || fail "triage --symbols failed: $(cat "$work/stderr")"
+grep -q ' crash: 0xC0000005 EXCEPTION_ACCESS_VIOLATION at starter!(anonymous namespace)::AccessViolation() < starter!main ' \
+  <<<"$out" || fail "triage --symbols: the crash is not signed by its walked stack:
+$out"
 
 if [ "$failures" -gt 0 ]; then
   echo "$failures failed" >&2

@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckAttachment(report.facts.log, report.log, report.log_problem, true, kLargestLogAttachment);
   CheckAttachment(report.facts.cache, report.cache, report.cache_problem, true, kLargestCacheAttachment);
   CheckAttachment(report.facts.dump, report.dump, report.dump_problem, false, kLargestDumpAttachment);
-  std::string signature = SignatureOf(report, std::vector<SignatureFrame>()).Key();
+  std::string signature = SignatureOf(report, BuildsOf()).Key();
   KS_FUZZ_CHECK(!signature.empty() && signature.find_first_of("\r\n") == std::string::npos);
   return 0;
 }

@@ -15,6 +15,7 @@
 #include "support/report_reader.h"
 #include "support/run_explanation.h"
 #include "support/stack_walk.h"
+#include "support/symbol_name.h"
 #include "support_files.h"
 #include "support_symbols.h"
 
@@ -125,7 +126,7 @@ std::string FrameText(size_t number, const kssupport::StackFrame& frame) {
     text += (slash == std::string::npos ? frame.module : frame.module.substr(slash + 1)) + " +" + Hex(frame.offset, 0);
   }
   if (!frame.function.empty())
-    text += " " + kstool::ReadableName(frame.function) + "+" + Hex(frame.function_offset, 0);
+    text += " " + kssupport::ReadableName(frame.function) + "+" + Hex(frame.function_offset, 0);
   if (!frame.source.empty()) text += " at " + frame.source;
   return text + " (" + kssupport::FrameFoundName(frame.found) + ")";
 }
@@ -136,13 +137,14 @@ std::string FrameText(size_t number, const kssupport::StackFrame& frame) {
 std::vector<Fact> StackFacts(const std::string& dump, const MinidumpSummary& summary, const std::string& symbols,
                              std::string& error) {
   kstool::GivenBuilds builds;
-  if (!symbols.empty() && !builds.Load(symbols, summary.modules, error)) return {};
+  if (!symbols.empty() && !builds.Index(symbols, error)) return {};
+  std::vector<const kssupport::PeImage*> images = builds.For(summary.modules);
   std::vector<kssupport::StackFrame> frames;
   std::string reason;
-  if (!kssupport::WalkCrashingStack(reinterpret_cast<const unsigned char*>(dump.data()), dump.size(), builds.images(),
-                                    frames, reason))
+  if (!kssupport::WalkCrashingStack(reinterpret_cast<const unsigned char*>(dump.data()), dump.size(), images, frames,
+                                    reason))
     return {Fact("frame", "(the stack is not walked: " + reason + ")")};
-  kstool::AddSourceLines(builds, frames);
+  kstool::AddSourceLines(builds, images, frames);
   std::vector<Fact> facts;
   for (size_t i = 0; i < frames.size(); ++i) facts.emplace_back("frame", FrameText(i, frames[i]));
   return facts;

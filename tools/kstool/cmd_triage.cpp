@@ -11,10 +11,11 @@
 #include "support/report_reader.h"
 #include "support/triage.h"
 #include "support_files.h"
+#include "support_symbols.h"
 
 namespace {
 
-const char kUsage[] = "triage [--json] [--html FILE] <folder>";
+const char kUsage[] = "triage [--json] [--html FILE] [--symbols DIR] <folder>";
 const char kSummary[] =
     "Reads every error report in a folder and below it (crash and failure\n"
     "reports, as kstool serve --keep-reports keeps them) and prints one line per\n"
@@ -23,15 +24,19 @@ const char kSummary[] =
     "last record of the log they carry), the starter versions, the signature and\n"
     "the last seen report as an example.\n"
     "A failure's signature is its outcome and cause as kstool explain names them\n"
-    "(\"failed: server-unreachable\"); a crash's is its exception and where it\n"
-    "happened in the starter (\"starter\" for the program that sent it) or in\n"
-    "another module, as module+offset.\n"
+    "(\"failed: server-unreachable\"); a crash's is its exception and the first\n"
+    "three frames of its walked stack in the starter (\"starter\", the program\n"
+    "that sent it) the walk is sure of, as module+offset or, with the builds,\n"
+    "as functions; without one, where it happened, as module+offset.\n"
     "\n"
-    "  --json       one JSON object a line: each signature, then each report that\n"
-    "               does not read\n"
-    "  --html FILE  also write a page with the table, a bar chart per signature\n"
-    "               and per day, and the reports that do not read (no script and\n"
-    "               nothing from elsewhere)\n"
+    "  --json         one JSON object a line: each signature, then each report\n"
+    "                 that does not read\n"
+    "  --html FILE    also write a page with the table, a bar chart per signature\n"
+    "                 and per day, and the reports that do not read (no script\n"
+    "                 and nothing from elsewhere)\n"
+    "  --symbols DIR  the builds of the starter kept beside each shipped one, as\n"
+    "                 for kstool explain: crash stacks are walked by their unwind\n"
+    "                 tables and frames named by function\n"
     "\n"
     "A report that does not read is counted and named, and the rest goes on;\n"
     "only a folder that cannot be listed ends it (exit code 2).";
@@ -43,7 +48,7 @@ struct Read {
 };
 
 // Each file read and taken apart on its own; two or more at once.
-std::vector<Read> ReadAll(const std::string& folder, const std::vector<std::string>& files) {
+std::vector<Read> ReadAll(const std::string& folder, const std::vector<std::string>& files, const BuildsOf& builds_of) {
   std::vector<Read> reads(files.size());
   std::atomic<size_t> next(0);
   auto work = [&] {
@@ -51,7 +56,7 @@ std::vector<Read> ReadAll(const std::string& folder, const std::vector<std::stri
     for (size_t i = next++; i < files.size(); i = next++) {
       Read& read = reads[i];
       if (kstool::ReadBoundedInput(kstool::FileBelow(folder, files[i]), kLargestReport, content, read.why))
-        read.ok = TriageReport(files[i], content, read.entry, read.why);
+        read.ok = TriageReport(files[i], content, builds_of, read.entry, read.why);
     }
   };
   unsigned count = std::thread::hardware_concurrency();
@@ -65,13 +70,16 @@ std::vector<Read> ReadAll(const std::string& folder, const std::vector<std::stri
 
 int RunTriage(const std::vector<std::string>& args) {
   bool json = false;
-  std::string html, folder;
+  std::string html, symbols, folder;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--json") {
       json = true;
     } else if (args[i] == "--html") {
       if (i + 1 >= args.size()) return kstool::Fail("triage: --html needs a file");
       html = args[++i];
+    } else if (args[i] == "--symbols") {
+      if (i + 1 >= args.size()) return kstool::Fail("triage: --symbols needs a folder");
+      symbols = args[++i];
     } else if (args[i].size() > 1 && args[i][0] == '-') {
       return kstool::Fail("triage: unknown option %s", args[i].c_str());
     } else if (folder.empty()) {
@@ -86,9 +94,16 @@ int RunTriage(const std::vector<std::string>& args) {
   std::string error;
   if (!kstool::ListFiles(folder, files, error)) return kstool::Fail("triage: %s", error.c_str());
 
+  kstool::GivenBuilds builds;
+  BuildsOf builds_of;
+  if (!symbols.empty()) {
+    if (!builds.Index(symbols, error)) return kstool::Fail("triage: --symbols: %s", error.c_str());
+    builds_of = [&builds](const std::vector<MinidumpModule>& modules) { return builds.For(modules); };
+  }
+
   std::vector<TriageEntry> entries;
   std::vector<TriageUnreadable> unreadable;
-  std::vector<Read> reads = ReadAll(folder, files);
+  std::vector<Read> reads = ReadAll(folder, files, builds_of);
   for (size_t i = 0; i < reads.size(); ++i) {
     if (reads[i].ok)
       entries.push_back(std::move(reads[i].entry));
