@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "base/le_bytes.h"
 #include "base/text.h"
 
 namespace {
@@ -22,21 +23,7 @@ const size_t kAllNames = 4u << 20;  // bytes of the names decoded and kept
 
 enum StreamType : uint32_t { kThreadList = 3, kModuleList = 4, kException = 6, kSystemInfo = 7 };
 
-class Bytes {
- public:
-  Bytes(const unsigned char* data, size_t size) : data_(data), size_(size) {}
-  // Whether `length` bytes at `offset` lie inside the dump.
-  bool Holds(uint64_t offset, uint64_t length) const { return offset <= size_ && length <= size_ - offset; }
-  uint16_t U16(size_t at) const { return static_cast<uint16_t>(data_[at] | data_[at + 1] << 8); }
-  uint32_t U32(size_t at) const { return static_cast<uint32_t>(U16(at)) | static_cast<uint32_t>(U16(at + 2)) << 16; }
-  uint64_t U64(size_t at) const { return static_cast<uint64_t>(U32(at)) | static_cast<uint64_t>(U32(at + 4)) << 32; }
-  uint8_t U8(size_t at) const { return data_[at]; }
-  size_t size() const { return size_; }
-
- private:
-  const unsigned char* data_;
-  size_t size_;
-};
+using ks::LeBytes;
 
 void AppendUtf8(std::string& out, uint32_t c) {
   if (c < 0x80) {
@@ -57,7 +44,7 @@ void AppendUtf8(std::string& out, uint32_t c) {
 }
 
 // A MINIDUMP_STRING: a 32-bit byte count, then that many bytes of UTF-16.
-bool ReadName(const Bytes& dump, uint32_t rva, std::string& name) {
+bool ReadName(const LeBytes& dump, uint32_t rva, std::string& name) {
   if (!dump.Holds(rva, 4)) return false;
   uint32_t length = dump.U32(rva);
   if (length % 2 != 0 || length > kLongestName || !dump.Holds(static_cast<uint64_t>(rva) + 4, length)) return false;
@@ -77,7 +64,7 @@ bool ReadName(const Bytes& dump, uint32_t rva, std::string& name) {
   return true;
 }
 
-bool ReadModules(const Bytes& dump, size_t at, uint32_t stream_size, MinidumpSummary& summary, std::string& error) {
+bool ReadModules(const LeBytes& dump, size_t at, uint32_t stream_size, MinidumpSummary& summary, std::string& error) {
   uint32_t count = dump.U32(at);
   if ((static_cast<uint64_t>(count) * kModuleSize + 4) > stream_size) {
     error = ks::Format("the module list names %u modules, more than its stream holds", count);
@@ -135,7 +122,7 @@ bool ReadModules(const Bytes& dump, size_t at, uint32_t stream_size, MinidumpSum
 
 bool ReadMinidump(const unsigned char* data, size_t size, MinidumpSummary& summary, std::string& error) {
   summary = MinidumpSummary();
-  Bytes dump(data, data == nullptr ? 0 : size);
+  LeBytes dump(data, size);
   if (!dump.Holds(0, kHeaderSize) || dump.U32(0) != kSignature) {
     error = "not a minidump: it does not begin with \"MDMP\"";
     return false;
