@@ -7,13 +7,14 @@
 #   launch   the starter's start to the client's start           (bench-launch.sh)
 #   stamp    the native kstool stamping a copy per download beside cp (bench-stamp.sh)
 #   resume   the package bytes an install with a cut download fetches (bench-resume.sh)
+#   triage   the native kstool triage over 100,000 error reports      (bench-triage.sh)
 # Builds what they need first; leaves no Wine process, server or display
 # running. Names given as arguments run only those benchmarks.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
 BENCHMARKS=("$@")
-[ ${#BENCHMARKS[@]} -gt 0 ] || BENCHMARKS=(net package memory launch stamp resume)
+[ ${#BENCHMARKS[@]} -gt 0 ] || BENCHMARKS=(net package memory launch stamp resume triage)
 
 "$KS_ROOT/scripts/setup.sh"
 "$KS_ROOT/scripts/build.sh" KestrelonStarter kstool standins bench_net_getpage bench_net_starter bench_package bench_memory \

@@ -2,6 +2,7 @@
 
 #include "app/embedded_block.h"
 #include "app/settings_certificate.h"
+#include "base/le_bytes.h"
 
 namespace {
 
@@ -101,7 +102,7 @@ void FinishEdit(std::string_view image, const PeLayout& layout, StampEdit& edit)
     edit.patches.push_back(
         {layout.security_directory_offset + 4, static_cast<uint32_t>(size - layout.certificate_table_offset)});
   }
-  if (ReadLe32(image, layout.checksum_offset) == 0) return;
+  if (ks::LeBytes(image).U32(layout.checksum_offset) == 0) return;
 
   const unsigned char* bytes = Bytes(image);
   uint64_t sum = SumWords(bytes, edit.kept, false) + SumWords(Bytes(edit.tail), edit.tail.size(), edit.kept % 2 != 0);
@@ -144,13 +145,14 @@ bool PlanStampInCertificate(std::string_view image, const std::string& settings_
   if (!ParsePeLayout(image, layout, error)) return false;
   if (layout.certificate_table_size == 0)
     return Fail(error, "the file is not signed, so there is no certificate set to carry the settings");
+  ks::LeBytes file(image);
   size_t entry = layout.last_certificate_offset;
-  if (ReadLe16(image, entry + 4) != kCertificateRevision2 || ReadLe16(image, entry + 6) != kCertificateTypePkcs7)
+  if (file.U16(entry + 4) != kCertificateRevision2 || file.U16(entry + 6) != kCertificateTypePkcs7)
     return Fail(error, "the last certificate entry is not a PKCS#7 signature");
 
   size_t kept = entry + kCertificateHeaderSize;
   std::string rewritten;
-  if (!PutSettingsCertificate(Bytes(image) + kept, ReadLe32(image, entry) - kCertificateHeaderSize,
+  if (!PutSettingsCertificate(Bytes(image) + kept, file.U32(entry) - kCertificateHeaderSize,
                               BuildSettingsCertificate(settings_text), rewritten, error))
     return false;
   if (AlignCertificateEntry(kept + rewritten.size()) > 0xFFFFFFFFu) return Fail(error, "stamped file would exceed 4 GiB");

@@ -52,8 +52,10 @@ void ReadIfPresent(const char* text, const ReadField& field, char* member) {
 
 }  // namespace
 
+const char kVersionTextTail[] = " V5.0 SP1 of Bootwick";
+
 void BuildVersionText(const char* version, char* output, size_t capacity) {
-  if (!ks::FormatText(output, capacity, "%s V5.0 SP1 of Bootwick", version ? version : ""))
+  if (!ks::FormatText(output, capacity, "%s%s", version ? version : "", kVersionTextTail))
     ks::CopyText(output, capacity, "");
 }
 

@@ -32,3 +32,5 @@ SettingsReadResult ReadSettingsText(const char* text, const SettingsMembers& mem
 
 // "<version> V5.0 SP1 of Bootwick".
 void BuildVersionText(const char* version, char* output, size_t capacity);
+// What the version text adds after the version.
+extern const char kVersionTextTail[];

@@ -2,6 +2,7 @@
 
 #include "app/settings_certificate.h"
 #include "base/codec.h"
+#include "base/le_bytes.h"
 #include "pe/pe_layout.h"
 
 namespace {
@@ -9,7 +10,7 @@ namespace {
 // Inside the settings certificate of the last entry's signature?
 bool InAddedCertificate(const std::string& image, const PeLayout& layout, size_t offset) {
   size_t signature = layout.last_certificate_offset + kCertificateHeaderSize;
-  size_t length = ReadLe32(image, layout.last_certificate_offset) - kCertificateHeaderSize;
+  size_t length = ks::LeBytes(image).U32(layout.last_certificate_offset) - kCertificateHeaderSize;
   size_t at = 0;
   size_t size = 0;
   return offset >= signature &&

@@ -20,14 +20,16 @@ bool IsUnreserved(unsigned char c) {
          c == '_' || c == '.';
 }
 
-unsigned Base64Value(char c) {
-  if (c >= 'A' && c <= 'Z') return static_cast<unsigned>(c - 'A');
-  if (c >= 'a' && c <= 'z') return static_cast<unsigned>(c - 'a' + 26);
-  if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0' + 52);
-  if (c == '+') return 62;
-  if (c == '/') return 63;
-  return 0;  // outside the alphabet (also '=') counts as zero
-}
+// By table: the support desk decodes every character of thousands of reports.
+struct Base64Values {
+  unsigned char value[256] = {};  // outside the alphabet (also '=') counts as zero
+  Base64Values() {
+    for (unsigned i = 0; i < 64; ++i) value[static_cast<unsigned char>(kBase64Alphabet[i])] = static_cast<unsigned char>(i);
+  }
+};
+const Base64Values kBase64Values;
+
+unsigned Base64Value(char c) { return kBase64Values.value[static_cast<unsigned char>(c)]; }
 
 }  // namespace
 

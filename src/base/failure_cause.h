@@ -2,6 +2,7 @@
 // Why a run of the starter ended short, by the names the support desk uses:
 // a failure report carries one, and the explanation of a log arrives at the
 // same names from the log's lines.
+#include <string>
 
 namespace ks {
 
@@ -17,6 +18,8 @@ enum class FailureCause {
   kLinkUnreadable,      // the link or parameters cannot be read or passed on
   kInterrupted          // the run was cut off: a thread could not start, the window closed
 };
+// The causes run from kServerUnreachable to this one.
+const FailureCause kLastFailureCause = FailureCause::kInterrupted;
 
 // "server-unreachable" and so on; "" for kNone.
 inline const char* FailureCauseName(FailureCause cause) {
@@ -33,6 +36,13 @@ inline const char* FailureCauseName(FailureCause cause) {
     case FailureCause::kNone: break;
   }
   return "";
+}
+
+// The cause named `name`, or kNone.
+inline FailureCause FailureCauseNamed(const std::string& name) {
+  for (int i = static_cast<int>(FailureCause::kServerUnreachable); i <= static_cast<int>(kLastFailureCause); ++i)
+    if (name == FailureCauseName(static_cast<FailureCause>(i))) return static_cast<FailureCause>(i);
+  return FailureCause::kNone;
 }
 
 }  // namespace ks

@@ -1,7 +1,7 @@
 #pragma once
-// Reading a program file's PE headers and its certificate table, where the
-// Authenticode signature lies. Both the starter's check of its own
-// signature and the stamping of settings into its copies read them.
+// A program file's certificate table, where the Authenticode signature
+// lies, and the header fields a stamp rewrites. Both the starter's check of
+// its own signature and the stamping of settings into its copies read them.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -22,11 +22,6 @@ const uint16_t kCertificateRevision2 = 0x0200;
 const uint16_t kCertificateTypePkcs7 = 0x0002;
 
 inline size_t AlignCertificateEntry(size_t value) { return (value + 7) & ~static_cast<size_t>(7); }
-
-// Little-endian fields at `offset`, which the caller has checked lie within
-// `image`.
-uint16_t ReadLe16(std::string_view image, size_t offset);
-uint32_t ReadLe32(std::string_view image, size_t offset);
 
 // Reads and checks the headers and the certificate table (which must follow
 // the headers and end the file); false with a reason.

@@ -1,5 +1,6 @@
 #include "support/log_reader.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -12,13 +13,18 @@ const char kFunction[] = "\nFunction: ";
 const char kLine[] = "\nLine: ";
 const char kMessage[] = "\nMessage: ";
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// Reads `count` digits (count 0: one or more) at `pos`; false when absent.
-bool Digits(const std::string& text, size_t& pos, size_t count) {
+// Reads a decimal field of `min_digits` to `max_digits` digits within
+// [low, high]; `padded` fields ("%02d") may start with 0, others may not.
+bool Field(const std::string& text, size_t& pos, size_t min_digits, size_t max_digits, long low, long high,
+           bool padded = true) {
   size_t start = pos;
-  while (pos < text.size() && IsDigit(text[pos]) && (count == 0 || pos - start < count)) ++pos;
-  return pos > start && (count == 0 || pos - start == count);
+  long value = 0;
+  while (pos < text.size() && pos - start < max_digits && text[pos] >= '0' && text[pos] <= '9')
+    value = value * 10 + (text[pos++] - '0');
+  size_t digits = pos - start;
+  if (digits < min_digits || (pos < text.size() && text[pos] >= '0' && text[pos] <= '9')) return false;
+  if (!padded && digits > 1 && text[start] == '0') return false;
+  return value >= low && value <= high;
 }
 
 bool Char(const std::string& text, size_t& pos, char c) {
@@ -34,19 +40,21 @@ bool Literal(const std::string& text, size_t& pos, const char* literal) {
   return true;
 }
 
-// "%d-%02d-%02d %02d:%02d:%02d" followed by the Function line: the part of a
-// header that tells a record begins here. `pos` moves past the time.
+// The time as the writer formats it ("%d-%02d-%02d %02d:%02d:%02d" of the
+// system's local time), followed by the Function line: the part of a header
+// that tells a record begins here. `pos` moves past the time.
 bool TimeLine(const std::string& text, size_t& pos) {
-  return Digits(text, pos, 0) && Char(text, pos, '-') && Digits(text, pos, 2) && Char(text, pos, '-') &&
-         Digits(text, pos, 2) && Char(text, pos, ' ') && Digits(text, pos, 2) && Char(text, pos, ':') &&
-         Digits(text, pos, 2) && Char(text, pos, ':') && Digits(text, pos, 2) &&
+  return Field(text, pos, 4, 5, 1601, 30827, false) && Char(text, pos, '-') && Field(text, pos, 2, 2, 1, 12) &&
+         Char(text, pos, '-') && Field(text, pos, 2, 2, 1, 31) && Char(text, pos, ' ') &&
+         Field(text, pos, 2, 2, 0, 23) && Char(text, pos, ':') && Field(text, pos, 2, 2, 0, 59) &&
+         Char(text, pos, ':') && Field(text, pos, 2, 2, 0, 59) &&
          text.compare(pos, sizeof kFunction - 1, kFunction) == 0;
 }
 
 enum class Header { kNone, kWhole, kBroken };
 
 // Reads the header of a record starting at `start`: kNone when no record
-// starts there, kBroken when one starts but its header does not hold.
+// starts there, kBroken when one seems to but its header does not hold.
 Header ReadHeader(const std::string& text, size_t start, LogRecord& record, size_t& message_start,
                   std::string& what) {
   size_t pos = start;
@@ -54,8 +62,8 @@ Header ReadHeader(const std::string& text, size_t start, LogRecord& record, size
   record.time = text.substr(start, pos - start);
   pos += sizeof kFunction - 1;
   size_t end = text.find('\n', pos);
-  if (end == std::string::npos) {
-    what = "it ends in its Function line";
+  if (end == std::string::npos || end == pos) {
+    what = end == pos ? "its Function is empty" : "it ends in its Function line";
     return Header::kBroken;
   }
   record.operation = text.substr(pos, end - pos);
@@ -65,7 +73,7 @@ Header ReadHeader(const std::string& text, size_t start, LogRecord& record, size
     return Header::kBroken;
   }
   size_t digits = pos;
-  if (!Digits(text, pos, 0) || pos - digits > 9) {
+  if (!Field(text, pos, 1, 9, 1, 999999999, false)) {
     what = "its Line is not a number";
     return Header::kBroken;
   }
@@ -101,8 +109,7 @@ long long DaysFromCivil(long long y, long long m, long long d) {
 }  // namespace
 
 bool ParseLog(const std::string& raw, ParsedLog& log, std::string& error) {
-  log.records.clear();
-  log.last_record_cut = false;
+  log = ParsedLog();
   std::string text = raw;
   ks::CrLfToLf(text);
   if (text.empty()) {
@@ -114,52 +121,102 @@ bool ParseLog(const std::string& raw, ParsedLog& log, std::string& error) {
     error = ks::Format("not a starter log: a zero byte at offset %llu", static_cast<unsigned long long>(zero));
     return false;
   }
-  LogRecord record;
-  size_t message_start = 0;
+  // Every place after an empty line where a whole header reads; the first
+  // is where the log begins.
+  struct Candidate {
+    LogRecord record;
+    size_t message_start = 0;
+    long long seconds = 0;
+  };
+  std::vector<Candidate> candidates(1);
   std::string what;
-  if (ReadHeader(text, 0, record, message_start, what) != Header::kWhole) {
+  if (ReadHeader(text, 0, candidates[0].record, candidates[0].message_start, what) != Header::kWhole) {
     error = what.empty() ? "not a starter log: it does not begin with a record"
                          : "not a starter log: its first record is broken: " + what;
     return false;
   }
-  for (;;) {
-    // The message runs to the empty line that comes right before the next
-    // record, or to the end.
-    size_t search = message_start;
-    size_t end = std::string::npos;
-    LogRecord next;
-    size_t next_message = 0;
-    for (;;) {
-      size_t blank = text.find("\n\n", search);
-      if (blank == std::string::npos) break;
-      Header header = ReadHeader(text, blank + 2, next, next_message, what);
-      if (header == Header::kBroken) {
-        error = ks::Format("record %llu at offset %llu is broken: %s",
-                           static_cast<unsigned long long>(log.records.size() + 2),
-                           static_cast<unsigned long long>(blank + 2), what.c_str());
-        return false;
-      }
-      if (header == Header::kWhole) {
-        end = blank;
-        break;
-      }
-      search = blank + 1;
+  candidates[0].seconds = RecordSeconds(candidates[0].record.time);
+  std::vector<std::pair<size_t, std::string>> broken;  // where, and why it does not read
+  for (size_t blank = text.find("\n\n", candidates[0].message_start); blank != std::string::npos;
+       blank = text.find("\n\n", blank + 1)) {
+    Candidate candidate;
+    what.clear();
+    Header header = ReadHeader(text, blank + 2, candidate.record, candidate.message_start, what);
+    if (header == Header::kBroken) broken.emplace_back(blank + 2, what);
+    if (header != Header::kWhole) continue;
+    candidate.seconds = RecordSeconds(candidate.record.time);
+    candidates.push_back(candidate);
+  }
+
+  // The records are the longest run of candidates in time order from the
+  // first (the fewest look-alikes); among runs as long, the earliest times.
+  std::vector<size_t> tails;  // candidate ending the best run of each length
+  std::vector<size_t> before(candidates.size(), 0);
+  for (size_t i = 1; i < candidates.size(); ++i) {
+    if (candidates[i].seconds < candidates[0].seconds) continue;
+    size_t low = 0, high = tails.size();
+    while (low < high) {
+      size_t middle = (low + high) / 2;
+      if (candidates[tails[middle]].seconds <= candidates[i].seconds)
+        low = middle + 1;
+      else
+        high = middle;
     }
-    if (end == std::string::npos) {
-      size_t stop = text.size();
-      if (stop - message_start >= 2 && text.compare(stop - 2, 2, "\n\n") == 0)
+    before[i] = low == 0 ? 0 : tails[low - 1];
+    if (low == tails.size())
+      tails.push_back(i);
+    else
+      tails[low] = i;
+  }
+  std::vector<size_t> chosen;
+  for (size_t i = tails.empty() ? 0 : tails.back(); i != 0; i = before[i]) chosen.push_back(i);
+  chosen.push_back(0);
+  std::reverse(chosen.begin(), chosen.end());
+
+  for (size_t k = 0; k < chosen.size(); ++k) {
+    Candidate& candidate = candidates[chosen[k]];
+    size_t start = candidate.message_start;
+    size_t stop = k + 1 < chosen.size() ? candidates[chosen[k + 1]].record.offset - 2 : text.size();
+    if (k + 1 == chosen.size()) {
+      if (stop - start >= 2 && text.compare(stop - 2, 2, "\n\n") == 0)
         stop -= 2;
       else
         log.last_record_cut = true;
-      record.message = text.substr(message_start, stop - message_start);
-      log.records.push_back(record);
-      return true;
     }
-    record.message = text.substr(message_start, end - message_start);
-    log.records.push_back(record);
-    record = next;
-    message_start = next_message;
+    candidate.record.message = text.substr(start, stop - start);
+    log.records.push_back(candidate.record);
   }
+
+  // Names each look-alike in the record whose message holds it.
+  const size_t kNamedLookAlikes = 20;
+  size_t unnamed = 0;
+  auto note = [&](size_t offset, const std::string& why) {
+    if (log.notes.size() >= kNamedLookAlikes) {
+      ++unnamed;
+      return;
+    }
+    size_t holder = 0;
+    while (holder + 1 < log.records.size() && log.records[holder + 1].offset < offset) ++holder;
+    const LogRecord& record = log.records[holder];
+    log.notes.push_back({holder, ks::Format("the message of the record of %s (%s) holds text that looks like a "
+                                            "record but %s: read as part of that message",
+                                            record.time.c_str(), record.operation.c_str(), why.c_str())});
+  };
+  size_t next_chosen = 0, next_broken = 0;
+  for (size_t i = 1; i <= candidates.size(); ++i) {
+    size_t offset = i < candidates.size() ? candidates[i].record.offset : text.size();
+    for (; next_broken < broken.size() && broken[next_broken].first < offset; ++next_broken)
+      note(broken[next_broken].first, "does not read (" + broken[next_broken].second + ")");
+    if (i == candidates.size()) break;
+    while (next_chosen < chosen.size() && chosen[next_chosen] < i) ++next_chosen;
+    if (next_chosen < chosen.size() && chosen[next_chosen] == i) continue;
+    note(offset, "its time " + candidates[i].record.time + " is out of order with the records around it");
+  }
+  if (unnamed > 0)
+    log.notes.push_back({log.records.size() - 1, ks::Format("%llu more look-alikes of records are read as parts of "
+                                                            "messages",
+                                                            static_cast<unsigned long long>(unnamed))});
+  return true;
 }
 
 long long RecordSeconds(const std::string& time) {

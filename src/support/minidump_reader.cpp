@@ -1,5 +1,8 @@
 #include "support/minidump_reader.h"
 
+#include <map>
+
+#include "base/le_bytes.h"
 #include "base/text.h"
 
 namespace {
@@ -12,24 +15,15 @@ const size_t kModuleSize = 108;
 const size_t kExceptionStreamSize = 168;
 const size_t kSystemInfoSize = 32;  // the part read here
 const uint32_t kLongestName = 32768;  // bytes of a module's UTF-16 name
+// A process has some hundreds of modules; their names, in a few hundred
+// bytes each, stay far below this. A dump whose module list says more is
+// crafted, and reading it would cost whatever it asks for.
+const uint32_t kMostModules = 16384;
+const size_t kAllNames = 4u << 20;  // bytes of the names decoded and kept
 
 enum StreamType : uint32_t { kThreadList = 3, kModuleList = 4, kException = 6, kSystemInfo = 7 };
 
-class Bytes {
- public:
-  Bytes(const unsigned char* data, size_t size) : data_(data), size_(size) {}
-  // Whether `length` bytes at `offset` lie inside the dump.
-  bool Holds(uint64_t offset, uint64_t length) const { return offset <= size_ && length <= size_ - offset; }
-  uint16_t U16(size_t at) const { return static_cast<uint16_t>(data_[at] | data_[at + 1] << 8); }
-  uint32_t U32(size_t at) const { return static_cast<uint32_t>(U16(at)) | static_cast<uint32_t>(U16(at + 2)) << 16; }
-  uint64_t U64(size_t at) const { return static_cast<uint64_t>(U32(at)) | static_cast<uint64_t>(U32(at + 4)) << 32; }
-  uint8_t U8(size_t at) const { return data_[at]; }
-  size_t size() const { return size_; }
-
- private:
-  const unsigned char* data_;
-  size_t size_;
-};
+using ks::LeBytes;
 
 void AppendUtf8(std::string& out, uint32_t c) {
   if (c < 0x80) {
@@ -50,7 +44,7 @@ void AppendUtf8(std::string& out, uint32_t c) {
 }
 
 // A MINIDUMP_STRING: a 32-bit byte count, then that many bytes of UTF-16.
-bool ReadName(const Bytes& dump, uint32_t rva, std::string& name) {
+bool ReadName(const LeBytes& dump, uint32_t rva, std::string& name) {
   if (!dump.Holds(rva, 4)) return false;
   uint32_t length = dump.U32(rva);
   if (length % 2 != 0 || length > kLongestName || !dump.Holds(static_cast<uint64_t>(rva) + 4, length)) return false;
@@ -70,22 +64,43 @@ bool ReadName(const Bytes& dump, uint32_t rva, std::string& name) {
   return true;
 }
 
-bool ReadModules(const Bytes& dump, size_t at, uint32_t stream_size, MinidumpSummary& summary, std::string& error) {
+bool ReadModules(const LeBytes& dump, size_t at, uint32_t stream_size, MinidumpSummary& summary, std::string& error) {
   uint32_t count = dump.U32(at);
   if ((static_cast<uint64_t>(count) * kModuleSize + 4) > stream_size) {
     error = ks::Format("the module list names %u modules, more than its stream holds", count);
     return false;
   }
+  if (count > kMostModules) {
+    error = ks::Format("the module list names %u modules, more than the %u read", count, kMostModules);
+    return false;
+  }
+  // Each name is decoded once, however many modules name it.
+  std::map<uint32_t, std::string> names;
+  size_t kept = 0;
   for (uint32_t i = 0; i < count; ++i) {
     size_t entry = at + 4 + static_cast<size_t>(i) * kModuleSize;
     MinidumpModule module;
     module.base = dump.U64(entry);
     module.size = dump.U32(entry + 8);
     module.time_stamp = dump.U32(entry + 16);
-    if (!ReadName(dump, dump.U32(entry + 20), module.name)) {
-      error = ks::Format("the name of module %u lies outside the dump", i + 1);
+    uint32_t rva = dump.U32(entry + 20);
+    auto name = names.find(rva);
+    if (name == names.end()) {
+      std::string decoded;
+      if (!ReadName(dump, rva, decoded)) {
+        error = ks::Format("the name of module %u lies outside the dump", i + 1);
+        return false;
+      }
+      kept += decoded.size();
+      name = names.emplace(rva, std::move(decoded)).first;
+    }
+    kept += name->second.size();
+    if (kept > kAllNames) {
+      error = ks::Format("the module names take more than the %llu bytes read",
+                         static_cast<unsigned long long>(kAllNames));
       return false;
     }
+    module.name = name->second;
     // VS_FIXEDFILEINFO: its signature, then the structure version and the
     // file version as two 32-bit halves.
     size_t info = entry + 24;
@@ -107,7 +122,7 @@ bool ReadModules(const Bytes& dump, size_t at, uint32_t stream_size, MinidumpSum
 
 bool ReadMinidump(const unsigned char* data, size_t size, MinidumpSummary& summary, std::string& error) {
   summary = MinidumpSummary();
-  Bytes dump(data, data == nullptr ? 0 : size);
+  LeBytes dump(data, size);
   if (!dump.Holds(0, kHeaderSize) || dump.U32(0) != kSignature) {
     error = "not a minidump: it does not begin with \"MDMP\"";
     return false;

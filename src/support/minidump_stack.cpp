@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/le_bytes.h"
 #include "base/text.h"
-#include "support/le_bytes.h"
 
 namespace kssupport {
 namespace {
@@ -29,7 +29,7 @@ struct Stream {
 
 // A stream's location, the first of its type; false with a reason when it
 // lies outside the dump.
-bool FindStreams(const LeBytes& dump, Stream (&streams)[10], std::string& error) {
+bool FindStreams(const ks::LeBytes& dump, Stream (&streams)[10], std::string& error) {
   if (!dump.Holds(0, kHeaderSize) || dump.U32(0) != 0x504D444D) {
     error = "not a minidump: it does not begin with \"MDMP\"";
     return false;
@@ -57,7 +57,7 @@ bool FindStreams(const LeBytes& dump, Stream (&streams)[10], std::string& error)
 }
 
 // MINIDUMP_MEMORY_DESCRIPTOR: the address, then the bytes' size and place.
-bool AddDescribed(const LeBytes& dump, size_t at, DumpMemory& memory, uint64_t* start, uint64_t* end) {
+bool AddDescribed(const ks::LeBytes& dump, size_t at, DumpMemory& memory, uint64_t* start, uint64_t* end) {
   uint64_t address = dump.U64(at);
   uint32_t size = dump.U32(at + 8);
   uint32_t rva = dump.U32(at + 12);
@@ -68,7 +68,7 @@ bool AddDescribed(const LeBytes& dump, size_t at, DumpMemory& memory, uint64_t* 
   return true;
 }
 
-bool ReadMemoryLists(const LeBytes& dump, const Stream (&streams)[10], DumpMemory& memory, std::string& error) {
+bool ReadMemoryLists(const ks::LeBytes& dump, const Stream (&streams)[10], DumpMemory& memory, std::string& error) {
   const Stream& list = streams[kMemoryList];
   if (list.present) {
     uint32_t count = list.size >= 4 ? dump.U32(list.rva) : 0;
@@ -143,14 +143,14 @@ bool DumpMemory::Read(uint64_t address, void* out, size_t length) const {
 bool DumpMemory::ReadU64(uint64_t address, uint64_t& value) const {
   unsigned char bytes[8];
   if (!Read(address, bytes, sizeof bytes)) return false;
-  value = LeBytes(bytes, sizeof bytes).U64(0);
+  value = ks::LeBytes(bytes, sizeof bytes).U64(0);
   return true;
 }
 
 bool ReadCrashingThread(const unsigned char* data, size_t size, CrashingThread& thread, DumpMemory& memory,
                         std::string& error) {
   thread = CrashingThread();
-  LeBytes dump(data, size);
+  ks::LeBytes dump(data, size);
   Stream streams[10];
   if (!FindStreams(dump, streams, error)) return false;
   const Stream& exception = streams[kException];

@@ -3,19 +3,17 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/le_bytes.h"
 #include "base/text.h"
-#include "support/le_bytes.h"
+#include "pe/pe_headers.h"
 
 namespace kssupport {
 namespace {
 
 const uint16_t kMachineX64 = 0x8664;
-const uint16_t kPe32Plus = 0x20B;
-const size_t kFileHeaderSize = 20;
 const size_t kSectionHeaderSize = 40;
 const size_t kSymbolSize = 18;
 const uint32_t kMaxSections = 96;  // the loader's own limit
-const uint32_t kExceptionDirectory = 3;
 const uint32_t kCodeSection = 0x00000020;     // IMAGE_SCN_CNT_CODE
 const uint32_t kExecutableSection = 0x20000000;  // IMAGE_SCN_MEM_EXECUTE
 const uint16_t kFunctionType = 0x20;          // DT_FCN in the derived-type bits
@@ -43,32 +41,25 @@ const Entry* LastAtOrBelow(const std::vector<Entry>& entries, uint32_t rva, uint
 
 bool PeImage::Parse(const unsigned char* data, size_t size, std::string& error) {
   *this = PeImage();
-  LeBytes file(data, size);
+  ks::LeBytes file(data, size);
   data_ = file.data();
   size_ = file.size();
-  uint32_t pe = 0;
-  if (!file.Holds(0, 64) || file.U16(0) != 0x5A4D || !file.ReadU32(0x3C, pe) || !file.Holds(pe, 24) ||
-      file.U32(pe) != 0x00004550) {
-    error = "not a PE file: no \"MZ\" and \"PE\" headers";
+  PeHeaders headers;
+  if (!ReadPeHeaders(file, headers, error)) return false;
+  size_t header = headers.file_header;
+  if (file.U16(header) != kMachineX64 || !headers.pe32_plus) {
+    error = "not an x64 program (PE32+)";
     return false;
   }
-  size_t header = pe + 4;
   uint16_t sections = file.U16(header + 2);
   time_stamp_ = file.U32(header + 4);
   symbol_table_ = file.U32(header + 8);
   symbol_count_ = file.U32(header + 12);
-  uint16_t optional_size = file.U16(header + 16);
-  size_t optional = header + kFileHeaderSize;
-  if (file.U16(header) != kMachineX64 || !file.Holds(optional, optional_size) || optional_size < 112 ||
-      file.U16(optional) != kPe32Plus) {
-    error = "not an x64 program (PE32+)";
-    return false;
-  }
+  size_t optional = headers.optional;
   image_base_ = file.U64(optional + 24);
   uint32_t section_alignment = file.U32(optional + 32);
   size_of_image_ = file.U32(optional + 56);
-  uint32_t directories = file.U32(optional + 108);
-  size_t table = optional + optional_size;
+  size_t table = optional + headers.optional_size;
   if (sections > kMaxSections || !file.Holds(table, static_cast<uint64_t>(sections) * kSectionHeaderSize)) {
     error = ks::Format("the %u section headers do not lie in the file", sections);
     return false;
@@ -94,9 +85,8 @@ bool PeImage::Parse(const unsigned char* data, size_t size, std::string& error) 
     }
     sections_.push_back(section);
   }
-  if (directories > kExceptionDirectory && file.Holds(optional + 112 + kExceptionDirectory * 8, 8))
-    ReadFunctionTable(file.U32(optional + 112 + kExceptionDirectory * 8),
-                      file.U32(optional + 112 + kExceptionDirectory * 8 + 4));
+  if (size_t exceptions = PeDirectoryEntry(headers, kExceptionDirectory))
+    ReadFunctionTable(file.U32(exceptions), file.U32(exceptions + 4));
   ReadSymbols();
   return true;
 }
@@ -112,7 +102,7 @@ const unsigned char* PeImage::At(uint32_t rva, size_t length) const {
     uint32_t bytes = section.virtual_size != 0 ? std::min(section.virtual_size, section.raw_size) : section.raw_size;
     if (into > bytes || length > bytes - into) continue;
     uint64_t offset = section.raw_offset + into;
-    if (!LeBytes(data_, size_).Holds(offset, length)) return nullptr;
+    if (!ks::LeBytes(data_, size_).Holds(offset, length)) return nullptr;
     return data_ + offset;
   }
   return nullptr;
@@ -131,7 +121,7 @@ const CodeSymbol* PeImage::SymbolAt(uint32_t rva) const {
 // The COFF string table follows the symbols: its size (counting itself),
 // then zero-ended names.
 void PeImage::ReadStringTable() {
-  LeBytes file(data_, size_);
+  ks::LeBytes file(data_, size_);
   uint64_t at = symbol_table_ + static_cast<uint64_t>(symbol_count_) * kSymbolSize;
   uint32_t table_size = 0;
   if (symbol_table_ == 0 || !file.ReadU32(at, table_size) || table_size < 4 || !file.Holds(at, table_size)) return;
@@ -149,7 +139,7 @@ std::string PeImage::StringAt(uint32_t offset) const {
 void PeImage::ReadFunctionTable(uint32_t rva, uint32_t size) {
   const unsigned char* table = At(rva, size);
   if (table == nullptr) return;
-  LeBytes entries(table, size);
+  ks::LeBytes entries(table, size);
   for (uint32_t at = 0; at + 12 <= size; at += 12) {
     RuntimeFunction function;
     function.begin = entries.U32(at);
@@ -164,7 +154,7 @@ void PeImage::ReadFunctionTable(uint32_t rva, uint32_t size) {
 }
 
 void PeImage::ReadSymbols() {
-  LeBytes file(data_, size_);
+  ks::LeBytes file(data_, size_);
   if (symbol_table_ == 0 || !file.Holds(symbol_table_, static_cast<uint64_t>(symbol_count_) * kSymbolSize)) return;
   for (uint32_t i = 0; i < symbol_count_; ++i) {
     size_t at = symbol_table_ + static_cast<size_t>(i) * kSymbolSize;

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <vector>
 
 #include "base/codec.h"
@@ -12,22 +13,42 @@
 namespace {
 
 // zlib cannot inflate more than about 1032 bytes from one compressed byte;
-// a size field beyond that (or beyond any sane attachment) is a lie.
+// a size field beyond that is a lie.
 const unsigned long long kInflateRatio = 1032;
-const unsigned long long kLargestAttachment = 1ull << 30;
 
 // How each of kReportAttachments is given back.
 struct Attachment {
   const ReportAttachmentField* field;
   const char* name;  // for messages
   bool text;         // sent with a zero byte behind it
+  size_t largest;    // the most it may inflate to
   std::string ErrorReportContents::*bytes;
+  std::string ErrorReportContents::*problem;
 };
 const Attachment kAttachments[] = {
-    {&kReportAttachments[0], "log", true, &ErrorReportContents::log},
-    {&kReportAttachments[1], "cache", true, &ErrorReportContents::cache},
-    {&kReportAttachments[2], "dump", false, &ErrorReportContents::dump},
+    {&kReportAttachments[0], "log", true, kLargestLogAttachment + 1, &ErrorReportContents::log,
+     &ErrorReportContents::log_problem},
+    {&kReportAttachments[1], "cache", true, kLargestCacheAttachment + 1, &ErrorReportContents::cache,
+     &ErrorReportContents::cache_problem},
+    {&kReportAttachments[2], "dump", false, kLargestDumpAttachment, &ErrorReportContents::dump,
+     &ErrorReportContents::dump_problem},
 };
+
+// Whether `base64` is exactly what the report's encoder makes of `bytes`,
+// checked a piece at a time rather than with a second copy of it whole.
+bool IsCanonicalBase64(const std::string& base64, const unsigned char* bytes, size_t count) {
+  const size_t kLine = 57;  // bytes per encoded line of 76 characters
+  const size_t kPiece = kLine * 1024;
+  std::string piece;
+  size_t pos = 0;
+  for (size_t done = 0; done < count; done += kPiece) {
+    Utility::Base64Encode(bytes + done, count - done < kPiece ? count - done : kPiece, piece, true);
+    if (done > 0 && (pos >= base64.size() || base64[pos++] != '\n')) return false;
+    if (base64.compare(pos, piece.size(), piece) != 0) return false;
+    pos += piece.size();
+  }
+  return pos == base64.size();
+}
 
 bool ReadNumber(const std::string& text, unsigned long long& value) {
   // Digits as the report writes them: no sign, no leading zero.
@@ -71,21 +92,26 @@ bool ReadTagged(const std::string& text, size_t& pos, const char* tag, const cha
   size_t start = pos + opening.size();
   size_t end = text.find(closing, start);
   if (end == std::string::npos) return false;
-  value = text.substr(start, end - start);
-  if (value.find_first_not_of(allowed) != std::string::npos) return false;
+  // A table rather than find_first_not_of, which searches `allowed` anew for
+  // each of the dump's hundred thousand characters.
+  bool taken[256] = {};
+  for (const char* c = allowed; *c != '\0'; ++c) taken[static_cast<unsigned char>(*c)] = true;
+  for (size_t i = start; i < end; ++i)
+    if (!taken[static_cast<unsigned char>(text[i])]) return false;
+  value.assign(text, start, end - start);
   pos = end + closing.size();
   return true;
 }
 
-// Decodes, checks against the summary and inflates one attachment.
-bool Unpack(const Attachment& which, const std::string& size_text, const ReportAttachment& attachment,
-            unsigned long long base64_size, std::string& bytes, std::string& error) {
+// Checks an attachment's fields against its summary line: what the report
+// says of it must agree before its content is looked at.
+bool CheckFields(const Attachment& which, const std::string& size_text, const ReportAttachment& attachment,
+                 unsigned long long base64_size, std::string& error) {
   unsigned long long size_field = 0;
   if (!ReadNumber(size_text, size_field)) {
     error = ks::Format("the %s's size field is not a number", which.name);
     return false;
   }
-  bytes.clear();
   if (!attachment.present) {
     if (size_field != 0 || !attachment.base64.empty()) {
       error = ks::Format("the %s is attached but has no summary line", which.name);
@@ -109,14 +135,18 @@ bool Unpack(const Attachment& which, const std::string& size_text, const ReportA
       error = ks::Format("the %s has Base64 but a compressed size of 0", which.name);
       return false;
     }
-    return true;
   }
-  long long count = Utility::Base64Decode(attachment.base64.data(), attachment.base64.size(), nullptr, 0);
-  std::vector<unsigned char> compressed(static_cast<size_t>(count > 0 ? count : 0) + 1);
-  Utility::Base64Decode(attachment.base64.data(), attachment.base64.size(), compressed.data(), compressed.size());
-  std::string again;
-  if (count > 0) Utility::Base64Encode(compressed.data(), static_cast<size_t>(count), again, true);
-  if (count <= 0 || again != attachment.base64) {
+  return true;
+}
+
+// Decodes and inflates an attachment whose fields agree; false with the
+// reason in `error` when its content does not give it back whole.
+bool Inflate(const Attachment& which, const ReportAttachment& attachment, unsigned long long size_field,
+             std::string& bytes, std::string& error) {
+  std::vector<unsigned char> compressed(attachment.base64.size() / 4 * 3 + 3);
+  long long count = Utility::Base64Decode(attachment.base64.data(), attachment.base64.size(), compressed.data(),
+                                          compressed.size());
+  if (count <= 0 || !IsCanonicalBase64(attachment.base64, compressed.data(), static_cast<size_t>(count))) {
     error = ks::Format("the %s's Base64 is not well formed", which.name);
     return false;
   }
@@ -125,9 +155,14 @@ bool Unpack(const Attachment& which, const std::string& size_text, const ReportA
                        static_cast<unsigned long long>(attachment.compressed_size));
     return false;
   }
-  if (size_field > kLargestAttachment || size_field > static_cast<unsigned long long>(count) * kInflateRatio + 64) {
+  if (size_field > static_cast<unsigned long long>(count) * kInflateRatio + 64) {
     error = ks::Format("the %s's size field of %llu bytes is more than %lld compressed bytes can hold", which.name,
                        size_field, count);
+    return false;
+  }
+  if (size_field > which.largest) {
+    error = ks::Format("the %s's size field of %llu bytes is more than the %llu bytes a report's %s may take",
+                       which.name, size_field, static_cast<unsigned long long>(which.largest), which.name);
     return false;
   }
   // Room for one byte more than the size field: a stream that fills it
@@ -177,17 +212,38 @@ bool LooksLikeErrorReport(const std::string& content) {
 }
 
 bool ReadErrorReport(const std::string& content, ErrorReportContents& report, std::string& error) {
+  if (!ReadErrorReportLayout(content, report, error)) return false;
+  for (ReportPart part : {ReportPart::kLog, ReportPart::kCache, ReportPart::kDump}) InflateAttachment(report, part);
+  return true;
+}
+
+void InflateAttachment(ErrorReportContents& report, ReportPart part) {
+  const Attachment& which = kAttachments[static_cast<int>(part)];
+  const ReportAttachment& attachment = report.facts.*which.field->attachment;
+  std::string& bytes = report.*which.bytes;
+  // CheckFields found the size field equal to the original size.
+  if (!attachment.present || attachment.compressed_size == 0 ||
+      Inflate(which, attachment, attachment.original_size, bytes, report.*which.problem))
+    return;
+  std::string().swap(bytes);
+}
+
+bool ReadErrorReportLayout(const std::string& content, ErrorReportContents& report, std::string& error) {
   report = ErrorReportContents();
-  std::string text;
+  if (content.size() > kLargestReport) {
+    error = ks::Format("the report is %llu bytes, more than the %llu a report may be",
+                       static_cast<unsigned long long>(content.size()), static_cast<unsigned long long>(kLargestReport));
+    return false;
+  }
+  std::string decoded;
   if (content.compare(0, sizeof kReportPostField - 1, kReportPostField) == 0) {
     if (content.find('\0') != std::string::npos) {
       error = "the report's POST body holds a zero byte";
       return false;
     }
-    text = Utility::URLDecode(content.c_str() + sizeof kReportPostField - 1);
-  } else {
-    text = content;
+    decoded = Utility::URLDecode(content.c_str() + sizeof kReportPostField - 1);
   }
+  const std::string& text = decoded.empty() ? content : decoded;
   const char* begin = kReportHead[0].label;
   if (text.compare(0, strlen(begin), begin) != 0) {
     error = ks::Format("not an error report: it does not begin with \"%s\"", begin);
@@ -266,8 +322,7 @@ bool ReadErrorReport(const std::string& content, ErrorReportContents& report, st
   }
   for (int i = 0; i < 3; ++i) {
     const Attachment& which = kAttachments[i];
-    if (!Unpack(which, size_texts[i], facts.*which.field->attachment, base64_sizes[i], report.*which.bytes, error))
-      return false;
+    if (!CheckFields(which, size_texts[i], facts.*which.field->attachment, base64_sizes[i], error)) return false;
   }
   return true;
 }

@@ -7,18 +7,20 @@
 #include <utility>
 #include <vector>
 
+#include "base/failure_cause.h"
+#include "support/fact_text.h"
 #include "support/log_reader.h"
 
 namespace kslog {
 
-// One line of an explanation: a key and its text. Keys may repeat ("road",
-// "started"); the first is always "outcome".
-typedef std::pair<std::string, std::string> Fact;
+// "failed: <cause>", as the operator reads it.
+std::string Failed(ks::FailureCause cause);
+
+// The first fact is always "outcome".
 
 // How a run ended: "launched-client", "started-installer", "registered-only"
-// or "failed: <cause>" with cause one of server-unreachable, no-answer,
-// proxy-refused, bad-size, incomplete-download, package-refused, disk,
-// link-unreadable, interrupted.
-std::vector<Fact> ExplainRun(const std::vector<LogRecord>& records, const LogRun& run, bool last_record_cut);
+// or "failed: <cause>" with a cause's name from base/failure_cause.h.
+// The log's notes on the run's records come with it.
+std::vector<Fact> ExplainRun(const ParsedLog& log, const LogRun& run);
 
 }  // namespace kslog

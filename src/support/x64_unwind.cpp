@@ -1,6 +1,6 @@
 #include "support/x64_unwind.h"
 
-#include "support/le_bytes.h"
+#include "base/le_bytes.h"
 
 namespace kssupport {
 namespace {
@@ -47,7 +47,7 @@ bool RunEpilog(const unsigned char* code, size_t length, uint64_t rip, uint64_t 
                const DumpMemory& memory, X64Registers& registers) {
   X64Registers after = registers;
   size_t at = 0;
-  LeBytes bytes(code, length);
+  ks::LeBytes bytes(code, length);
   if (length >= 4 && (code[0] & 0xF8) == 0x48) {
     if (code[1] == 0x81 && code[0] == 0x48 && code[2] == 0xC4 && length >= 7) {
       after.gpr[kRsp] += static_cast<int32_t>(bytes.U32(3));
@@ -114,7 +114,7 @@ bool UndoCodes(const PeImage& image, uint32_t unwind_info, uint64_t prolog_offse
   size_t table = ((count + 1u) & ~1u) * 2;
   const unsigned char* codes = image.At(unwind_info + 4, table + ((flags & kChainedInfo) ? 12 : 0));
   if (codes == nullptr) return false;
-  LeBytes slots(codes, table);
+  ks::LeBytes slots(codes, table);
   bool in_prolog = prolog_offset < prolog_size;
 
   // The frame the saves are relative to: the frame register's value less
@@ -178,7 +178,7 @@ bool UndoCodes(const PeImage& image, uint32_t unwind_info, uint64_t prolog_offse
   }
   if ((flags & kChainedInfo) == 0) return true;
   // The entry of the function this part belongs to, whose prolog has run.
-  LeBytes chained(codes + table, 12);
+  ks::LeBytes chained(codes + table, 12);
   return UndoCodes(image, chained.U32(8), UINT64_MAX, memory, registers, machine_frame, depth + 1);
 }
 

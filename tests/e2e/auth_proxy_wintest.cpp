@@ -149,12 +149,14 @@ TEST_P(AuthProxyEndToEnd, InstallAsksForTheCredentialsOnlyUntilTheProxyTakesThem
       }
       EXPECT_EQ(requests, (std::vector<std::string>{kSizeRequest, kPackageRequest, ReportRequest()}));
       EXPECT_EQ(driver.Answered(), row.prompts) << LogDump();
+      if (row.prompts == 1) KeepLogFor("started-installer-through-proxy");
     } else {
       ASSERT_TRUE(starter_.Start(scene_, ""));
       CloseAfterOutcome(kIncomplete);
       ExpectNothingInstalled();
       EXPECT_TRUE(Requests().empty());
       EXPECT_GE(driver.Answered(), 1);
+      KeepLogFor("failed-proxy-refused");
     }
   }
 

@@ -36,6 +36,18 @@ TEST_F(FailureRoad, ServerDown) {
   KeepLogFor("failed-server-unreachable");
 }
 
+// The refused launch ("Y") is reported beside the size request, so the log
+// holds both requests' records in any order.
+TEST_F(FailureRoad, ServerDownBesideTheRefusedLaunchReport) {
+  StampStarter(StampedSettings(kstest::RefusedPort()));
+  InstallClient("Y");
+
+  EXPECT_EQ(RunUntilLogged("", "Failed to download client from: ", kIncomplete), kIncomplete);
+  EXPECT_TRUE(scene_.LoggedPrefix("sURL = ")) << LogDump();
+  EXPECT_TRUE(scene_.Records().empty());
+  KeepLogFor("failed-server-unreachable-beside-report");
+}
+
 TEST_F(FailureRoad, SizeReplyOfLetters) {
   Serve({"--size-form", "letters"});
   StampStarter(StampedSettings(Port()));

@@ -15,6 +15,10 @@ std::vector<std::string> SplitInput(const uint8_t* data, size_t size, size_t max
 // Piece `index`, or `fallback` when the input has fewer pieces.
 const std::string& PartOr(const std::vector<std::string>& parts, size_t index, const std::string& fallback);
 
+// Whether the text is well-formed UTF-8 (no overlong form, surrogate or code
+// point past U+10FFFF) without a control character: what a JSON parser takes.
+bool IsJsonText(const std::string& text);
+
 [[noreturn]] void Fail(const char* condition, const char* file, int line);
 
 }  // namespace ksfuzz

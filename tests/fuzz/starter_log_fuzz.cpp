@@ -1,9 +1,13 @@
 // The starter log read back: records, runs, and the explanation of each run.
-// Input: the log's bytes. Whatever they hold, a log that reads has records
-// in order of their place in the text, its runs cover every record once in
-// order, and every run is explained with an outcome from the known set.
+// Input: the log's bytes. Whatever they hold, a text that begins with a
+// record and holds no zero byte reads (a look-alike inside a message never
+// refuses it), its records are in order of their place in the text and of
+// their time, its runs cover every record once in
+// order, and every run is explained with an outcome from the known set, in
+// JSON that any parser takes.
 #include <string>
 
+#include "base/text.h"
 #include "support/log_reader.h"
 #include "support/run_explanation.h"
 #include "fuzz/fuzz_support.h"
@@ -11,13 +15,18 @@
 namespace {
 
 bool KnownOutcome(const std::string& outcome) {
-  static const char* const kOutcomes[] = {
-      "launched-client",         "started-installer",       "registered-only",        "failed: server-unreachable",
-      "failed: no-answer",       "failed: proxy-refused",   "failed: bad-size",       "failed: incomplete-download",
-      "failed: package-refused", "failed: disk",            "failed: link-unreadable", "failed: interrupted"};
-  for (const char* known : kOutcomes)
-    if (outcome == known) return true;
-  return false;
+  if (outcome == "launched-client" || outcome == "started-installer" || outcome == "registered-only") return true;
+  return outcome.compare(0, 8, "failed: ") == 0 && ks::FailureCauseNamed(outcome.substr(8)) != ks::FailureCause::kNone;
+}
+
+// A first record whose header holds, up to its message (CR LF or LF).
+bool BeginsWithRecord(const std::string& text) {
+  std::string head = text.substr(0, 200);
+  ks::CrLfToLf(head);
+  kslog::ParsedLog first;
+  std::string error;
+  size_t message = head.find("\nMessage: ");
+  return message != std::string::npos && kslog::ParseLog(head.substr(0, message + 10), first, error);
 }
 
 }  // namespace
@@ -28,19 +37,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string error;
   if (!kslog::ParseLog(text, log, error)) {
     KS_FUZZ_CHECK(!error.empty() && error.find('\n') == std::string::npos);
+    KS_FUZZ_CHECK(!BeginsWithRecord(text) || text.find('\0') != std::string::npos);
     return 0;
   }
   KS_FUZZ_CHECK(!log.records.empty());
   KS_FUZZ_CHECK(log.records[0].offset == 0);
-  for (size_t i = 1; i < log.records.size(); ++i) KS_FUZZ_CHECK(log.records[i].offset > log.records[i - 1].offset);
+  for (size_t i = 1; i < log.records.size(); ++i) {
+    KS_FUZZ_CHECK(log.records[i].offset > log.records[i - 1].offset);
+    KS_FUZZ_CHECK(kslog::RecordSeconds(log.records[i].time) >= kslog::RecordSeconds(log.records[i - 1].time));
+  }
+  for (const kslog::LogNote& note : log.notes) KS_FUZZ_CHECK(note.record < log.records.size());
 
   std::vector<kslog::LogRun> runs = kslog::SplitRuns(log.records);
   size_t next = 0;
   for (const kslog::LogRun& run : runs) {
     KS_FUZZ_CHECK(run.first == next && run.count > 0);
     next += run.count;
-    std::vector<kslog::Fact> facts = kslog::ExplainRun(log.records, run, log.last_record_cut);
+    std::vector<kslog::Fact> facts = kslog::ExplainRun(log, run);
     KS_FUZZ_CHECK(!facts.empty() && facts[0].first == "outcome" && KnownOutcome(facts[0].second));
+    KS_FUZZ_CHECK(ksfuzz::IsJsonText(kslog::JsonObject(facts)));
   }
   KS_FUZZ_CHECK(next == log.records.size());
   return 0;

@@ -6,22 +6,29 @@
 #include <string>
 #include <vector>
 
-#include "support/log_reader.h"
-#include "support/run_explanation.h"
 #include "base/text.h"
 #include "command.h"
+#include "platform.h"
+#include "support/fact_text.h"
+#include "support/log_reader.h"
 #include "support/minidump_reader.h"
 #include "support/report_reader.h"
+#include "support/run_explanation.h"
 #include "support/stack_walk.h"
-#include "platform.h"
+#include "support/symbol_name.h"
 #include "support_files.h"
 #include "support_symbols.h"
 
 namespace {
 
 using kslog::Fact;
+using kslog::JsonObject;
+using kslog::OneLine;
 
 const char kUsage[] = "explain [--json] [--extract DIR] [--symbols DIR] <log-or-report|->";
+// A dump as large as a report may carry (extracted from one) is the largest
+// file read; a starter's log is turned over at about 1 MB.
+const size_t kLargestInput = kLargestDumpAttachment;
 const char kSummary[] =
     "Explains a starter log (\"KSSetup.txt\" or a backup) or an error report (the\n"
     "report text or the POST body the report server received; told apart by\n"
@@ -46,83 +53,20 @@ const char kSummary[] =
     "                 symbols, with file and line where their debugging information\n"
     "                 and addr2line give them; other modules' frames are found by\n"
     "                 frame pointer or stack scan, marked \"(fallback)\"\n"
-    "  --extract DIR  write the report's attachments, uncompressed and checked, to\n"
-    "                 DIR as KSSetup.txt, Cache.xml and crash.dmp; nothing is\n"
-    "                 written unless the whole report reads\n"
+    "  --extract DIR  write the report's attachments that inflate whole to their\n"
+    "                 size fields to DIR as KSSetup.txt, Cache.xml and crash.dmp\n"
     "\n"
-    "Input that does not read (a cut report, wrong Base64, zlib that does not\n"
-    "inflate to its size field, a dump whose streams lie outside it, a log with a\n"
-    "broken record) is refused with one line on standard error and exit code 2.";
+    "Input that does not read (a report that is cut or not laid out as one, or\n"
+    "larger than 8 MiB, a log that does not begin with a record, a lone dump\n"
+    "whose streams lie outside it) is refused with one line on standard error and\n"
+    "exit code 2. A report's attachment that does not read (wrong Base64, zlib\n"
+    "that does not inflate to its size field, more than its bound: log 2 MiB,\n"
+    "cache 2 MiB, dump 24 MiB) or whose content does not read is named beside it,\n"
+    "and the rest of the report is explained. Text inside a log message that\n"
+    "looks like a record but does not read whole, or is out of the log's time\n"
+    "order, stays part of that message and is named in a note.";
 
 // ---- output -------------------------------------------------------------------
-
-// Line breaks and trailing blanks of a value, as one line of text.
-std::string OneLine(const std::string& value) {
-  std::string out;
-  for (char c : value) {
-    if (c == '\r') continue;
-    out += c == '\n' ? ' ' : c;
-  }
-  while (!out.empty() && out.back() == ' ') out.pop_back();
-  return out;
-}
-
-std::string JsonString(const std::string& value) {
-  std::string out = "\"";
-  for (size_t i = 0; i < value.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(value[i]);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20 || c == 0x7F) {
-      out += ks::Format("\\u%04x", c);
-    } else if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else {
-      // Whole UTF-8 sequences pass; any other byte is taken as Latin-1.
-      size_t length = c >= 0xF0 && c < 0xF5 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
-      bool whole = length > 0 && i + length <= value.size();
-      for (size_t k = 1; whole && k < length; ++k) whole = (static_cast<unsigned char>(value[i + k]) & 0xC0) == 0x80;
-      if (whole) {
-        out.append(value, i, length);
-        i += length - 1;
-      } else {
-        out += ks::Format("\\u%04x", c);
-      }
-    }
-  }
-  return out + "\"";
-}
-
-bool Repeats(const std::string& key) {
-  return key == "road" || key == "started" || key == "note" || key == "frame";
-}
-
-// Facts as one JSON object: keys that may repeat become arrays.
-std::string JsonObject(const std::vector<Fact>& facts) {
-  std::vector<std::string> keys;
-  for (const Fact& fact : facts) {
-    bool seen = false;
-    for (const std::string& key : keys) seen = seen || key == fact.first;
-    if (!seen) keys.push_back(fact.first);
-  }
-  std::string out = "{";
-  for (const std::string& key : keys) {
-    if (out.size() > 1) out += ", ";
-    out += JsonString(key) + ": ";
-    std::vector<std::string> values;
-    for (const Fact& fact : facts)
-      if (fact.first == key) values.push_back(JsonString(OneLine(fact.second)));
-    if (!Repeats(key)) {
-      out += values[0];
-      continue;
-    }
-    out += "[";
-    for (size_t i = 0; i < values.size(); ++i) out += (i > 0 ? ", " : "") + values[i];
-    out += "]";
-  }
-  return out + "}";
-}
 
 void PrintText(const std::vector<Fact>& facts) {
   for (const Fact& fact : facts) printf("%s: %s\n", fact.first.c_str(), OneLine(fact.second).c_str());
@@ -133,9 +77,7 @@ void PrintText(const std::vector<Fact>& facts) {
 bool ExplainLog(const std::string& text, std::vector<std::vector<Fact>>& runs, std::string& error) {
   kslog::ParsedLog log;
   if (!kslog::ParseLog(text, log, error)) return false;
-  std::vector<kslog::LogRun> split = kslog::SplitRuns(log.records);
-  for (size_t i = 0; i < split.size(); ++i)
-    runs.push_back(kslog::ExplainRun(log.records, split[i], log.last_record_cut && i + 1 == split.size()));
+  for (const kslog::LogRun& run : kslog::SplitRuns(log.records)) runs.push_back(kslog::ExplainRun(log, run));
   return true;
 }
 
@@ -184,7 +126,7 @@ std::string FrameText(size_t number, const kssupport::StackFrame& frame) {
     text += (slash == std::string::npos ? frame.module : frame.module.substr(slash + 1)) + " +" + Hex(frame.offset, 0);
   }
   if (!frame.function.empty())
-    text += " " + kstool::ReadableName(frame.function) + "+" + Hex(frame.function_offset, 0);
+    text += " " + kssupport::ReadableName(frame.function) + "+" + Hex(frame.function_offset, 0);
   if (!frame.source.empty()) text += " at " + frame.source;
   return text + " (" + kssupport::FrameFoundName(frame.found) + ")";
 }
@@ -195,29 +137,31 @@ std::string FrameText(size_t number, const kssupport::StackFrame& frame) {
 std::vector<Fact> StackFacts(const std::string& dump, const MinidumpSummary& summary, const std::string& symbols,
                              std::string& error) {
   kstool::GivenBuilds builds;
-  if (!symbols.empty() && !builds.Load(symbols, summary.modules, error)) return {};
+  if (!symbols.empty() && !builds.Index(symbols, error)) return {};
+  std::vector<const kssupport::PeImage*> images = builds.For(summary.modules);
   std::vector<kssupport::StackFrame> frames;
   std::string reason;
-  if (!kssupport::WalkCrashingStack(reinterpret_cast<const unsigned char*>(dump.data()), dump.size(), builds.images(),
-                                    frames, reason))
+  if (!kssupport::WalkCrashingStack(reinterpret_cast<const unsigned char*>(dump.data()), dump.size(), images, frames,
+                                    reason))
     return {Fact("frame", "(the stack is not walked: " + reason + ")")};
-  kstool::AddSourceLines(builds, frames);
+  kstool::AddSourceLines(builds, images, frames);
   std::vector<Fact> facts;
   for (size_t i = 0; i < frames.size(); ++i) facts.emplace_back("frame", FrameText(i, frames[i]));
   return facts;
 }
 
-bool ReadDump(const std::string& bytes, MinidumpSummary& dump, std::string& error) {
-  if (ReadMinidump(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), dump, error)) return true;
-  error = "the report's dump: " + error;
-  return false;
-}
-
-std::string Attached(const ReportAttachment& attachment, const std::string& bytes) {
+std::string Attached(const ReportAttachment& attachment, const std::string& bytes, const std::string& problem) {
   if (!attachment.present) return "none (no file)";
   if (attachment.compressed_size == 0) return ks::Format("%llu bytes, not attached (too large for its room)",
                                                          static_cast<unsigned long long>(attachment.original_size));
+  if (!problem.empty()) return "does not read: " + problem;
   return ks::Format("%llu bytes", static_cast<unsigned long long>(bytes.size()));
+}
+
+// Adds to the fact that names an attachment why its content does not read.
+void NoteUnread(std::vector<Fact>& facts, const char* key, const std::string& why) {
+  for (Fact& fact : facts)
+    if (fact.first == key) fact.second += ", " + why;
 }
 
 std::vector<Fact> ReportFacts(const ErrorReportContents& report) {
@@ -230,9 +174,9 @@ std::vector<Fact> ReportFacts(const ErrorReportContents& report) {
   facts.emplace_back("os", f.os_description);
   facts.emplace_back("browser", "IE " + f.ie_version + ", minor " + f.ie_minor_version + ", build " + f.ie_build);
   facts.emplace_back("last error", ks::Format("%lu: ", f.last_error) + f.last_error_text);
-  facts.emplace_back("log", Attached(f.log, report.log));
-  facts.emplace_back("cache", Attached(f.cache, report.cache));
-  facts.emplace_back("dump", Attached(f.dump, report.dump));
+  facts.emplace_back("log", Attached(f.log, report.log, report.log_problem));
+  facts.emplace_back("cache", Attached(f.cache, report.cache, report.cache_problem));
+  facts.emplace_back("dump", Attached(f.dump, report.dump, report.dump_problem));
   return facts;
 }
 
@@ -242,10 +186,11 @@ bool Extract(const std::string& folder, const ErrorReportContents& report, std::
     const std::string* bytes;
     bool attached;
   };
+  // Only attachments that inflated whole to their size fields.
   const Piece pieces[] = {
-      {"KSSetup.txt", &report.log, report.facts.log.compressed_size != 0},
-      {"Cache.xml", &report.cache, report.facts.cache.compressed_size != 0},
-      {"crash.dmp", &report.dump, report.facts.dump.compressed_size != 0},
+      {"KSSetup.txt", &report.log, report.facts.log.compressed_size != 0 && report.log_problem.empty()},
+      {"Cache.xml", &report.cache, report.facts.cache.compressed_size != 0 && report.cache_problem.empty()},
+      {"crash.dmp", &report.dump, report.facts.dump.compressed_size != 0 && report.dump_problem.empty()},
   };
   if (!kstool::IsDirectory(folder)) {
     error = "extract: '" + folder + "' is not a folder";
@@ -268,6 +213,7 @@ bool Extract(const std::string& folder, const ErrorReportContents& report, std::
   for (auto& output : outputs)
     if (!output->Commit(error)) return false;
   for (const std::string& name : names) fprintf(stderr, "kstool: extracted %s\n", name.c_str());
+  if (names.empty()) fprintf(stderr, "kstool: no whole attachment to extract\n");
   return true;
 }
 
@@ -296,7 +242,7 @@ int RunExplain(const std::vector<std::string>& args) {
   if (input.empty()) return kstool::Fail("explain: no file given (usage: kstool %s)", kUsage);
 
   std::string content, error, symbols_error;
-  if (!kstool::ReadInput(input, content, error)) return kstool::Fail("explain: %s", error.c_str());
+  if (!kstool::ReadBoundedInput(input, kLargestInput, content, error)) return kstool::Fail("explain: %s", error.c_str());
 
   std::vector<Fact> head;   // a report's facts
   std::vector<std::vector<Fact>> runs;
@@ -305,14 +251,21 @@ int RunExplain(const std::vector<std::string>& args) {
   if (!extract.empty() && !report) return kstool::Fail("explain: --extract needs an error report");
   if (report) {
     ErrorReportContents contents;
-    MinidumpSummary dump;
-    if (!ReadErrorReport(content, contents, error) ||
-        (!contents.dump.empty() && !ReadDump(contents.dump, dump, error)) ||
-        (!contents.log.empty() && !ExplainLog(contents.log, runs, error)))
-      return kstool::Fail("explain: %s: %s", input.c_str(), error.c_str());
+    if (!ReadErrorReport(content, contents, error)) return kstool::Fail("explain: %s: %s", input.c_str(), error.c_str());
+    std::string().swap(content);  // only what it carries is read from here on
+    // What does not read is said beside its attachment; the rest is explained.
     head = ReportFacts(contents);
-    if (!contents.dump.empty()) tail = DumpFacts(dump);
-    if (!contents.dump.empty()) Append(tail, StackFacts(contents.dump, dump, symbols, symbols_error));
+    MinidumpSummary dump;
+    if (!contents.dump.empty()) {
+      if (ReadMinidump(reinterpret_cast<const unsigned char*>(contents.dump.data()), contents.dump.size(), dump, error)) {
+        tail = DumpFacts(dump);
+        Append(tail, StackFacts(contents.dump, dump, symbols, symbols_error));
+      } else {
+        NoteUnread(head, "dump", "does not read as a minidump: " + error);
+      }
+    }
+    if (!contents.log.empty() && !ExplainLog(contents.log, runs, error))
+      NoteUnread(head, "log", "does not read as a starter log: " + error);
     if (!extract.empty() && !Extract(extract, contents, error)) return kstool::Fail("explain: %s", error.c_str());
   } else if (content.compare(0, 4, "MDMP") == 0) {
     MinidumpSummary dump;

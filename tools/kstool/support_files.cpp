@@ -46,6 +46,37 @@ bool ReadInput(const std::string& path, std::string& content, std::string& error
   return false;
 }
 
+bool ReadBoundedInput(const std::string& path, size_t limit, std::string& content, std::string& error) {
+  bool standard = path == kStandardStream;
+  if (standard) UseBinaryStandardStreams();
+  UniqueFile opened(standard ? nullptr : OpenFile(path, "rb"));
+  FILE* file = standard ? stdin : opened.get();
+  std::string name = standard ? "standard input" : "'" + path + "'";
+  if (file == nullptr) {
+    error = "cannot read " + name;
+    return false;
+  }
+  content.clear();
+  size_t hint = FileSizeHint(file);
+  bool larger = hint > limit;
+  if (!larger) content.reserve(hint);
+  char piece[65536];
+  while (!larger) {
+    size_t got = fread(piece, 1, sizeof piece, file);
+    larger = content.size() + got > limit;
+    if (!larger) content.append(piece, got);
+    if (got < sizeof piece) break;
+  }
+  if (larger) {
+    content.clear();
+    error = ks::Format("%s is larger than %llu bytes", name.c_str(), static_cast<unsigned long long>(limit));
+    return false;
+  }
+  if (ferror(file) == 0) return true;
+  error = "cannot read " + name;
+  return false;
+}
+
 InputContent::~InputContent() { UnmapFile(mapped_, size_); }
 
 bool InputContent::Read(const std::string& path, std::string& error) {

@@ -19,6 +19,10 @@ typedef std::unique_ptr<FILE, FileCloser> UniqueFile;
 // Whole file as raw bytes; false with a message in `error`.
 bool ReadInput(const std::string& path, std::string& content, std::string& error);
 
+// The same for input that anyone may have written: more than `limit` bytes
+// are refused without being read.
+bool ReadBoundedInput(const std::string& path, size_t limit, std::string& content, std::string& error);
+
 // The same for a large file read once (a server stamps the starter per
 // download): mapped by the system where it can rather than copied.
 class InputContent {

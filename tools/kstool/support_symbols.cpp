@@ -1,11 +1,6 @@
 #include "support_symbols.h"
 
-#include <cstdlib>
 #include <map>
-
-#if defined(__GNUC__)
-#include <cxxabi.h>
-#endif
 
 #include "base/text.h"
 #include "platform.h"
@@ -23,21 +18,6 @@ bool IsProgramFile(const std::string& name) {
   std::string extension = name.substr(name.size() - 4);
   for (char& c : extension) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
   return extension == ".exe" || extension == ".dll";
-}
-
-// The headers alone may not tell the debugging sections (their long names
-// are in the string table at the file's end): the time stamp picks the
-// candidates, which are then read whole.
-bool LinkedWithAny(const kssupport::PeImage& image, const std::vector<MinidumpModule>& modules) {
-  for (const MinidumpModule& module : modules)
-    if (image.time_stamp() == module.time_stamp) return true;
-  return false;
-}
-
-bool BuildOfAny(const kssupport::PeImage& image, const std::vector<MinidumpModule>& modules) {
-  for (const MinidumpModule& module : modules)
-    if (image.IsBuildOf(module.time_stamp, module.size)) return true;
-  return false;
 }
 
 // "a/b/../c" as "a/c": the build records its sources relative to its
@@ -62,7 +42,7 @@ std::string WithoutClimbs(const std::string& path) {
 
 }  // namespace
 
-bool GivenBuilds::Load(const std::string& folder, const std::vector<MinidumpModule>& modules, std::string& error) {
+bool GivenBuilds::Index(const std::string& folder, std::string& error) {
   std::vector<std::string> files;
   if (!IsDirectory(folder) || !ListFiles(folder, files, error)) {
     if (error.empty()) error = "'" + folder + "' is not a folder";
@@ -75,31 +55,58 @@ bool GivenBuilds::Load(const std::string& folder, const std::vector<MinidumpModu
     if (!file) continue;
     std::string head(kHeaderBytes, '\0');
     head.resize(fread(&head[0], 1, head.size(), file.get()));
-    file.reset();
     kssupport::PeImage header;
     std::string ignored;
-    if (!header.Parse(reinterpret_cast<const unsigned char*>(head.data()), head.size(), ignored) ||
-        !LinkedWithAny(header, modules))
-      continue;
+    if (!header.Parse(reinterpret_cast<const unsigned char*>(head.data()), head.size(), ignored)) continue;
     std::unique_ptr<Build> build(new Build());
     build->path = path;
-    if (!ReadInput(path, build->bytes, ignored) ||
-        !build->image.Parse(reinterpret_cast<const unsigned char*>(build->bytes.data()), build->bytes.size(), ignored) ||
-        !BuildOfAny(build->image, modules))
-      continue;
-    images_.push_back(&build->image);
+    build->time_stamp = header.time_stamp();
     builds_.push_back(std::move(build));
   }
   return true;
 }
 
-void AddSourceLines(const GivenBuilds& builds, std::vector<kssupport::StackFrame>& frames) {
+std::vector<const kssupport::PeImage*> GivenBuilds::For(const std::vector<MinidumpModule>& modules) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::vector<const kssupport::PeImage*> found;
+  for (const std::unique_ptr<Build>& build : builds_) {
+    // The headers alone may not tell the debugging sections (their long
+    // names are in the string table at the file's end): the time stamp
+    // picks the candidates, which are then read whole, once.
+    bool named = false;
+    for (const MinidumpModule& module : modules) named = named || module.time_stamp == build->time_stamp;
+    if (!named) continue;
+    if (!build->read) {
+      build->read = true;
+      std::string ignored;
+      build->usable = ReadInput(build->path, build->bytes, ignored) &&
+                      build->image.Parse(reinterpret_cast<const unsigned char*>(build->bytes.data()),
+                                         build->bytes.size(), ignored);
+      if (!build->usable) std::string().swap(build->bytes);
+    }
+    bool of_one = false;
+    for (const MinidumpModule& module : modules)
+      of_one = of_one || (build->usable && build->image.IsBuildOf(module.time_stamp, module.size));
+    if (of_one) found.push_back(&build->image);
+  }
+  return found;
+}
+
+const std::string& GivenBuilds::PathOf(const kssupport::PeImage* image) const {
+  for (const std::unique_ptr<Build>& build : builds_)
+    if (&build->image == image) return build->path;
+  static const std::string kNone;
+  return kNone;
+}
+
+void AddSourceLines(const GivenBuilds& builds, const std::vector<const kssupport::PeImage*>& images,
+                    std::vector<kssupport::StackFrame>& frames) {
   std::map<int, std::vector<size_t>> by_build;
   for (size_t i = 0; i < frames.size(); ++i)
     if (frames[i].build >= 0) by_build[frames[i].build].push_back(i);
   for (const auto& entry : by_build) {
-    const kssupport::PeImage& image = *builds.images()[static_cast<size_t>(entry.first)];
-    std::vector<std::string> argv = {kAddr2line, "-e", builds.path(entry.first)};
+    const kssupport::PeImage& image = *images[static_cast<size_t>(entry.first)];
+    std::vector<std::string> argv = {kAddr2line, "-e", builds.PathOf(&image)};
     for (size_t index : entry.second) {
       const kssupport::StackFrame& frame = frames[index];
       uint64_t named = kssupport::NamedAddress(frame) - (frame.address - frame.offset);
@@ -121,20 +128,6 @@ void AddSourceLines(const GivenBuilds& builds, std::vector<kssupport::StackFrame
         frames[index].source = WithoutClimbs(line);
     }
   }
-}
-
-std::string ReadableName(const std::string& symbol) {
-#if defined(__GNUC__)
-  if (symbol.compare(0, 2, "_Z") != 0) return symbol;
-  int status = 0;
-  char* readable = abi::__cxa_demangle(symbol.c_str(), nullptr, nullptr, &status);
-  if (status != 0 || readable == nullptr) return symbol;
-  std::string name = readable;
-  free(readable);
-  return name;
-#else
-  return symbol;
-#endif
 }
 
 }  // namespace kstool

@@ -1,8 +1,10 @@
 #pragma once
-// The builds an operator keeps of each starter (kstool explain --symbols
-// DIR): the program files below DIR that are builds of a dump's modules, and
-// the source lines their debugging information gives.
+// The builds an operator keeps of each starter (kstool explain and triage
+// --symbols DIR): the program files below DIR that are builds of a dump's
+// modules, and the source lines their debugging information gives.
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -14,31 +16,34 @@ namespace kstool {
 
 class GivenBuilds {
  public:
-  // Reads every program file (.exe, .dll) below `folder` whose header names
-  // the build of one of the modules; only the headers of the others are
-  // read. False with a reason when the folder cannot be listed.
-  bool Load(const std::string& folder, const std::vector<MinidumpModule>& modules, std::string& error);
-  // Indexed as StackFrame::build.
-  const std::vector<const kssupport::PeImage*>& images() const { return images_; }
-  const std::string& path(int build) const { return builds_[static_cast<size_t>(build)]->path; }
+  // Reads the header of every program file (.exe, .dll) below `folder`.
+  // False with a reason when the folder cannot be listed.
+  bool Index(const std::string& folder, std::string& error);
+  // The builds of the modules among the files indexed, in no order; a file
+  // is read whole the first time a module's link time stamp names it. Safe
+  // from several threads at once; what it gives stays valid with the object.
+  std::vector<const kssupport::PeImage*> For(const std::vector<MinidumpModule>& modules);
+  // The file a build was read from.
+  const std::string& PathOf(const kssupport::PeImage* image) const;
 
  private:
   struct Build {
     std::string path;
+    uint32_t time_stamp = 0;  // from the header; read whole only when a module has it
+    bool read = false;
+    bool usable = false;
     std::string bytes;
     kssupport::PeImage image;
   };
   std::vector<std::unique_ptr<Build>> builds_;
-  std::vector<const kssupport::PeImage*> images_;
+  std::mutex mutex_;
 };
 
-// Fills in "file:line" for the frames of given builds from their debugging
-// information, through the cross toolchain's addr2line where it runs (the
-// native kstool); other frames, and all where it does not run, stay without.
-void AddSourceLines(const GivenBuilds& builds, std::vector<kssupport::StackFrame>& frames);
-
-// A C++ symbol's readable name ("(anonymous namespace)::AccessViolation()"),
-// or the symbol as it is where it cannot be read.
-std::string ReadableName(const std::string& symbol);
+// Fills in "file:line" for the frames of given builds (`images` as the walk
+// was given them) from their debugging information, through the cross
+// toolchain's addr2line where it runs (the native kstool); other frames, and
+// all where it does not run, stay without.
+void AddSourceLines(const GivenBuilds& builds, const std::vector<const kssupport::PeImage*>& images,
+                    std::vector<kssupport::StackFrame>& frames);
 
 }  // namespace kstool

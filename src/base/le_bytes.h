@@ -4,12 +4,15 @@
 // the Read* forms, which fail instead of reading past the end.
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
-namespace kssupport {
+namespace ks {
 
 class LeBytes {
  public:
   LeBytes(const unsigned char* data, size_t size) : data_(data), size_(data == nullptr ? 0 : size) {}
+  explicit LeBytes(std::string_view bytes)
+      : LeBytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()) {}
 
   // Whether `length` bytes at `offset` lie inside.
   bool Holds(uint64_t offset, uint64_t length) const { return offset <= size_ && length <= size_ - offset; }
@@ -33,4 +36,4 @@ class LeBytes {
   size_t size_;
 };
 
-}  // namespace kssupport
+}  // namespace ks
