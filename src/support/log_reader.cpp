@@ -116,9 +116,19 @@ bool ParseLog(const std::string& raw, ParsedLog& log, std::string& error) {
     error = "the log is empty";
     return false;
   }
+  // A machine that lost power or crashed while the log grew may leave the
+  // file's last clusters zero-filled: such a tail is where the log was cut.
   size_t zero = text.find('\0');
-  if (zero != std::string::npos) {
+  size_t zero_tail = 0;
+  if (zero != std::string::npos && text.find_first_not_of('\0', zero) == std::string::npos) {
+    zero_tail = text.size() - zero;
+    text.resize(zero);
+  } else if (zero != std::string::npos) {
     error = ks::Format("not a starter log: a zero byte at offset %llu", static_cast<unsigned long long>(zero));
+    return false;
+  }
+  if (text.empty()) {
+    error = "the log holds only zero bytes";
     return false;
   }
   // Every place after an empty line where a whole header reads; the first
@@ -216,6 +226,10 @@ bool ParseLog(const std::string& raw, ParsedLog& log, std::string& error) {
     log.notes.push_back({log.records.size() - 1, ks::Format("%llu more look-alikes of records are read as parts of "
                                                             "messages",
                                                             static_cast<unsigned long long>(unnamed))});
+  if (zero_tail > 0)
+    log.notes.push_back({log.records.size() - 1, ks::Format("the log ends in %llu zero bytes, as a file does that "
+                                                            "was cut while it grew: read up to them",
+                                                            static_cast<unsigned long long>(zero_tail))});
   return true;
 }
 

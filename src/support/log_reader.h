@@ -38,8 +38,8 @@ struct ParsedLog {
 };
 
 // Parses a whole log. False with a one-line reason in `error` when the text
-// is not a log: it is empty, holds a zero byte, or does not begin with a
-// whole record.
+// is not a log: it is empty, holds a zero byte before its end (zero bytes
+// that end it mark where it was cut), or does not begin with a whole record.
 bool ParseLog(const std::string& text, ParsedLog& log, std::string& error);
 
 // A record's local time in seconds since 1970 (for differences between

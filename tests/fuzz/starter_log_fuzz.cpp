@@ -1,7 +1,8 @@
 // The starter log read back: records, runs, and the explanation of each run.
 // Input: the log's bytes. Whatever they hold, a text that begins with a
 // record and holds no zero byte reads (a look-alike inside a message never
-// refuses it), its records are in order of their place in the text and of
+// refuses it), and reads alike with a zero-filled tail (a file cut while it
+// grew), its records are in order of their place in the text and of
 // their time, its runs cover every record once in
 // order, and every run is explained with an outcome from the known set, in
 // JSON that any parser takes.
@@ -47,6 +48,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     KS_FUZZ_CHECK(kslog::RecordSeconds(log.records[i].time) >= kslog::RecordSeconds(log.records[i - 1].time));
   }
   for (const kslog::LogNote& note : log.notes) KS_FUZZ_CHECK(note.record < log.records.size());
+  if (text.find('\0') == std::string::npos) {
+    kslog::ParsedLog cut;
+    KS_FUZZ_CHECK(kslog::ParseLog(text + std::string(4096, '\0'), cut, error));
+    KS_FUZZ_CHECK(cut.records.size() == log.records.size() && cut.notes.size() == log.notes.size() + 1);
+  }
 
   std::vector<kslog::LogRun> runs = kslog::SplitRuns(log.records);
   size_t next = 0;
