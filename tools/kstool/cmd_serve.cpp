@@ -18,6 +18,7 @@
 #include "command.h"
 #include "net/account_server_api.h"
 #include "platform.h"
+#include "support/report_reader.h"
 #include "support_net_proxy.h"
 #include "support_files.h"
 #include "support_net_server.h"
@@ -39,8 +40,9 @@ const char kSummary[] =
     "  --sent-log PATH         append a line per reply: the body bytes sent, its path\n"
     "                          and its status (\"<bytes> <path> <status>\")\n"
     "  --exit-after-seconds N  stop by itself after N seconds\n"
-    "  --keep-reports DIR      keep the body of every POST (the starter's error\n"
-    "                          report after a crash) as a file of its own in DIR,\n"
+    "  --keep-reports DIR      keep the body of every POST of at most 8 MiB (the\n"
+    "                          starter's error report after a crash or a failure)\n"
+    "                          as a file of its own in DIR,\n"
     "                          report-<date>-<time>-<n>.txt, for kstool explain\n"
     "\n"
     "Account server (/as/wapi/..., any query parameters such as rdm accepted):\n"
@@ -485,12 +487,10 @@ bool FaultPathMatches(const std::string& pattern, const std::string& path) {
   return path.compare(0, pattern.size(), pattern) == 0;
 }
 
-// An error report is a few MiB at most (its dump compressed); a body larger
-// than this is no report.
-const size_t kLargestReport = 256u << 20;
-
 // Keeps a POST body as a new file in the folder, written whole or not at all.
-// False when the body did not arrive whole or cannot be kept.
+// False when the body did not arrive whole or cannot be kept. Anyone can
+// post: a body larger than the support desk reads is no report and is not
+// kept, so what is kept is bounded by what can be explained.
 bool KeepReport(SOCKET client, const Request& request, const std::string& folder) {
   static std::atomic<unsigned> count(0);
   std::string body;
