@@ -8,7 +8,7 @@
 // JSON that any parser takes.
 #include <string>
 
-#include "base/text.h"
+#include "base/failure_cause.h"
 #include "support/log_reader.h"
 #include "support/run_explanation.h"
 #include "fuzz/fuzz_support.h"
@@ -20,10 +20,11 @@ bool KnownOutcome(const std::string& outcome) {
   return outcome.compare(0, 8, "failed: ") == 0 && ks::FailureCauseNamed(outcome.substr(8)) != ks::FailureCause::kNone;
 }
 
-// A first record whose header holds, up to its message (CR LF or LF).
+// A first record whose header holds, up to its message (CR LF or LF). The
+// head's line ends are left to the reader, which turns them as it does a
+// whole log's: turned twice, CR CR LF would read as LF.
 bool BeginsWithRecord(const std::string& text) {
   std::string head = text.substr(0, 200);
-  ks::CrLfToLf(head);
   kslog::ParsedLog first;
   std::string error;
   size_t message = head.find("\nMessage: ");
