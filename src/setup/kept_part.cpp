@@ -17,8 +17,10 @@ bool ReadDecimal(const std::string& text, long long limit, long long* value) {
   long long number = 0;
   for (char c : text) {
     if (c < '0' || c > '9') return false;
-    number = number * 10 + (c - '0');
-    if (number > limit) return false;
+    int digit = c - '0';
+    // Checked before it is taken on: nineteen digits overflow a long long.
+    if (number > (limit - digit) / 10) return false;
+    number = number * 10 + digit;
   }
   *value = number;
   return true;
