@@ -122,8 +122,10 @@ std::vector<Fact> ExplainRun(const ParsedLog& log, const LogRun& run) {
         received = Between(m, "actual received = ", nullptr);
         long long seconds = RecordSeconds(record.time) - RecordSeconds(download_start_time);
         long long bytes = atoll(received.c_str());
+        // Kilobits are bytes x 8 / 1000, taken as bytes / 125: a count the
+        // log claims cannot overflow it.
         if (seconds > 0)
-          size_line = ks::Format(" in %lld s, average %lld kbps", seconds, bytes * 8 / 1000 / seconds);
+          size_line = ks::Format(" in %lld s, average %lld kbps", seconds, bytes / 125 / seconds);
         else if (RecordSeconds(record.time) >= 0 && !download_start_time.empty())
           size_line = " in under a second";
         download_done = StartsWith(m, "Download is completed");
