@@ -2,10 +2,11 @@
 
 #include <windows.h>
 
+#include <share.h>
+
 #include <cstdio>
 #include <ctime>
 
-#include "base/file_data.h"
 #include "base/handles_win.h"
 #include "base/log_api.h"
 #include "base/wide_text.h"
@@ -26,15 +27,18 @@ KeptPartFile::KeptPartFile(const char* temp_directory) : head_length_(0) {
 
 bool KeptPartFile::Find(const std::string& server, int size, KeptPart* part) {
   if (path_.empty()) return false;
-  ks::UniqueFile file(_wfopen(path_.c_str(), L"rb"));
-  if (!file) return false;
+  // Held open, barring writers, until its bytes are read: another starter of
+  // this user that keeps its own cut part meanwhile cannot put its bytes
+  // under the head read here.
+  file_.reset(_wfsopen(path_.c_str(), L"rb", _SH_DENYWR));
+  if (!file_) return false;
   char head[kKeptHeadLimit];
-  size_t length = fread(head, 1, sizeof head, file.get());
-  file.reset();
+  size_t length = fread(head, 1, sizeof head, file_.get());
   const char* mismatch = nullptr;
   if (!ReadKeptHead(head, length, part, &head_length_)) {
     mismatch = "no kept part";
-  } else if (Utility::FileSize(path_.c_str()) != static_cast<long long>(head_length_) + part->kept) {
+  } else if (_fseeki64(file_.get(), 0, SEEK_END) != 0 ||
+             _ftelli64(file_.get()) != static_cast<long long>(head_length_) + part->kept) {
     mismatch = "its bytes are not all there";
   } else {
     mismatch = KeptPartMismatch(*part, server, size, static_cast<long long>(time(nullptr)));
@@ -45,9 +49,9 @@ bool KeptPartFile::Find(const std::string& server, int size, KeptPart* part) {
 }
 
 bool KeptPartFile::ReadBytes(const KeptPart& part, unsigned char* buffer) {
-  ks::UniqueFile file(_wfopen(path_.c_str(), L"rb"));
-  bool read = file && _fseeki64(file.get(), static_cast<long long>(head_length_), SEEK_SET) == 0 &&
-              fread(buffer, 1, static_cast<size_t>(part.kept), file.get()) == static_cast<size_t>(part.kept);
+  bool read = file_ && _fseeki64(file_.get(), static_cast<long long>(head_length_), SEEK_SET) == 0 &&
+              fread(buffer, 1, static_cast<size_t>(part.kept), file_.get()) == static_cast<size_t>(part.kept);
+  file_.reset();
   if (!read) KS_LOG(3, kOperation, "could not read the %d bytes kept in %s", part.kept, narrow_path_.c_str());
   return read;
 }
@@ -55,8 +59,11 @@ bool KeptPartFile::ReadBytes(const KeptPart& part, unsigned char* buffer) {
 bool KeptPartFile::Keep(const KeptPart& part, const unsigned char* bytes) {
   std::string head = KeptHead(part);
   if (path_.empty() || head.empty()) return false;
+  // Taken alone: two starters cut at once must not write into one staging
+  // file; the one refused keeps nothing, which only costs it a resume.
   std::wstring staged = path_ + L".new";
-  ks::UniqueFile file(_wfopen(staged.c_str(), L"wb"));
+  ks::UniqueFile file(_wfsopen(staged.c_str(), L"wb", _SH_DENYRW));
+  bool staging = static_cast<bool>(file);
   bool written = file && fwrite(head.data(), 1, head.size(), file.get()) == head.size() &&
                  fwrite(bytes, 1, static_cast<size_t>(part.kept), file.get()) == static_cast<size_t>(part.kept);
   written = file && fclose(file.release()) == 0 && written;
@@ -66,12 +73,13 @@ bool KeptPartFile::Keep(const KeptPart& part, const unsigned char* bytes) {
     return true;
   }
   int code = static_cast<int>(GetLastError());
-  DeleteFileW(staged.c_str());
+  if (staging) DeleteFileW(staged.c_str());
   KS_LOG(3, kOperation, "could not keep %d bytes in %s, error code: %d", part.kept, narrow_path_.c_str(), code);
   return false;
 }
 
 void KeptPartFile::Remove(const char* why) {
+  file_.reset();
   if (path_.empty() || GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES) return;
   if (DeleteFileW(path_.c_str()))
     KS_LOG(0, kOperation, "removed %s: %s", narrow_path_.c_str(), why);

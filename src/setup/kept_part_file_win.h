@@ -4,6 +4,7 @@
 // it stands. Its head and rules are in kept_part.h.
 #include <string>
 
+#include "base/handles_win.h"
 #include "setup/kept_part.h"
 
 class SetupDownloader;
@@ -16,7 +17,8 @@ class KeptPartFile {
   // The kept part that can complete a download of `size` bytes from
   // `server`; one that cannot (or that does not read) is removed, with why.
   bool Find(const std::string& server, int size, KeptPart* part);
-  // Reads the bytes of the part Find gave into `buffer` (part.kept bytes).
+  // Reads the bytes of the part Find gave into `buffer` (part.kept bytes)
+  // from the file Find read its head from, and lets it go.
   bool ReadBytes(const KeptPart& part, unsigned char* buffer);
   // Keeps `part` and its bytes, whole or not at all: written beside the
   // file, then moved over it.
@@ -34,7 +36,8 @@ class KeptPartFile {
   void KeepForNextRun(const std::string& server, const SetupDownloader& downloader);
 
  private:
-  KeptPart resumed_;  // what Resume put into the buffer
+  KeptPart resumed_;      // what Resume put into the buffer
+  ks::UniqueFile file_;  // from Find to ReadBytes
   std::wstring path_;
   std::string narrow_path_;
   size_t head_length_;

@@ -3,12 +3,14 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 #include <vector>
 
 #include "base/run_failure.h"
 #include "net/hlib_win.h"
 #include "net/page_mapper.h"
+#include "setup/kept_part_file_win.h"
 #include "setup/setup_downloader_win.h"
 #include "setup/setup_handler_win.h"
 #include "fixtures/log_capture.h"
@@ -209,6 +211,32 @@ TEST_F(Download, LocalArchivesNeedNoRequest) {
   EXPECT_EQ(handler.processed, 1);
   EXPECT_TRUE(window.received().empty());
   EXPECT_TRUE(log.Has("Download is not needed"));
+}
+
+// Two starters of one user may be cut at once: the bytes resumed are the
+// ones under the head that was read, whatever the other keeps meanwhile.
+TEST(KeptPartFile, BytesComeFromTheFileWhoseHeadWasRead) {
+  kstest::TempDir dir("kept");
+  KeptPart first;
+  first.server = "127.0.0.1:80";
+  first.size = 100;
+  first.kept = 40;
+  first.validator = "\"one\"";
+  first.time = static_cast<long long>(time(nullptr));
+  const std::string kept(40, 'a');
+  const std::string other(40, 'b');
+  ASSERT_TRUE(KeptPartFile(dir.path().c_str()).Keep(first, reinterpret_cast<const unsigned char*>(kept.data())));
+
+  KeptPartFile resuming(dir.path().c_str());
+  KeptPart found;
+  ASSERT_TRUE(resuming.Find(first.server, first.size, &found));
+  KeptPart second = first;
+  second.validator = "\"two\"";
+  KeptPartFile(dir.path().c_str()).Keep(second, reinterpret_cast<const unsigned char*>(other.data()));
+  unsigned char bytes[40] = {};
+  ASSERT_TRUE(resuming.ReadBytes(found, bytes));
+  EXPECT_EQ(found.validator, "\"one\"");
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(bytes), sizeof bytes), kept);
 }
 
 // The pages of the package buffer are mapped just ahead of each receive
